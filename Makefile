@@ -1,0 +1,29 @@
+# make build  builds everything into build/ (build/tolvane-sim among it)
+# make test   installs what is missing, builds, and runs every test
+# make run    builds and starts the desktop program
+WERROR ?= OFF
+BUILD ?= build
+JOBS ?= 2
+
+.PHONY: deps build test run bench clean
+
+deps:
+	@scripts/install-deps
+
+build: deps
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOLVANE_WERROR=$(WERROR) >/dev/null
+	cmake --build $(BUILD) -j $(JOBS)
+
+test: build
+	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+	@if [ -x scripts/test-win32 ]; then scripts/test-win32; fi
+
+run: build
+	@scripts/run-desktop $(BUILD)
+
+bench: build
+	cmake --build $(BUILD) --target benchmarks -j $(JOBS)
+	$(BUILD)/bench/tolvane-bench
+
+clean:
+	rm -rf $(BUILD)

@@ -1,0 +1,52 @@
+#pragma once
+// The program: its platform and the one instance of each window, created on first use.
+#include <memory>
+#include <vector>
+
+#include "platform/model/rnd.h"
+#include "platform/platform.h"
+
+namespace tolvane {
+
+class Form1;
+class Form2;
+class HK;
+
+class Program {
+public:
+    explicit Program(Platform& platform);
+    ~Program();
+    Program(const Program&) = delete;
+    Program& operator=(const Program&) = delete;
+
+    Platform& platform() const { return platform_; }
+    Rnd& rnd() { return rnd_; }
+
+    // Creates the main window and loads it: the whole start-up.
+    void start();
+
+    // Each accessor creates its window on first use (created, not loaded).
+    Form1& form1();
+    Form2& form2();
+    HK& hk();
+    // Whether the window exists (is loaded) right now, without creating it.
+    Form2* existingForm2() const { return form2_.get(); }
+    HK* existingHK() const { return hk_.get(); }
+
+    // Unloads a window and lets its instance go; the next use creates a fresh one.
+    void unload(Window& window);
+
+private:
+    void retire(Window& window);
+    void releaseRetired();
+
+    Platform& platform_;
+    Rnd rnd_;
+    std::unique_ptr<Form1> form1_;
+    std::unique_ptr<Form2> form2_;
+    std::unique_ptr<HK> hk_;
+    // Windows unloaded from inside their own handlers live on until it is safe to free them.
+    std::vector<std::unique_ptr<Window>> retired_;
+};
+
+}  // namespace tolvane

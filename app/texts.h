@@ -1,0 +1,24 @@
+#pragma once
+// Small text helpers shared by the schedule and warning code: the status-line prefixes
+// and the number conversions of two-digit texts.
+#include <cstdint>
+#include <string>
+
+namespace tolvane {
+
+inline constexpr const char* kNoSchedule = "Currently no action scheduled";
+inline constexpr const char* kWarningEnabled = "    Warning Enabled";
+inline constexpr const char* kWarningDisabled = "    Warning Disabled";
+
+// "Shutdown After " ... "Stand By After " for actcode 1 to 5; "" for any other code.
+std::string afterPrefix(int actcode);
+// "Shutdown At " ... "Stand By At ".
+std::string atPrefix(int actcode);
+// A text read as a decimal number ("07" is 7); what does not parse reads as 0.
+double number(const std::string& text);
+// A 16-bit count as Str() writes it: a leading blank for a positive number or zero.
+std::string signedText(int16_t value);
+// Plain decimal digits of a whole number, with a "0" in front when it is below 10.
+std::string twoDigits(int value);
+
+}  // namespace tolvane

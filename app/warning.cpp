@@ -1,0 +1,33 @@
+// The pre-action warning: the option, the 30-second arming timer and the countdown
+// in the warning window's title.
+#include "app/form1.h"
+#include "app/form2.h"
+#include "app/texts.h"
+
+namespace tolvane {
+
+void Form1::Label9_Click() { Check6.setValue(Check6.value() == 1 ? 0 : 1); }
+
+void Form1::Timer4_Timer()
+{
+    Form2& warning = program.form2();
+    warning.load();
+    warning.setVisible(true);
+    warnsecs = 29;
+    Timer5.setEnabled(true);
+    Timer4.setEnabled(false);
+}
+
+void Form1::Timer5_Timer()
+{
+    // The window may have been closed with its close box; the countdown goes on without it.
+    Form2* warning = program.existingForm2();
+    if (warning) warning->setCaption(afterPrefix(actcode) + signedText(warnsecs) + " Seconds");
+    if (warnsecs == 0) {
+        Timer5.setEnabled(false);
+        if (warning) program.unload(*warning);
+    }
+    warnsecs = static_cast<int16_t>(warnsecs - 1);
+}
+
+}  // namespace tolvane

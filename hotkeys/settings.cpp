@@ -1,0 +1,143 @@
+// The hotkey settings: opening the settings database at start-up, loadhkey and
+// savehkey on the main window, and "Hot Keys".
+#include <optional>
+
+#include "app/form1.h"
+#include "hotkeys/hk.h"
+#include "hotkeys/values.h"
+
+namespace tolvane {
+
+namespace {
+
+constexpr const char* kFileName = "tolvdata.v";
+constexpr int adConnectUnspecified = -1, adOpenDynamic = 2, adLockOptimistic = 3, adCmdUnspecified = -1;
+
+const char* const kListPrefixes[5] = {"Shutdown on Ctrl+Alt+", "Restart on Ctrl+Alt+", "Log off on Ctrl+Alt+",
+                                      "Hibernate on Ctrl+Alt+", "Stand By on Ctrl+Alt+"};
+
+}  // namespace
+
+void Form1::openSettings()
+{
+    EnvironmentApi& env = platform.environment;
+    const std::string folder = env.windowsDirectory();
+    const std::string connection = "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + folder +
+                                   env.pathSeparator() + kFileName + ";" + "Persist Security Info=False";
+    hkeydb = platform.store.createConnection();
+    if (auto opened = hkeydb->open(connection, "", "", adConnectUnspecified); !opened) {
+        reportSettingsProblem(opened.error().message);
+        return;
+    }
+    auto ky = hkeydb->openRecordset("select * from ky", adOpenDynamic, adLockOptimistic, adCmdUnspecified);
+    if (!ky) {
+        reportSettingsProblem(ky.error().message);
+        return;
+    }
+    kyrs = std::move(ky.value());
+    auto en = hkeydb->openRecordset("select * from en", adOpenDynamic, adLockOptimistic, adCmdUnspecified);
+    if (!en) {
+        reportSettingsProblem(en.error().message);
+        return;
+    }
+    enrs = std::move(en.value());
+}
+
+// The first problem is told once; from then on the hotkeys are off and nothing is written.
+void Form1::reportSettingsProblem(const std::string& problem)
+{
+    hkeychar = {};
+    hkeyflag = {};
+    if (settingsProblem) return;
+    settingsProblem = problem;
+    const std::string file = platform.environment.windowsDirectory() + platform.environment.pathSeparator() + kFileName;
+    platform.dialogs.MessageBox(kMessageTitle, "The hotkey settings in " + file + " cannot be used: " + problem +
+                                                   ".\nTolvane runs without hotkeys and leaves the file as it is.");
+}
+
+void Form1::loadhkey()
+{
+    if (settingsProblem) return;
+    std::array<std::string, 5> flags, chars;
+    for (int16_t row = 0; row < 5; ++row) {
+        auto value = enrs->fieldText(row);
+        if (value && !flagNumber(value.value()))
+            value = Error{"field " + std::to_string(row) + " of table en is not a number"};
+        if (!value) return reportSettingsProblem(value.error().message);
+        flags[static_cast<size_t>(row)] = value.value();
+    }
+    for (int16_t row = 0; row < 5; ++row) {
+        auto value = kyrs->fieldText(row);
+        if (!value) return reportSettingsProblem(value.error().message);
+        chars[static_cast<size_t>(row)] = value.value();
+    }
+    hkeyflag = flags;
+    hkeychar = chars;
+
+    HK& hk = program.hk();
+    for (size_t row = 0; row < 5; ++row) hk.checks()[row]->setValue(hkeyflag[row] == "1" ? 1 : 0);
+    for (size_t row = 0; row < 5; ++row) hk.keys()[row]->setText(hkeychar[row]);
+    hk.combo1.clear();
+    for (size_t row = 0; row < 5; ++row)
+        hk.combo1.addItem(kListPrefixes[row] + hkeychar[row] + " " + (hkeyflag[row] == "1" ? "Enabled" : "Disabled"));
+}
+
+void Form1::savehkey()
+{
+    HK& hk = program.hk();
+    const auto boxes = hk.keys();
+    for (size_t a = 0; a < 5; ++a) {
+        for (size_t b = a + 1; b < 5; ++b) {
+            if (boxes[a]->text() == boxes[b]->text()) {
+                platform.dialogs.MessageBox(kMessageTitle, "No duplicate values allowed");
+                return;
+            }
+        }
+    }
+    for (EditBox* box : boxes) {
+        if (box->text().empty()) {
+            platform.dialogs.MessageBox(kMessageTitle, "No blank fields please");
+            return;
+        }
+    }
+    if (settingsProblem) {
+        platform.dialogs.MessageBox(kMessageTitle,
+                                    "The hotkey settings were not saved: the settings file cannot be used (" +
+                                        *settingsProblem + ").");
+        return;
+    }
+
+    // Both records go in one transaction, so a failure leaves neither half written.
+    auto write = [&]() -> Result<void> {
+        if (auto r = hkeydb->beginTrans(); !r) return r;
+        for (int16_t row = 0; row < 5; ++row) {
+            FieldValue flag{false, "", static_cast<int16_t>(hk.checks()[static_cast<size_t>(row)]->value())};
+            if (auto r = enrs->setField(row, flag); !r) return r;
+        }
+        if (auto r = enrs->update(); !r) return r;
+        for (int16_t row = 0; row < 5; ++row) {
+            FieldValue key{true, boxes[static_cast<size_t>(row)]->text(), 0};
+            if (auto r = kyrs->setField(row, key); !r) return r;
+        }
+        if (auto r = kyrs->update(); !r) return r;
+        return hkeydb->commitTrans();
+    };
+    if (auto written = write(); !written) {
+        hkeydb->rollbackTrans();
+        platform.dialogs.MessageBox(kMessageTitle,
+                                    "The hotkey settings were not saved: " + written.error().message + ".");
+        return;
+    }
+    loadhkey();
+    platform.dialogs.MessageBox(kMessageTitle, "Settings Saved");
+}
+
+void Form1::Command2_Click()
+{
+    setVisible(false);
+    HK& hk = program.hk();
+    hk.load();
+    hk.setVisible(true);
+}
+
+}  // namespace tolvane

@@ -1,0 +1,33 @@
+#include "hotkeys/values.h"
+
+#include <charconv>
+
+namespace tolvane {
+
+std::optional<int> flagNumber(const std::string& text)
+{
+    const size_t first = text.find_first_not_of(' ');
+    if (first == std::string::npos) return std::nullopt;
+    const size_t last = text.find_last_not_of(' ') + 1;
+    const char* begin = text.data() + first;
+    if (*begin == '+') ++begin;
+    int value = 0;
+    auto [end, error] = std::from_chars(begin, text.data() + last, value);
+    if (error != std::errc() || end != text.data() + last || value < -32768 || value > 32767) return std::nullopt;
+    return value;
+}
+
+std::optional<int> keyCode(const std::string& text)
+{
+    if (text.empty()) return std::nullopt;
+    const auto lead = static_cast<unsigned char>(text[0]);
+    if (lead < 0x80) return lead;
+    // Texts are stored as UTF-8; a two-byte character up to U+00FF is its Latin-1 code.
+    if ((lead & 0xE0) == 0xC0 && text.size() >= 2) {
+        const int code = ((lead & 0x1F) << 6) | (static_cast<unsigned char>(text[1]) & 0x3F);
+        if (code <= 0xFF) return code;
+    }
+    return std::nullopt;
+}
+
+}  // namespace tolvane

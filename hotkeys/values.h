@@ -1,0 +1,15 @@
+#pragma once
+// How the hotkey code reads the stored texts.
+#include <optional>
+#include <string>
+
+namespace tolvane {
+
+// An enabled-flag text as a 16-bit number ("1" -> 1); none when it is not a number.
+std::optional<int> flagNumber(const std::string& text);
+// The key code of a stored key text: its first character's code in the ANSI code page,
+// which is the virtual-key code polled. None when the text is empty or its first
+// character has no ANSI code.
+std::optional<int> keyCode(const std::string& text);
+
+}  // namespace tolvane

@@ -1,0 +1,79 @@
+#include "timer.h"
+
+#include "window.h"
+#include "window_system.h"
+
+namespace tolvane {
+
+Timer::Timer(Window& owner, std::string name, int intervalMs, bool enabled)
+    : owner_(owner), name_(std::move(name)), interval_(intervalMs), enabled_(enabled),
+      order_(owner.system().nextTimerOrder())
+{
+    owner.adopt(*this);
+}
+
+Timer::~Timer()
+{
+    if (TimerDriver* d = owner_.system().timerDriver()) d->stop(*this);
+}
+
+bool Timer::active() const { return enabled_ && interval_ > 0 && owner_.loaded(); }
+
+void Timer::setEnabled(bool enabled)
+{
+    if (enabled == enabled_) return;
+    enabled_ = enabled;
+    notify("Enabled", enabled);
+    if (TimerDriver* d = owner_.system().timerDriver()) {
+        if (active())
+            d->start(*this);
+        else
+            d->stop(*this);
+    }
+}
+
+void Timer::setInterval(int intervalMs)
+{
+    if (intervalMs == interval_) return;
+    interval_ = intervalMs;
+    notify("Interval", intervalMs);
+    if (TimerDriver* d = owner_.system().timerDriver()) {
+        if (active())
+            d->start(*this);  // a new interval counts from now
+        else
+            d->stop(*this);
+    }
+}
+
+void Timer::fire()
+{
+    if (!active() || running_ || !onTimer) return;
+    running_ = true;
+    struct Guard {
+        bool& flag;
+        ~Guard() { flag = false; }
+    } guard{running_};
+    onTimer();
+}
+
+void Timer::windowLoaded()
+{
+    if (TimerDriver* d = owner_.system().timerDriver(); d && active()) d->start(*this);
+}
+
+void Timer::windowUnloaded()
+{
+    if (TimerDriver* d = owner_.system().timerDriver()) d->stop(*this);
+}
+
+void Timer::notify(const char* property, bool value) const
+{
+    owner_.system().notify([&](ModelObserver& o) { o.timerChanged(const_cast<Timer&>(*this), property, value); });
+}
+
+void Timer::notify(const char* property, int value) const
+{
+    owner_.system().notify([&](ModelObserver& o) { o.timerChanged(const_cast<Timer&>(*this), property, value); });
+}
+
+}  // namespace tolvane

@@ -1,0 +1,50 @@
+#pragma once
+// Interval timer with the classic semantics: it fires every interval counted from
+// the moment it was enabled; enabling an enabled timer changes nothing; changing the
+// interval of a running timer restarts its count; a handler is never re-entered.
+#include <functional>
+#include <string>
+
+namespace tolvane {
+
+class Window;
+
+class Timer {
+public:
+    Timer(Window& owner, std::string name, int intervalMs, bool enabled);
+    Timer(const Timer&) = delete;
+    Timer& operator=(const Timer&) = delete;
+    ~Timer();
+
+    const std::string& name() const { return name_; }
+    Window& window() const { return owner_; }
+    bool enabled() const { return enabled_; }
+    int interval() const { return interval_; }
+    void setEnabled(bool enabled);
+    void setInterval(int intervalMs);
+
+    // Creation order across the program; ties between timers due at one instant go by it.
+    unsigned long order() const { return order_; }
+    bool running() const { return running_; }
+    // Called by the driver when the timer is due. Does nothing while the handler runs.
+    void fire();
+    // Called by the owning window when it is loaded and unloaded.
+    void windowLoaded();
+    void windowUnloaded();
+
+    std::function<void()> onTimer;
+
+private:
+    void notify(const char* property, bool value) const;
+    void notify(const char* property, int value) const;
+    bool active() const;
+
+    Window& owner_;
+    std::string name_;
+    int interval_;
+    bool enabled_;
+    bool running_ = false;
+    unsigned long order_;
+};
+
+}  // namespace tolvane

@@ -1,0 +1,166 @@
+#pragma once
+// The operating-system services the program's logic calls, one small interface each,
+// with the operations and arguments the program passes and no OS type in them. Each
+// backend (simulated, Qt/Linux, Win32) implements them; the logic never calls the OS.
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "model/result.h"
+
+namespace tolvane {
+
+class Window;
+class WebView;
+
+// The privilege calls of the shutdown privilege set-up, as the Windows API names them.
+struct Luid {
+    uint32_t lowPart = 0;
+    int32_t highPart = 0;
+};
+// TOKEN_PRIVILEGES with room for `N` entries, byte for byte as Windows lays it out.
+template <int N>
+struct TokenPrivileges {
+    uint32_t privilegeCount = 0;
+    struct Entry {
+        Luid luid;
+        uint32_t attributes = 0;
+    } privileges[N]{};
+};
+
+class PrivilegeApi {
+public:
+    virtual ~PrivilegeApi() = default;
+    virtual uintptr_t GetCurrentProcess() = 0;
+    virtual bool OpenProcessToken(uintptr_t process, uint32_t desiredAccess, uintptr_t& token) = 0;
+    virtual bool LookupPrivilegeValueA(const char* systemName, const char* name, Luid& luid) = 0;
+    virtual bool AdjustTokenPrivileges(uintptr_t token, bool disableAll, const TokenPrivileges<1>& newState,
+                                       uint32_t bufferLength, TokenPrivileges<2>& previousState,
+                                       uint32_t& returnLength) = 0;
+};
+
+// The five power calls. Results are returned but the program never examines them.
+class PowerApi {
+public:
+    virtual ~PowerApi() = default;
+    virtual bool ExitWindowsEx(uint32_t flags, uint32_t reserved) = 0;
+    virtual bool SetSystemPowerState(bool suspend, bool force) = 0;
+};
+
+// Whether a key is down right now, GetAsyncKeyState style: bit 15 set while it is.
+// Key codes are Windows virtual-key codes (17 Ctrl, 18 Alt, 'A'..'Z', '0'..'9', ...).
+class KeyboardApi {
+public:
+    virtual ~KeyboardApi() = default;
+    virtual int16_t GetAsyncKeyState(int virtualKey) = 0;
+};
+
+// The notification area. Requests carry the 88-byte ANSI NOTIFYICONDATA record; the
+// shell keeps one icon per (hWnd, uID) and sends mouse activity on an icon to the
+// window hWnd names, as callback messages with the mouse message in lParam.
+enum NotifyMessage : uint32_t { NIM_ADD = 0, NIM_MODIFY = 1, NIM_DELETE = 2 };
+using NotifyIconRecord = std::array<uint8_t, 88>;
+
+class ShellApi {
+public:
+    virtual ~ShellApi() = default;
+    virtual bool Shell_NotifyIcon(uint32_t message, const NotifyIconRecord& record) = 0;
+    // A hidden window of the caller's that receives the shell's callback messages.
+    using MessageHandler = std::function<void(uint32_t message, uint32_t lParam)>;
+    virtual uint32_t createMessageWindow(MessageHandler handler) = 0;
+    virtual void destroyMessageWindow(uint32_t hWnd) = 0;
+};
+
+// Screen, pictures and the few window-manager calls the program makes itself.
+class DisplayApi {
+public:
+    virtual ~DisplayApi() = default;
+    virtual void InitCommonControls() = 0;
+    virtual bool SetWindowPos(Window& window, int insertAfter, int x, int y, int cx, int cy, uint32_t flags) = 0;
+    virtual int twipsPerPixelX() = 0;
+    // The handle of a picture resource ("tolvane" is the program's icon).
+    virtual uint32_t pictureHandle(const std::string& name) = 0;
+};
+
+// A message box with the given title, the text, an OK button and no icon.
+class DialogApi {
+public:
+    virtual ~DialogApi() = default;
+    virtual void MessageBox(const std::string& title, const std::string& text) = 0;
+};
+
+// Starting a command line ("explorer.exe ADDRESS") with a window style; returns the task id.
+class LauncherApi {
+public:
+    virtual ~LauncherApi() = default;
+    virtual double Shell(const std::string& commandLine, int windowStyle) = 0;
+};
+
+// The embedded web view's one operation the program uses.
+class WebApi {
+public:
+    virtual ~WebApi() = default;
+    virtual void Navigate(WebView& view, const std::string& url) = 0;
+};
+
+class ClockApi {
+public:
+    virtual ~ClockApi() = default;
+    // The current local time as "hh:mm:ss", 24-hour clock.
+    virtual std::string timeText() = 0;
+};
+
+class EventLoopApi {
+public:
+    virtual ~EventLoopApi() = default;
+    // Lets the events that are waiting run now (the running handler is not re-entered).
+    virtual void processPendingEvents() = 0;
+};
+
+// Where the settings file lives: the folder that plays the Windows directory.
+class EnvironmentApi {
+public:
+    virtual ~EnvironmentApi() = default;
+    // The "windir" variable when it is set, otherwise the platform's own folder.
+    virtual std::string windowsDirectory() = 0;
+    virtual char pathSeparator() = 0;
+};
+
+// The settings store, shaped as the ADO objects it stands for: a connection, and
+// updatable recordsets positioned on their first record with fields addressed by position.
+struct FieldValue {
+    bool isText = true;
+    std::string text;
+    int16_t number = 0;
+};
+
+class Recordset {
+public:
+    virtual ~Recordset() = default;
+    // Fields.Item(position).Value of the current record, converted to text.
+    virtual Result<std::string> fieldText(int16_t position) = 0;
+    virtual Result<void> setField(int16_t position, const FieldValue& value) = 0;
+    virtual Result<void> update() = 0;
+};
+
+class Connection {
+public:
+    virtual ~Connection() = default;
+    virtual Result<void> open(const std::string& connectionString, const std::string& userId,
+                              const std::string& password, int options) = 0;
+    virtual Result<std::unique_ptr<Recordset>> openRecordset(const std::string& source, int cursorType,
+                                                             int lockType, int options) = 0;
+    virtual Result<void> beginTrans() = 0;
+    virtual Result<void> commitTrans() = 0;
+    virtual Result<void> rollbackTrans() = 0;
+};
+
+class StoreApi {
+public:
+    virtual ~StoreApi() = default;
+    virtual std::unique_ptr<Connection> createConnection() = 0;
+};
+
+}  // namespace tolvane

@@ -1,0 +1,29 @@
+#pragma once
+// The settings store on SQLite, for the Linux program and the simulated platform: the
+// connection string's "Data Source" names the file; tables are read and written by
+// field position on their first record.
+#include <string>
+
+#include "platform/services.h"
+
+namespace tolvane {
+
+class SqliteStore : public StoreApi {
+public:
+    // defaultFile: the delivered settings file, copied into place when the file a
+    // connection names does not exist ("" for none: a missing file is then an error).
+    explicit SqliteStore(std::string defaultFile) : defaultFile_(std::move(defaultFile)) {}
+    std::unique_ptr<Connection> createConnection() override;
+
+private:
+    std::string defaultFile_;
+};
+
+// The "Data Source" value of an ADO-style connection string.
+std::string dataSource(const std::string& connectionString);
+
+// Where the delivered settings file is, looked up beside the running program:
+// <dir>/share/tolvane/tolvdata.v (build tree) or <dir>/../share/tolvane/tolvdata.v.
+std::string findDefaultSettings();
+
+}  // namespace tolvane

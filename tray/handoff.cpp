@@ -1,0 +1,24 @@
+// Putting the main window away into the notification area and bringing it back.
+#include "app/form1.h"
+
+namespace tolvane {
+
+void Form1::prepareTray()
+{
+    trayArea.setIcon(platform.display.pictureHandle(spec().icon));
+    trayArea.setToolTip("Open");
+}
+
+void Form1::Command3_Click()
+{
+    setVisible(false);
+    trayArea.setVisible(true);
+}
+
+void Form1::TrayArea_MouseDown(int16_t& /*button*/)
+{
+    trayArea.setVisible(false);
+    setVisible(true);
+}
+
+}  // namespace tolvane
