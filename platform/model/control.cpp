@@ -149,6 +149,31 @@ bool DropDownList::setText(const std::string& text)
     return false;
 }
 
+// Texts are UTF-8; the box counts characters, not bytes.
+size_t characterCount(const std::string& text)
+{
+    return static_cast<size_t>(std::count_if(text.begin(), text.end(), [](char c) {
+        return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    }));
+}
+
+std::string utf8(int code)
+{
+    std::string out;
+    const auto c = static_cast<unsigned>(code);
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xE0 | ((c >> 12) & 0x0F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+    return out;
+}
+
 void EditBox::setText(std::string text)
 {
     if (text == text_) return;
@@ -165,14 +190,19 @@ void EditBox::userType(int code)
         return;
     }
     if (code < 32) return;  // other control characters enter nothing in a single-line box
-    if (maxLength_ > 0 && static_cast<int>(text_.size()) >= maxLength_) return;
-    setText(text_ + static_cast<char>(code));
+    if (maxLength_ > 0 && characterCount(text_) >= static_cast<size_t>(maxLength_)) return;
+    setText(text_ + utf8(code));
 }
 
 void EditBox::userPaste(const std::string& text)
 {
-    std::string limited = text;
-    if (maxLength_ > 0 && static_cast<int>(limited.size()) > maxLength_) limited.resize(static_cast<size_t>(maxLength_));
+    std::string limited;
+    size_t count = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const bool starts = (static_cast<unsigned char>(text[i]) & 0xC0) != 0x80;
+        if (starts && maxLength_ > 0 && count++ == static_cast<size_t>(maxLength_)) break;
+        limited += text[i];
+    }
     setText(std::move(limited));
 }
 

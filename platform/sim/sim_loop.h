@@ -1,0 +1,49 @@
+#pragma once
+// Simulated time: a virtual monotonic clock, a local wall clock that can be set, and
+// the timer queue. Time passes only in advance(); at one instant, timers fire in the
+// order they were created (Form1's Timer1 to Timer5, then later windows' timers).
+#include <cstdint>
+#include <map>
+#include <set>
+#include <string>
+#include <utility>
+
+#include "platform/model/observer.h"
+#include "platform/services.h"
+
+namespace tolvane {
+
+class SimLoop : public TimerDriver, public EventLoopApi, public ClockApi {
+public:
+    static constexpr int64_t kDayMs = 24LL * 60 * 60 * 1000;
+
+    // Milliseconds since the run began.
+    int64_t now() const { return now_; }
+    // Local wall-clock time of day in milliseconds, 0 to kDayMs - 1.
+    int64_t wallMs() const;
+    void setWallClock(int64_t msOfDay);
+    // Lets `ms` pass, firing everything due up to and including the end of the span.
+    void advance(int64_t ms);
+
+    void start(Timer& timer) override;
+    void stop(Timer& timer) override;
+    void processPendingEvents() override;
+    std::string timeText() override;
+
+    size_t pendingTimers() const { return queue_.size(); }
+
+private:
+    using Key = std::pair<int64_t, unsigned long>;  // due time, creation order
+    // Fires the earliest timer due at or before `until` that is not running; false if none.
+    bool fireNext(int64_t until);
+
+    int64_t now_ = 0;
+    int64_t wallOffset_ = 12LL * 60 * 60 * 1000;
+    std::set<std::pair<Key, Timer*>> queue_;
+    std::map<Timer*, Key> due_;
+};
+
+// "HH:MM:SS.mmm" for a time of day in milliseconds.
+std::string formatWallClock(int64_t msOfDay);
+
+}  // namespace tolvane
