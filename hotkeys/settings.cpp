@@ -52,7 +52,7 @@ void Form1::reportSettingsProblem(const std::string& problem)
     settingsProblem = problem;
     const std::string file = platform.environment.windowsDirectory() + platform.environment.pathSeparator() + kFileName;
     platform.dialogs.MessageBox(kMessageTitle, "The hotkey settings in " + file + " cannot be used: " + problem +
-                                                   ".\nTolvane runs without hotkeys and leaves the file as it is.");
+                                                   ". Tolvane runs without hotkeys and leaves the file as it is.");
 }
 
 void Form1::loadhkey()
@@ -84,6 +84,13 @@ void Form1::loadhkey()
 
 void Form1::savehkey()
 {
+    // A settings file that could not be read is never written to.
+    if (settingsProblem) {
+        platform.dialogs.MessageBox(kMessageTitle,
+                                    "The hotkey settings were not saved, because the settings file cannot be used: " +
+                                        *settingsProblem + ".");
+        return;
+    }
     HK& hk = program.hk();
     const auto boxes = hk.keys();
     for (size_t a = 0; a < 5; ++a) {
@@ -99,12 +106,6 @@ void Form1::savehkey()
             platform.dialogs.MessageBox(kMessageTitle, "No blank fields please");
             return;
         }
-    }
-    if (settingsProblem) {
-        platform.dialogs.MessageBox(kMessageTitle,
-                                    "The hotkey settings were not saved: the settings file cannot be used (" +
-                                        *settingsProblem + ").");
-        return;
     }
 
     // Both records go in one transaction, so a failure leaves neither half written.

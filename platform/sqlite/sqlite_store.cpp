@@ -151,7 +151,7 @@ public:
         sqlite3_busy_timeout(db_, 1000);
         Statement probe(db_, "SELECT count(*) FROM sqlite_master");
         if (!probe.ok() || sqlite3_step(probe.get()) != SQLITE_ROW)
-            return Error{std::string("the file is not a settings database (") + sqlite3_errmsg(db_) + ")"};
+            return Error{"the file is not a settings database"};
         return success();
     }
 

@@ -73,15 +73,8 @@ int ScenarioRunner::run(std::istream& scenario)
         std::istringstream split(line);
         for (std::string w; split >> w;) words.push_back(w);
         if (words.empty()) continue;
-        // TEXT runs from after the command's fixed words to the end of the line.
-        std::string rest;
-        if (words.size() >= 2) {
-            const size_t at = line.find(words[1], words[0].size());
-            const size_t after = line.find(' ', at);
-            rest = after == std::string::npos ? "" : line.substr(after + 1);
-        }
         try {
-            execute(words, rest);
+            execute(words, line);
         } catch (const Failure& failure) {
             err_ << "tolvane-sim: line " << number << ": " << failure.message << " (" << line << ")\n";
             return 2;
@@ -141,9 +134,16 @@ void ScenarioRunner::start()
     program_->start();
 }
 
-void ScenarioRunner::execute(const std::vector<std::string>& words, const std::string& rest)
+void ScenarioRunner::execute(const std::vector<std::string>& words, const std::string& line)
 {
     const std::string& command = words[0];
+    // Words are separated by single spaces; TEXT runs from after the fixed words to the
+    // end of the line, blanks included.
+    auto textAfter = [&](size_t fixedWords) {
+        size_t at = 0;
+        for (size_t i = 0; i < fixedWords && at != std::string::npos; ++i) at = line.find(' ', at + (i ? 1 : 0));
+        return at == std::string::npos ? std::string() : line.substr(at + 1);
+    };
     auto need = [&](size_t count) {
         if (words.size() != count) throw Failure{"wrong number of words for " + command};
     };
@@ -159,7 +159,7 @@ void ScenarioRunner::execute(const std::vector<std::string>& words, const std::s
             note("windir is taken only before start");
             return;
         }
-        windir_ = rest;
+        windir_ = textAfter(1);
     } else if (command == "start") {
         need(1);
         start();
@@ -193,8 +193,8 @@ void ScenarioRunner::execute(const std::vector<std::string>& words, const std::s
         Control* control = window->findControl(c);
         if (!control || (control->kind() != ControlKind::DropDownList && control->kind() != ControlKind::ListBox))
             throw Failure{words[1] + " is not a list"};
-        if (!static_cast<ListControl*>(control)->userSelect(rest))
-            throw Failure{words[1] + " has no item " + rest};
+        if (!static_cast<ListControl*>(control)->userSelect(textAfter(2)))
+            throw Failure{words[1] + " has no item " + textAfter(2)};
     } else if (command == "type" || command == "paste") {
         if (words.size() < 3) throw Failure{command + " needs an edit box and a text"};
         auto [w, c] = target(words[1]);
@@ -204,10 +204,10 @@ void ScenarioRunner::execute(const std::vector<std::string>& words, const std::s
         if (!control || control->kind() != ControlKind::EditBox) throw Failure{words[1] + " is not an edit box"};
         auto* box = static_cast<EditBox*>(control);
         if (command == "type") {
-            for (int code : textCodes(rest)) box->userType(code);
+            for (int code : textCodes(textAfter(2))) box->userType(code);
         } else {
             std::string text;
-            for (int code : textCodes(rest)) text += utf8(code);
+            for (int code : textCodes(textAfter(2))) text += utf8(code);
             box->userPaste(text);
         }
     } else if (command == "close") {

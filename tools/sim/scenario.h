@@ -28,7 +28,7 @@ private:
     struct Failure {
         std::string message;
     };
-    void execute(const std::vector<std::string>& words, const std::string& rest);
+    void execute(const std::vector<std::string>& words, const std::string& line);
     void start();
     // The window named, or null (with a note) when the user cannot reach it.
     Window* shownWindow(const std::string& name);
