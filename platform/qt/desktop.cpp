@@ -1,0 +1,82 @@
+#include "platform/qt/desktop.h"
+
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QSessionManager>
+#include <QSocketNotifier>
+#include <csignal>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace tolvane {
+
+void writeError(const std::string& text)
+{
+    std::fprintf(stderr, "tolvane: %s\n", text.c_str());
+    std::fflush(stderr);
+}
+
+namespace {
+
+std::string sessionIdText()
+{
+    const char* id = std::getenv("XDG_SESSION_ID");
+    return id && *id ? id : "own-session";
+}
+
+}  // namespace
+
+QtDesktop::QtDesktop(PowerMode mode, std::FILE* dryRunOutput)
+    : windows_(windowSystem_),
+      logind_(QDBusConnection::systemBus(), writeError),
+      dryRun_(mode == PowerMode::DryRun ? std::make_unique<DryRunPower>(dryRunOutput, sessionIdText()) : nullptr),
+      keyboard_("", writeError),
+      launcher_(writeError),
+      store_(defaultSettingsFile()),
+      platform_{windowSystem_,
+                windows_,
+                windows_,
+                windows_,
+                clock_,
+                logind_,
+                dryRun_ ? static_cast<PowerApi&>(*dryRun_) : static_cast<PowerApi&>(logind_),
+                keyboard_,
+                tray_,
+                launcher_,
+                windows_,
+                environment_,
+                store_},
+      program_(platform_)
+{
+    windowSystem_.setTimerDriver(&timers_);
+    windows_.setTrayAvailable(&QtTray::available);
+}
+
+QtDesktop::~QtDesktop() = default;
+
+namespace {
+int signalPipe[2] = {-1, -1};
+
+void onSignal(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = ::write(signalPipe[1], &byte, 1);
+}
+}  // namespace
+
+void quitWithTheSession()
+{
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0) return;
+    auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, QCoreApplication::instance());
+    QObject::connect(notifier, &QSocketNotifier::activated, [] { QCoreApplication::quit(); });
+    struct sigaction action = {};
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (int sig : {SIGTERM, SIGINT, SIGHUP}) sigaction(sig, &action, nullptr);
+    // Nothing to save; the session may go on without waiting for the program.
+    if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+        QObject::connect(app, &QGuiApplication::commitDataRequest, [](QSessionManager& manager) { manager.release(); });
+}
+
+}  // namespace tolvane

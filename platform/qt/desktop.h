@@ -1,0 +1,64 @@
+#pragma once
+// The Linux desktop program put together: the Qt windows, timers and tray, logind (or the
+// dry-run printer) for the power calls, X11 key state, the SQLite settings store, and the
+// program's logic on top. tolvane and tolvane-dryrun differ only in the PowerApi.
+#include <cstdio>
+#include <memory>
+
+#include "app/program.h"
+#include "platform/model/window_system.h"
+#include "platform/platform.h"
+#include "platform/qt/desktop_services.h"
+#include "platform/qt/dryrun_power.h"
+#include "platform/qt/logind_power.h"
+#include "platform/qt/qt_timers.h"
+#include "platform/qt/qt_tray.h"
+#include "platform/qt/qt_windows.h"
+#include "platform/qt/x11_keyboard.h"
+#include "platform/sqlite/sqlite_store.h"
+
+namespace tolvane {
+
+enum class PowerMode { Real, DryRun };
+
+class QtDesktop {
+public:
+    // Needs a QApplication. dryRunOutput: where the dry-run lines go.
+    explicit QtDesktop(PowerMode mode, std::FILE* dryRunOutput = stdout);
+    ~QtDesktop();
+    QtDesktop(const QtDesktop&) = delete;
+    QtDesktop& operator=(const QtDesktop&) = delete;
+
+    // The program's start-up: the main window is created and loaded.
+    void start() { program_.start(); }
+
+    Program& program() { return program_; }
+    QtWindows& windows() { return windows_; }
+    QtTray& tray() { return tray_; }
+    QtTimers& timers() { return timers_; }
+    LogindPower& logind() { return logind_; }
+
+private:
+    WindowSystem windowSystem_;
+    QtWindows windows_;
+    QtTimers timers_;
+    QtTray tray_;
+    LogindPower logind_;
+    std::unique_ptr<DryRunPower> dryRun_;
+    X11Keyboard keyboard_;
+    LocalClock clock_;
+    XdgEnvironment environment_;
+    XdgLauncher launcher_;
+    SqliteStore store_;
+    Platform platform_;
+    Program program_;
+};
+
+// Writes one line "tolvane: TEXT" on standard error.
+void writeError(const std::string& text);
+
+// SIGTERM, SIGINT and SIGHUP (how a session ends its programs) make the event loop end;
+// the close requests of a session manager are let through as well (see the window widget).
+void quitWithTheSession();
+
+}  // namespace tolvane

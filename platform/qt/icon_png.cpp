@@ -1,0 +1,17 @@
+// Build tool: writes a picture from its XPM source as PNG, for the desktops' icon theme.
+#include <QImage>
+#include <cstdio>
+
+int main(int argc, char** argv)
+{
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: %s SOURCE.xpm TARGET.png\n", argv[0]);
+        return 2;
+    }
+    const QImage picture(QString::fromLocal8Bit(argv[1]));
+    if (picture.isNull() || !picture.save(QString::fromLocal8Bit(argv[2]), "PNG")) {
+        std::fprintf(stderr, "%s: cannot convert %s to %s\n", argv[0], argv[1], argv[2]);
+        return 1;
+    }
+    return 0;
+}

@@ -1,0 +1,181 @@
+#include "platform/qt/logind_power.h"
+
+#include <QDBusMessage>
+#include <QDBusObjectPath>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+#include <QDBusVariant>
+#include <unistd.h>
+
+#include <cstdlib>
+
+namespace tolvane {
+
+namespace {
+const QString kService = QStringLiteral("org.freedesktop.login1");
+const QString kPath = QStringLiteral("/org/freedesktop/login1");
+const QString kManager = QStringLiteral("org.freedesktop.login1.Manager");
+const QString kSession = QStringLiteral("org.freedesktop.login1.Session");
+}  // namespace
+
+std::string LogindRequest::callText(const std::string& sessionId) const
+{
+    if (method == "TerminateSession") return method + "(" + sessionId + ")";
+    return method + (interactive ? "(true)" : "(false)");
+}
+
+LogindRequest requestForExitWindows(uint32_t flags)
+{
+    constexpr uint32_t EWX_SHUTDOWN = 1, EWX_REBOOT = 2, EWX_FORCE = 4, EWX_POWEROFF = 8;
+    const bool forced = (flags & EWX_FORCE) != 0;
+    if (flags & EWX_REBOOT) return {"restart", "Reboot", forced};
+    if (flags & (EWX_SHUTDOWN | EWX_POWEROFF)) return {"shutdown", "PowerOff", forced};
+    // Ending a session has no gentle form in logind: TerminateSession always ends it.
+    return {"logoff", "TerminateSession", forced};
+}
+
+LogindRequest requestForPowerState(bool suspend, bool force)
+{
+    if (suspend) return {"standby", "Suspend", force};
+    return {"hibernate", "Hibernate", force};
+}
+
+LogindPower::LogindPower(QDBusConnection bus, std::function<void(const std::string&)> errors)
+    : bus_(std::move(bus)), errors_(std::move(errors))
+{
+    if (const char* id = std::getenv("XDG_SESSION_ID"); id && *id) sessionId_ = QString::fromLocal8Bit(id);
+}
+
+void LogindPower::report(const std::string& text)
+{
+    if (errors_) errors_(text);
+}
+
+bool LogindPower::busUsable()
+{
+    if (bus_.isConnected()) return true;
+    if (!noBusReported_) {
+        noBusReported_ = true;
+        report("no system bus (" + bus_.lastError().message().toStdString() + "): power actions are not available");
+    }
+    return false;
+}
+
+void LogindPower::call(const QString& method, const QList<QVariant>& arguments,
+                       std::function<void(const QList<QVariant>&)> answered)
+{
+    QDBusMessage message = QDBusMessage::createMethodCall(kService, kPath, kManager, method);
+    message.setArguments(arguments);
+    // A polkit dialog can take as long as the user wants.
+    message.setInteractiveAuthorizationAllowed(true);
+    ++pending_;
+    auto* watcher = new QDBusPendingCallWatcher(bus_.asyncCall(message, 3600 * 1000));
+    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher,
+                     [this, method, answered = std::move(answered)](QDBusPendingCallWatcher* w) {
+                         --pending_;
+                         const QDBusMessage reply = w->reply();
+                         if (reply.type() == QDBusMessage::ErrorMessage)
+                             report("logind " + method.toStdString() + " failed: " + reply.errorName().toStdString() +
+                                    ": " + reply.errorMessage().toStdString());
+                         else if (answered)
+                             answered(reply.arguments());
+                         w->deleteLater();
+                     });
+}
+
+void LogindPower::findSession(std::function<void()> then)
+{
+    if (sessionId_) {
+        then();
+        return;
+    }
+    call("GetSessionByPID", {QVariant::fromValue(static_cast<uint32_t>(getpid()))},
+         [this, then = std::move(then)](const QList<QVariant>& answer) {
+             if (answer.isEmpty()) return;
+             const QString path = answer.first().value<QDBusObjectPath>().path();
+             QDBusMessage get = QDBusMessage::createMethodCall(kService, path, "org.freedesktop.DBus.Properties", "Get");
+             get.setArguments({kSession, QStringLiteral("Id")});
+             ++pending_;
+             auto* watcher = new QDBusPendingCallWatcher(bus_.asyncCall(get));
+             QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher,
+                              [this, then](QDBusPendingCallWatcher* w) {
+                                  --pending_;
+                                  const QDBusMessage reply = w->reply();
+                                  if (reply.type() == QDBusMessage::ErrorMessage || reply.arguments().isEmpty()) {
+                                      report("the own session's id cannot be read: " +
+                                             reply.errorMessage().toStdString());
+                                  } else {
+                                      sessionId_ = reply.arguments().first().value<QDBusVariant>().variant().toString();
+                                      then();
+                                  }
+                                  w->deleteLater();
+                              });
+         });
+}
+
+void LogindPower::send(const LogindRequest& request)
+{
+    if (!busUsable()) return;
+    if (request.method == "TerminateSession") {
+        findSession([this] {
+            if (sessionId_) call("TerminateSession", {*sessionId_}, nullptr);
+        });
+        return;
+    }
+    call(QString::fromStdString(request.method), {request.interactive}, nullptr);
+}
+
+bool LogindPower::ExitWindowsEx(uint32_t flags, uint32_t)
+{
+    send(requestForExitWindows(flags));
+    return bus_.isConnected();
+}
+
+bool LogindPower::SetSystemPowerState(bool suspend, bool force)
+{
+    send(requestForPowerState(suspend, force));
+    return bus_.isConnected();
+}
+
+uintptr_t LogindPower::GetCurrentProcess() { return static_cast<uintptr_t>(getpid()); }
+
+bool LogindPower::OpenProcessToken(uintptr_t process, uint32_t, uintptr_t& token)
+{
+    token = process;
+    return true;
+}
+
+bool LogindPower::LookupPrivilegeValueA(const char*, const char* name, Luid& luid)
+{
+    // Only the one privilege the program asks for has a value here.
+    if (std::string(name ? name : "") != "SeShutdownPrivilege") return false;
+    luid = Luid{19, 0};
+    return true;
+}
+
+// There are no privileges to enable on Linux; polkit decides per call. What this step can
+// do is find out once what logind will not do, and say so where an administrator looks.
+bool LogindPower::AdjustTokenPrivileges(uintptr_t, bool, const TokenPrivileges<1>&, uint32_t,
+                                        TokenPrivileges<2>&, uint32_t& returnLength)
+{
+    returnLength = 0;
+    if (availabilityAsked_) return true;
+    availabilityAsked_ = true;
+    if (!busUsable()) return false;
+    const std::pair<const char*, const char*> checks[] = {
+        {"CanPowerOff", "shutdown"}, {"CanReboot", "restart"}, {"CanHibernate", "hibernate"}, {"CanSuspend", "stand by"}};
+    for (const auto& [method, action] : checks) {
+        call(method, {}, [this, method = std::string(method), action = std::string(action)](const QList<QVariant>& a) {
+            const std::string answer = a.isEmpty() ? "" : a.first().toString().toStdString();
+            if (answer == "yes") return;
+            if (answer == "challenge")
+                report(action + " will ask for authentication (logind " + method + ": challenge)");
+            else
+                report(action + " is not available (logind " + method + ": " + answer + ")");
+        });
+    }
+    findSession([] {});
+    return true;
+}
+
+}  // namespace tolvane

@@ -1,0 +1,75 @@
+#pragma once
+// The power actions and the privilege step through systemd-logind on the system bus.
+//
+// Which logind call stands for which Windows call (docs/linux.md gives the reasons):
+//   ExitWindowsEx shutdown + force  -> PowerOff(interactive = true)
+//   ExitWindowsEx reboot + force    -> Reboot(interactive = true)
+//   ExitWindowsEx logoff + force    -> TerminateSession(the caller's own session id)
+//   SetSystemPowerState(hibernate, not forced) -> Hibernate(interactive = false)
+//   SetSystemPowerState(suspend, forced)       -> Suspend(interactive = true)
+// A forced request may ask polkit to let it past applications' block inhibitors (which
+// can mean an authentication dialog); a request that is not forced never asks and is
+// refused while an application blocks it.
+//
+// Every call is asynchronous, so the window never waits on a polkit dialog. A missing bus,
+// a missing logind or a refusal is silent for the user and written to standard error.
+// The privilege step asks logind's Can* methods once and reports what is not available.
+#include <QDBusConnection>
+#include <QString>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "platform/services.h"
+
+namespace tolvane {
+
+// One logind request as a Windows power call translates into.
+struct LogindRequest {
+    std::string action;  // shutdown, restart, logoff, hibernate, standby
+    std::string method;  // PowerOff, Reboot, TerminateSession, Hibernate, Suspend
+    bool interactive = false;
+    // The call as text, "PowerOff(true)" or "TerminateSession(ID)".
+    std::string callText(const std::string& sessionId) const;
+};
+LogindRequest requestForExitWindows(uint32_t flags);
+LogindRequest requestForPowerState(bool suspend, bool force);
+
+class LogindPower : public PowerApi, public PrivilegeApi {
+public:
+    // errors: where failures are written (standard error in the program).
+    explicit LogindPower(QDBusConnection bus, std::function<void(const std::string&)> errors);
+
+    bool ExitWindowsEx(uint32_t flags, uint32_t reserved) override;
+    bool SetSystemPowerState(bool suspend, bool force) override;
+
+    uintptr_t GetCurrentProcess() override;
+    bool OpenProcessToken(uintptr_t process, uint32_t desiredAccess, uintptr_t& token) override;
+    bool LookupPrivilegeValueA(const char* systemName, const char* name, Luid& luid) override;
+    bool AdjustTokenPrivileges(uintptr_t token, bool disableAll, const TokenPrivileges<1>& newState,
+                               uint32_t bufferLength, TokenPrivileges<2>& previousState,
+                               uint32_t& returnLength) override;
+
+    // Calls sent and not yet answered.
+    int pending() const { return pending_; }
+    // The caller's own session, once known.
+    const std::optional<QString>& sessionId() const { return sessionId_; }
+
+private:
+    void send(const LogindRequest& request);
+    void call(const QString& method, const QList<QVariant>& arguments,
+              std::function<void(const QList<QVariant>&)> answered);
+    void findSession(std::function<void()> then);
+    void report(const std::string& text);
+    bool busUsable();
+
+    QDBusConnection bus_;
+    std::function<void(const std::string&)> errors_;
+    std::optional<QString> sessionId_;
+    bool availabilityAsked_ = false;
+    bool noBusReported_ = false;
+    int pending_ = 0;
+};
+
+}  // namespace tolvane

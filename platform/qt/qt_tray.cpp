@@ -1,0 +1,98 @@
+#include "platform/qt/qt_tray.h"
+
+#include "platform/qt/pictures.h"
+#include "tray/notify_record.h"
+
+namespace tolvane {
+
+QtTray::~QtTray()
+{
+    for (auto& [key, entry] : icons_) delete entry.icon;
+}
+
+uint32_t QtTray::createMessageWindow(MessageHandler handler)
+{
+    const uint32_t hWnd = nextWindow_++;
+    handlers_[hWnd] = std::move(handler);
+    return hWnd;
+}
+
+void QtTray::destroyMessageWindow(uint32_t hWnd) { handlers_.erase(hWnd); }
+
+QSystemTrayIcon* QtTray::icon(uint32_t hWnd, uint32_t uID) const
+{
+    auto it = icons_.find({hWnd, uID});
+    return it == icons_.end() ? nullptr : it->second.icon;
+}
+
+bool QtTray::Shell_NotifyIcon(uint32_t message, const NotifyIconRecord& bytes)
+{
+    const NotifyRecord record = NotifyRecord::fromBytes(bytes);
+    const std::pair<uint32_t, uint32_t> key{record.hWnd, record.uID};
+    auto it = icons_.find(key);
+    const auto apply = [&record](Icon& entry) {
+        if (record.uFlags & NIF_MESSAGE) entry.callbackMessage = record.uCallbackMessage;
+        if (record.uFlags & NIF_ICON) entry.icon->setIcon(QtPictures::icon(record.hIcon));
+        if (record.uFlags & NIF_TIP) entry.icon->setToolTip(QString::fromLatin1(record.tipText().c_str()));
+    };
+
+    switch (message) {
+    case NIM_ADD: {
+        if (it != icons_.end() || record.hWnd == 0) return false;
+        Icon entry{new QSystemTrayIcon, 0};
+        apply(entry);
+        const uint32_t hWnd = record.hWnd, uID = record.uID;
+        QObject::connect(entry.icon, &QSystemTrayIcon::activated, entry.icon,
+                         [this, hWnd, uID](QSystemTrayIcon::ActivationReason reason) { activated(hWnd, uID, reason); });
+        entry.icon->show();
+        icons_.emplace(key, entry);
+        return true;
+    }
+    case NIM_MODIFY:
+        if (it == icons_.end()) return false;
+        apply(it->second);
+        return true;
+    case NIM_DELETE:
+        if (it == icons_.end()) return false;
+        it->second.icon->hide();
+        // The delete usually comes from the icon's own click: the icon goes once that is over.
+        QObject::disconnect(it->second.icon, nullptr, nullptr, nullptr);
+        it->second.icon->deleteLater();
+        icons_.erase(it);
+        return true;
+    default:
+        return false;
+    }
+}
+
+void QtTray::activated(uint32_t hWnd, uint32_t uID, QSystemTrayIcon::ActivationReason reason)
+{
+    constexpr uint32_t WM_LBUTTONDOWN = 513, WM_LBUTTONUP = 514, WM_LBUTTONDBLCLK = 515, WM_RBUTTONDOWN = 516,
+                       WM_RBUTTONUP = 517;
+    auto entry = icons_.find({hWnd, uID});
+    if (entry == icons_.end()) return;
+    const uint32_t callback = entry->second.callbackMessage;
+    std::vector<uint32_t> mouse;
+    switch (reason) {
+    case QSystemTrayIcon::Trigger:
+        mouse = {WM_LBUTTONDOWN, WM_LBUTTONUP};
+        break;
+    case QSystemTrayIcon::Context:
+        mouse = {WM_RBUTTONDOWN, WM_RBUTTONUP};
+        break;
+    case QSystemTrayIcon::DoubleClick:
+        mouse = {WM_LBUTTONDBLCLK};
+        break;
+    default:
+        return;
+    }
+    for (uint32_t m : mouse) {
+        // The handler may delete the icon or the window; each message finds them afresh.
+        auto handler = handlers_.find(hWnd);
+        if (handler == handlers_.end() || !handler->second) return;
+        MessageHandler call = handler->second;
+        call(callback, m);
+    }
+}
+
+}  // namespace tolvane

@@ -1,0 +1,573 @@
+#include "platform/qt/qt_windows.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QTextBrowser>
+#include <algorithm>
+#include <cmath>
+#include <utility>
+#include <vector>
+
+#include "platform/model/control.h"
+#include "platform/model/window.h"
+#include "platform/qt/pictures.h"
+
+namespace tolvane {
+
+namespace {
+
+QString text(const std::string& s) { return QString::fromStdString(s); }
+// Edit boxes hold 8-bit characters, one byte per typed key, as the ANSI boxes they stand for.
+QString editText(const std::string& s) { return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size())); }
+
+// A top-level window of the program. The close box is a request to the model, which
+// may refuse it; the widget itself never closes on its own.
+class ModelWindowWidget : public QWidget {
+public:
+    std::function<void()> closeRequested;
+    std::function<void()> restoredByUser;
+
+protected:
+    void closeEvent(QCloseEvent* event) override
+    {
+        // The end of the session is no user's request: the program goes with it.
+        if (qApp->isSavingSession()) {
+            event->accept();
+            return;
+        }
+        event->ignore();
+        if (closeRequested) closeRequested();
+    }
+    void changeEvent(QEvent* event) override
+    {
+        QWidget::changeEvent(event);
+        if (event->type() == QEvent::WindowStateChange && !(windowState() & Qt::WindowMinimized) && restoredByUser)
+            restoredByUser();
+    }
+};
+
+}  // namespace
+
+QtWindows::QtWindows(WindowSystem& windows) : windows_(windows) { windows_.addObserver(*this); }
+
+QtWindows::~QtWindows()
+{
+    windows_.removeObserver(*this);
+    for (auto& [window, rendered] : rendered_) delete rendered.top;
+}
+
+int QtWindows::twipsPerPixelX()
+{
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const double dpi = screen ? screen->logicalDotsPerInchX() : 96.0;
+    return std::max(1, static_cast<int>(std::lround(1440.0 / (dpi > 0 ? dpi : 96.0))));
+}
+
+int QtWindows::pixels(int twips)
+{
+    return static_cast<int>(std::lround(static_cast<double>(twips) / twipsPerPixelX()));
+}
+
+uint32_t QtWindows::pictureHandle(const std::string& name) { return QtPictures::handle(name); }
+
+QWidget* QtWindows::widget(const Window& window) const
+{
+    auto it = rendered_.find(&window);
+    return it == rendered_.end() ? nullptr : it->second.top;
+}
+
+QWidget* QtWindows::widget(const Control& control) const
+{
+    auto it = rendered_.find(&control.window());
+    if (it == rendered_.end()) return nullptr;
+    auto c = it->second.controls.find(&control);
+    return c == it->second.controls.end() ? nullptr : c->second;
+}
+
+void QtWindows::windowLoaded(Window& window)
+{
+    if (!mainWindow_) mainWindow_ = &window;
+    Rendered& rendered = rendered_[&window];
+    auto* top = new ModelWindowWidget;
+    rendered.top = top;
+    windowOf_[top] = &window;
+    top->setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                        Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    top->setWindowTitle(text(window.caption()));
+    top->setWindowIcon(QtPictures::icon(window.spec().icon));
+    top->setFixedSize(pixels(window.spec().clientWidth), pixels(window.spec().clientHeight));
+    top->closeRequested = [&window] { window.userClose(); };
+    top->restoredByUser = [this, &window] {
+        // Only where the main window went to the taskbar for want of a notification area:
+        // the user brought it back from there, so it is shown again as far as the program knows.
+        if (&window == mainWindow_ && !window.visible() && trayAvailable_ && !trayAvailable_()) window.setVisible(true);
+    };
+
+    // Containers first, so that every control finds its parent widget.
+    std::vector<Control*> order = window.controls();
+    std::stable_partition(order.begin(), order.end(), [](Control* c) { return c->kind() == ControlKind::Frame; });
+    for (Control* control : order) {
+        QWidget* parent = top;
+        if (Control* container = control->container()) {
+            auto it = rendered.controls.find(container);
+            if (it != rendered.controls.end()) parent = it->second;
+        }
+        QWidget* w = createControl(*control, parent);
+        const Twips& g = control->geometry();
+        w->setGeometry(pixels(g.left), pixels(g.top), pixels(g.width), pixels(g.height));
+        w->setHidden(!control->visible());
+        w->setEnabled(control->enabled());
+        rendered.controls[control] = w;
+        controlOf_[w] = control;
+        connectUserActions(*control, w);
+        syncControl(*control);
+    }
+    applyTabOrder(window, rendered);
+    if (window.visible()) showWindow(window, rendered, true);
+}
+
+void QtWindows::windowUnloaded(Window& window)
+{
+    auto it = rendered_.find(&window);
+    if (it == rendered_.end()) return;
+    Rendered rendered = std::move(it->second);
+    rendered_.erase(it);
+    for (auto& [control, w] : rendered.controls) controlOf_.erase(w);
+    windowOf_.erase(rendered.top);
+    if (mainWindow_ == &window) mainWindow_ = nullptr;
+    // The unload may come from inside one of the window's own handlers: the widgets go
+    // once that handler has returned, and tell nothing more to the model meanwhile.
+    rendered.top->hide();
+    rendered.top->blockSignals(true);
+    for (QObject* child : rendered.top->findChildren<QObject*>()) child->blockSignals(true);
+    auto* top = static_cast<ModelWindowWidget*>(rendered.top);
+    top->closeRequested = nullptr;
+    top->restoredByUser = nullptr;
+    top->deleteLater();
+}
+
+QWidget* QtWindows::createControl(Control& control, QWidget* parent)
+{
+    switch (control.kind()) {
+    case ControlKind::PushButton:
+        return new QPushButton(parent);
+    case ControlKind::Label: {
+        auto* label = new QLabel(parent);
+        label->setTextFormat(Qt::PlainText);
+        label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        label->setWordWrap(true);
+        label->setFocusPolicy(Qt::NoFocus);
+        if (static_cast<Label&>(control).linkLooks) {
+            QPalette palette = label->palette();
+            palette.setColor(QPalette::WindowText, QColor(0, 0, 255));
+            label->setPalette(palette);
+            label->setCursor(QtPictures::handCursor());
+        }
+        label->installEventFilter(this);
+        return label;
+    }
+    case ControlKind::Frame: {
+        auto* frame = new QGroupBox(parent);
+        frame->setFocusPolicy(Qt::NoFocus);
+        return frame;
+    }
+    case ControlKind::CheckBox:
+        return new QCheckBox(parent);
+    case ControlKind::OptionButton: {
+        // The model keeps the groups (one per container); Qt's own grouping would fight it.
+        auto* option = new QRadioButton(parent);
+        option->setAutoExclusive(false);
+        return option;
+    }
+    case ControlKind::DropDownList: {
+        auto* list = new QComboBox(parent);
+        list->setEditable(false);
+        list->setMaxVisibleItems(30);
+        for (const std::string& item : static_cast<ListControl&>(control).items()) list->addItem(text(item));
+        return list;
+    }
+    case ControlKind::ListBox: {
+        auto* list = new QListWidget(parent);
+        list->setSelectionMode(QAbstractItemView::SingleSelection);
+        for (const std::string& item : static_cast<ListControl&>(control).items()) list->addItem(text(item));
+        return list;
+    }
+    case ControlKind::EditBox: {
+        auto* edit = new QLineEdit(parent);
+        auto& box = static_cast<EditBox&>(control);
+        if (box.maxLength() > 0) edit->setMaxLength(box.maxLength());
+        // Every change goes through the model's key handling; no side door around it.
+        edit->setContextMenuPolicy(Qt::NoContextMenu);
+        edit->setDragEnabled(false);
+        edit->setAcceptDrops(false);
+        edit->installEventFilter(this);
+        return edit;
+    }
+    case ControlKind::Image: {
+        auto* image = new QLabel(parent);
+        image->setPixmap(QtPictures::pixmap(QtPictures::handle(static_cast<Image&>(control).picture())));
+        image->setFocusPolicy(Qt::NoFocus);
+        image->installEventFilter(this);
+        return image;
+    }
+    case ControlKind::WebView: {
+        auto* view = new QTextBrowser(parent);
+        view->setOpenLinks(false);
+        view->setOpenExternalLinks(false);
+        view->setFrameShape(QFrame::NoFrame);
+        connect(view, &QTextBrowser::anchorClicked, this, [this, view](const QUrl& link) {
+            if (link.isRelative() && link.hasFragment() && link.path().isEmpty()) {
+                view->scrollToAnchor(link.fragment());
+                return;
+            }
+            load(view, view->document()->baseUrl().resolved(link));
+        });
+        return view;
+    }
+    }
+    return new QWidget(parent);
+}
+
+void QtWindows::connectUserActions(Control& control, QWidget* w)
+{
+    switch (control.kind()) {
+    case ControlKind::PushButton:
+    case ControlKind::CheckBox:
+    case ControlKind::OptionButton:
+        // The widget has already changed its own state; the model decides what it really is.
+        connect(static_cast<QAbstractButton*>(w), &QAbstractButton::clicked, this, [this, &control] {
+            control.userClick();
+            if (controlOf_.count(widget(control))) syncControl(control);
+        });
+        break;
+    case ControlKind::DropDownList:
+        connect(static_cast<QComboBox*>(w), &QComboBox::activated, this, [this, &control](int index) {
+            static_cast<ListControl&>(control).userSelectIndex(index);
+            if (controlOf_.count(widget(control))) syncControl(control);
+        });
+        break;
+    case ControlKind::ListBox:
+        connect(static_cast<QListWidget*>(w), &QListWidget::currentRowChanged, this, [this, &control](int row) {
+            static_cast<ListControl&>(control).userSelectIndex(row);
+            if (controlOf_.count(widget(control))) syncControl(control);
+        });
+        break;
+    default:
+        break;
+    }
+}
+
+void QtWindows::applyTabOrder(Window& window, Rendered& rendered)
+{
+    std::vector<Control*> focusable;
+    for (Control* c : window.controls())
+        if (c->takesFocus()) focusable.push_back(c);
+    std::stable_sort(focusable.begin(), focusable.end(),
+                     [](Control* a, Control* b) { return a->tabIndex() < b->tabIndex(); });
+    for (size_t i = 0; i < focusable.size(); ++i) {
+        QWidget* w = rendered.controls[focusable[i]];
+        w->setFocusPolicy(Qt::StrongFocus);
+        if (i > 0) QWidget::setTabOrder(rendered.controls[focusable[i - 1]], w);
+    }
+}
+
+void QtWindows::syncControl(Control& control)
+{
+    QWidget* w = widget(control);
+    if (!w) return;
+    const QSignalBlocker blocker(w);
+    switch (control.kind()) {
+    case ControlKind::PushButton:
+        static_cast<QPushButton*>(w)->setText(text(control.caption()));
+        break;
+    case ControlKind::Label:
+        static_cast<QLabel*>(w)->setText(text(control.caption()));
+        break;
+    case ControlKind::Frame:
+        static_cast<QGroupBox*>(w)->setTitle(text(control.caption()));
+        break;
+    case ControlKind::CheckBox: {
+        auto* box = static_cast<QCheckBox*>(w);
+        box->setText(text(control.caption()));
+        box->setChecked(static_cast<CheckBox&>(control).value() == 1);
+        break;
+    }
+    case ControlKind::OptionButton: {
+        auto* option = static_cast<QRadioButton*>(w);
+        option->setText(text(control.caption()));
+        option->setChecked(static_cast<OptionButton&>(control).value());
+        break;
+    }
+    case ControlKind::DropDownList:
+        static_cast<QComboBox*>(w)->setCurrentIndex(static_cast<ListControl&>(control).listIndex());
+        break;
+    case ControlKind::ListBox:
+        static_cast<QListWidget*>(w)->setCurrentRow(static_cast<ListControl&>(control).listIndex());
+        break;
+    case ControlKind::EditBox: {
+        auto* edit = static_cast<QLineEdit*>(w);
+        const QString value = editText(static_cast<EditBox&>(control).text());
+        if (edit->text() != value) edit->setText(value);
+        break;
+    }
+    case ControlKind::Image:
+    case ControlKind::WebView:
+        break;
+    }
+}
+
+void QtWindows::propertyChanged(Window& window, Control* control, std::string_view property, const PropertyValue& value)
+{
+    auto it = rendered_.find(&window);
+    if (it == rendered_.end()) return;
+    Rendered& rendered = it->second;
+    if (!control) {
+        if (property == "Caption") rendered.top->setWindowTitle(text(window.caption()));
+        if (property == "Visible") showWindow(window, rendered, window.visible());
+        return;
+    }
+    QWidget* w = widget(*control);
+    if (!w) return;
+    if (property == "Visible") {
+        w->setVisible(std::get<bool>(value));
+    } else if (property == "Enabled") {
+        w->setEnabled(std::get<bool>(value));
+    } else if (property == "FontUnderline") {
+        QFont font = w->font();
+        font.setUnderline(std::get<bool>(value));
+        w->setFont(font);
+    } else {
+        syncControl(*control);
+    }
+}
+
+void QtWindows::listCleared(Control& control)
+{
+    QWidget* w = widget(control);
+    if (!w) return;
+    const QSignalBlocker blocker(w);
+    if (control.kind() == ControlKind::DropDownList) static_cast<QComboBox*>(w)->clear();
+    if (control.kind() == ControlKind::ListBox) static_cast<QListWidget*>(w)->clear();
+}
+
+void QtWindows::itemAdded(Control& control, const std::string& item)
+{
+    QWidget* w = widget(control);
+    if (!w) return;
+    {
+        const QSignalBlocker blocker(w);
+        if (control.kind() == ControlKind::DropDownList) static_cast<QComboBox*>(w)->addItem(text(item));
+        if (control.kind() == ControlKind::ListBox) static_cast<QListWidget*>(w)->addItem(text(item));
+    }
+    // A combo box selects the first item added to it by itself; the model's selection rules.
+    syncControl(control);
+}
+
+void QtWindows::showWindow(Window& window, Rendered& rendered, bool visible)
+{
+    QWidget* top = rendered.top;
+    if (!visible) {
+        if (&window == mainWindow_ && trayAvailable_ && !trayAvailable_())
+            top->showMinimized();
+        else
+            top->hide();
+        return;
+    }
+    if (!rendered.shownOnce) {
+        rendered.shownOnce = true;
+        // The first control in the tab order has the focus when the window first shows.
+        std::vector<Control*> focusable;
+        for (Control* c : window.controls())
+            if (c->takesFocus() && c->visible() && c->enabled()) focusable.push_back(c);
+        auto first = std::min_element(focusable.begin(), focusable.end(),
+                                      [](Control* a, Control* b) { return a->tabIndex() < b->tabIndex(); });
+        if (first != focusable.end()) rendered.controls[*first]->setFocus(Qt::OtherFocusReason);
+    }
+    if (top->isMinimized())
+        top->showNormal();
+    else
+        top->show();
+    if (!top->testAttribute(Qt::WA_ShowWithoutActivating)) {
+        top->raise();
+        top->activateWindow();
+    }
+}
+
+bool QtWindows::SetWindowPos(Window& window, int insertAfter, int, int, int, int, uint32_t flags)
+{
+    constexpr int HWND_TOPMOST = -1, HWND_NOTOPMOST = -2;
+    constexpr uint32_t SWP_NOACTIVATE = 0x10;
+    QWidget* top = widget(window);
+    if (!top || (insertAfter != HWND_TOPMOST && insertAfter != HWND_NOTOPMOST)) return false;
+    const bool wasVisible = top->isVisible();
+    const QPoint place = top->pos();
+    top->setAttribute(Qt::WA_ShowWithoutActivating, (flags & SWP_NOACTIVATE) != 0);
+    top->setWindowFlag(Qt::WindowStaysOnTopHint, insertAfter == HWND_TOPMOST);
+    // Changing a window's flags takes it off the screen; it comes back where it was.
+    if (wasVisible) {
+        top->move(place);
+        top->show();
+    }
+    return true;
+}
+
+void QtWindows::MessageBox(const std::string& title, const std::string& message)
+{
+    QMessageBox box;
+    box.setWindowTitle(text(title));
+    box.setText(text(message));
+    box.setTextFormat(Qt::PlainText);
+    box.setIcon(QMessageBox::NoIcon);
+    box.setStandardButtons(QMessageBox::Ok);
+    box.setWindowIcon(QtPictures::icon("tolvane"));
+    box.exec();
+}
+
+void QtWindows::processPendingEvents() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+
+void QtWindows::Navigate(WebView& view, const std::string& url)
+{
+    if (auto* browser = qobject_cast<QTextBrowser*>(widget(view))) load(browser, QUrl(text(url)));
+}
+
+void QtWindows::load(QTextBrowser* view, const QUrl& url)
+{
+    if (url.scheme() != "http" && url.scheme() != "https") return;
+    if (!network_) network_ = new QNetworkAccessManager(this);
+    // A newer navigation replaces one still under way.
+    if (auto* previous = view->property("tolvaneReply").value<QNetworkReply*>()) previous->abort();
+    QNetworkRequest request(url);
+    request.setTransferTimeout(15000);
+    QNetworkReply* reply = network_->get(request);
+    view->setProperty("tolvaneReply", QVariant::fromValue(reply));
+    QPointer<QTextBrowser> target(view);
+    connect(reply, &QNetworkReply::finished, this, [reply, target, url] {
+        reply->deleteLater();
+        if (!target) return;
+        if (target->property("tolvaneReply").value<QNetworkReply*>() == reply)
+            target->setProperty("tolvaneReply", QVariant());
+        if (reply->error() == QNetworkReply::OperationCanceledError) return;
+        const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+        target->document()->setBaseUrl(reply->url());
+        if (reply->error() != QNetworkReply::NoError || status >= 400) {
+            target->setHtml(QStringLiteral("<p><b>The page cannot be shown.</b></p><p>%1</p><p>%2</p>")
+                                .arg(url.toString().toHtmlEscaped(), reply->errorString().toHtmlEscaped()));
+            return;
+        }
+        target->setHtml(QString::fromUtf8(reply->readAll()));
+    });
+}
+
+bool QtWindows::eventFilter(QObject* watched, QEvent* event)
+{
+    auto it = controlOf_.find(watched);
+    if (it == controlOf_.end()) return false;
+    Control& control = *it->second;
+    auto* w = static_cast<QWidget*>(watched);
+    if (event->type() == QEvent::MouseButtonRelease &&
+        (control.kind() == ControlKind::Label || control.kind() == ControlKind::Image)) {
+        auto* mouse = static_cast<QMouseEvent*>(event);
+        if (mouse->button() == Qt::LeftButton && w->rect().contains(mouse->position().toPoint())) control.userClick();
+        return false;
+    }
+    if (event->type() == QEvent::KeyPress && control.kind() == ControlKind::EditBox)
+        return editKeyPress(control, w, event);
+    return false;
+}
+
+bool QtWindows::editKeyPress(Control& control, QWidget* w, QEvent* event)
+{
+    auto* key = static_cast<QKeyEvent*>(event);
+    auto& box = static_cast<EditBox&>(control);
+    auto* edit = static_cast<QLineEdit*>(w);
+    const auto withoutSelection = [edit] {
+        QString rest = edit->text();
+        if (edit->hasSelectedText()) rest.remove(edit->selectionStart(), edit->selectedText().size());
+        return rest.toLatin1().toStdString();
+    };
+    const auto typed = [&](int code) {
+        if (edit->hasSelectedText()) {
+            // A key typed over a selection replaces it, once the window's key handler has
+            // let the key through; the handler is asked once, as a native box asks it.
+            const int entered = box.onKeyPress ? box.onKeyPress(code) : code;
+            if (entered == 0) return;
+            box.userPaste(withoutSelection());
+            auto handler = std::exchange(box.onKeyPress, nullptr);
+            box.userType(entered);
+            box.onKeyPress = std::move(handler);
+        } else {
+            box.userType(code);
+        }
+    };
+
+    if (key->matches(QKeySequence::Paste)) {
+        box.userPaste(QGuiApplication::clipboard()->text().toLatin1().toStdString());
+    } else if (key->matches(QKeySequence::Copy) || key->matches(QKeySequence::SelectAll)) {
+        return false;
+    } else {
+        switch (key->key()) {
+        case Qt::Key_Tab:
+        case Qt::Key_Backtab:
+        case Qt::Key_Left:
+        case Qt::Key_Right:
+        case Qt::Key_Up:
+        case Qt::Key_Down:
+        case Qt::Key_Home:
+        case Qt::Key_End:
+        case Qt::Key_Shift:
+        case Qt::Key_Control:
+        case Qt::Key_Alt:
+        case Qt::Key_Meta:
+        case Qt::Key_AltGr:
+        case Qt::Key_CapsLock:
+        case Qt::Key_NumLock:
+            return false;
+        case Qt::Key_Backspace:
+            if (edit->hasSelectedText())
+                box.userPaste(withoutSelection());
+            else
+                typed(8);
+            break;
+        case Qt::Key_Delete:
+            if (edit->hasSelectedText()) {
+                box.userPaste(withoutSelection());
+            } else if (edit->cursorPosition() < edit->text().size()) {
+                QString rest = edit->text();
+                rest.remove(edit->cursorPosition(), 1);
+                box.userPaste(rest.toLatin1().toStdString());
+            }
+            break;
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            typed(13);
+            break;
+        case Qt::Key_Escape:
+            typed(27);
+            break;
+        default: {
+            const QString chars = key->text();
+            if (chars.size() == 1 && chars.at(0).unicode() < 256) typed(chars.at(0).unicode());
+            break;
+        }
+        }
+    }
+    if (controlOf_.count(w)) syncControl(control);
+    return true;
+}
+
+}  // namespace tolvane

@@ -1,0 +1,110 @@
+#pragma once
+// Renders the window-system model with Qt Widgets and turns the user's actions on the
+// real widgets back into the model's user events.
+//
+// Supported: every control kind of the model (push button, label, frame, check box,
+// option button, drop-down list, list box, edit box, image, web view), fixed-size
+// windows with the program's icon, geometry from twips at the screen's logical DPI,
+// the tab order, the close box routed to the window's unload request, message boxes
+// (title, text, OK, no icon), the topmost warning window, the embedded web view.
+//
+// Not supported, on purpose:
+// - Edit boxes always take a typed character at the end of their text (the model keeps
+//   no caret). The program's only edit boxes hold one character, where that is the same.
+// - The web view is a QTextBrowser: HTML and links, no scripts and no plug-ins. It
+//   follows http(s) links inside itself and ignores every other scheme.
+// - Where no notification area exists, hiding the main window would strand the user,
+//   so the main window is minimised to the taskbar instead (see setTrayAvailable).
+#include <QObject>
+#include <QPointer>
+#include <functional>
+#include <map>
+#include <string>
+
+#include "platform/model/observer.h"
+#include "platform/model/window_system.h"
+#include "platform/services.h"
+
+class QWidget;
+class QNetworkAccessManager;
+class QTextBrowser;
+class QUrl;
+
+namespace tolvane {
+
+class Control;
+class Window;
+
+class QtWindows : public QObject,
+                  public ModelObserver,
+                  public DisplayApi,
+                  public DialogApi,
+                  public WebApi,
+                  public EventLoopApi {
+public:
+    explicit QtWindows(WindowSystem& windows);
+    ~QtWindows() override;
+    QtWindows(const QtWindows&) = delete;
+    QtWindows& operator=(const QtWindows&) = delete;
+
+    // ModelObserver
+    void windowLoaded(Window& window) override;
+    void windowUnloaded(Window& window) override;
+    void propertyChanged(Window& window, Control* control, std::string_view property,
+                         const PropertyValue& value) override;
+    void listCleared(Control& control) override;
+    void itemAdded(Control& control, const std::string& item) override;
+
+    // DisplayApi
+    void InitCommonControls() override {}
+    bool SetWindowPos(Window& window, int insertAfter, int x, int y, int cx, int cy, uint32_t flags) override;
+    int twipsPerPixelX() override;
+    uint32_t pictureHandle(const std::string& name) override;
+
+    // DialogApi
+    void MessageBox(const std::string& title, const std::string& text) override;
+
+    // WebApi
+    void Navigate(WebView& view, const std::string& url) override;
+
+    // EventLoopApi
+    void processPendingEvents() override;
+
+    // Whether a notification area is there to come back from. The main window (the first
+    // window loaded) is minimised instead of hidden while this says no.
+    void setTrayAvailable(std::function<bool()> available) { trayAvailable_ = std::move(available); }
+    // Pixels for a length in twips at the screen's DPI.
+    int pixels(int twips);
+
+    // The widgets that render a loaded window and its controls (null when there is none).
+    QWidget* widget(const Window& window) const;
+    QWidget* widget(const Control& control) const;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    struct Rendered {
+        QWidget* top = nullptr;
+        std::map<const Control*, QWidget*> controls;
+        bool shownOnce = false;
+    };
+
+    QWidget* createControl(Control& control, QWidget* parent);
+    void connectUserActions(Control& control, QWidget* widget);
+    void applyTabOrder(Window& window, Rendered& rendered);
+    void syncControl(Control& control);
+    void showWindow(Window& window, Rendered& rendered, bool visible);
+    bool editKeyPress(Control& control, QWidget* widget, QEvent* event);
+    void load(QTextBrowser* view, const QUrl& url);
+
+    WindowSystem& windows_;
+    std::map<const Window*, Rendered> rendered_;
+    std::map<const QObject*, Control*> controlOf_;
+    std::map<const QObject*, Window*> windowOf_;
+    const Window* mainWindow_ = nullptr;
+    std::function<bool()> trayAvailable_;
+    QNetworkAccessManager* network_ = nullptr;
+};
+
+}  // namespace tolvane

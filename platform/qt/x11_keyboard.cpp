@@ -1,0 +1,88 @@
+#include "platform/qt/x11_keyboard.h"
+
+#include <X11/Xlib.h>
+#include <X11/keysym.h>
+
+#include <cstdlib>
+
+namespace tolvane {
+
+int virtualKeyForKeysym(unsigned long keysym)
+{
+    constexpr int VK_CONTROL = 17, VK_MENU = 18, VK_NUMPAD0 = 96;
+    switch (keysym) {
+    case XK_Control_L:
+    case XK_Control_R:
+        return VK_CONTROL;
+    case XK_Alt_L:
+    case XK_Alt_R:
+    case XK_Meta_L:
+    case XK_Meta_R:
+        return VK_MENU;
+    default:
+        break;
+    }
+    if (keysym >= XK_a && keysym <= XK_z) return static_cast<int>('A' + (keysym - XK_a));
+    if (keysym >= XK_A && keysym <= XK_Z) return static_cast<int>('A' + (keysym - XK_A));
+    if (keysym >= XK_0 && keysym <= XK_9) return static_cast<int>('0' + (keysym - XK_0));
+    if (keysym >= XK_KP_0 && keysym <= XK_KP_9) return VK_NUMPAD0 + static_cast<int>(keysym - XK_KP_0);
+    return 0;
+}
+
+X11Keyboard::X11Keyboard(const std::string& display, std::function<void(const std::string&)> notes)
+{
+    const char* name = display.empty() ? nullptr : display.c_str();
+    if (name || std::getenv("DISPLAY")) display_ = XOpenDisplay(name);
+    if (!display_) {
+        if (notes) notes("no X11 display: the Ctrl+Alt hotkeys are off (without X there is no key state to watch)");
+        return;
+    }
+    if (notes && std::getenv("WAYLAND_DISPLAY"))
+        notes("Wayland session: the Ctrl+Alt hotkeys are seen only while an X11 window has the focus");
+    readLayout();
+}
+
+X11Keyboard::~X11Keyboard()
+{
+    if (display_) XCloseDisplay(static_cast<Display*>(display_));
+}
+
+void X11Keyboard::readLayout()
+{
+    auto* dpy = static_cast<Display*>(display_);
+    int minCode = 0, maxCode = 0;
+    XDisplayKeycodes(dpy, &minCode, &maxCode);
+    int perCode = 0;
+    KeySym* map = XGetKeyboardMapping(dpy, static_cast<KeyCode>(minCode), maxCode - minCode + 1, &perCode);
+    if (!map) return;
+    for (int code = minCode; code <= maxCode; ++code) {
+        for (int i = 0; i < perCode; ++i) {
+            const int vk = virtualKeyForKeysym(map[(code - minCode) * perCode + i]);
+            if (vk == 0) continue;
+            std::vector<int>& codes = keycodes_[static_cast<size_t>(vk)];
+            if (codes.empty() || codes.back() != code) codes.push_back(code);
+        }
+    }
+    XFree(map);
+}
+
+const std::vector<int>& X11Keyboard::keycodes(int virtualKey) const
+{
+    static const std::vector<int> none;
+    if (virtualKey < 0 || virtualKey > 255) return none;
+    return keycodes_[static_cast<size_t>(virtualKey)];
+}
+
+int16_t X11Keyboard::GetAsyncKeyState(int virtualKey)
+{
+    const std::vector<int>& codes = keycodes(virtualKey);
+    if (!display_ || codes.empty()) return 0;
+    char keys[32];
+    XQueryKeymap(static_cast<Display*>(display_), keys);
+    for (int code : codes) {
+        if (keys[code / 8] & (1 << (code % 8))) return static_cast<int16_t>(0x8000);
+    }
+    return 0;
+}
+
+}  // namespace tolvane
