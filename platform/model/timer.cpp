@@ -24,6 +24,12 @@ void Timer::setEnabled(bool enabled)
     if (enabled == enabled_) return;
     enabled_ = enabled;
     notify("Enabled", enabled);
+    reschedule();
+}
+
+// A timer that runs counts afresh from now; one that does not is taken off the driver.
+void Timer::reschedule()
+{
     if (TimerDriver* d = owner_.system().timerDriver()) {
         if (active())
             d->start(*this);
@@ -37,12 +43,7 @@ void Timer::setInterval(int intervalMs)
     if (intervalMs == interval_) return;
     interval_ = intervalMs;
     notify("Interval", intervalMs);
-    if (TimerDriver* d = owner_.system().timerDriver()) {
-        if (active())
-            d->start(*this);  // a new interval counts from now
-        else
-            d->stop(*this);
-    }
+    reschedule();
 }
 
 void Timer::fire()

@@ -38,6 +38,7 @@ private:
     void notify(const char* property, bool value) const;
     void notify(const char* property, int value) const;
     bool active() const;
+    void reschedule();
 
     Window& owner_;
     std::string name_;
