@@ -1,0 +1,342 @@
+// The window-system model: the controls' behaviour the program's handlers rely on, and
+// the interval timers as the simulated loop runs them.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "hotkeys/hk.h"
+#include "platform/model/control.h"
+#include "platform/model/timer.h"
+#include "platform/model/window.h"
+#include "platform/model/window_system.h"
+#include "platform/sim/sim_loop.h"
+
+namespace tolvane {
+namespace {
+
+// Every change the model reports, as "Control.Property".
+class ChangeLog : public ModelObserver {
+public:
+    void propertyChanged(Window&, Control* control, std::string_view property, const PropertyValue&) override
+    {
+        changes.push_back((control ? control->name() : std::string("window")) + "." + std::string(property));
+    }
+    std::vector<std::string> changes;
+};
+
+class ModelTest : public ::testing::Test {
+protected:
+    ModelTest() { system.addObserver(log); }
+    WindowSystem system;
+    ChangeLog log;
+    Window window{system, {"W", "W", 3000, 3000, "tolvane"}};
+};
+
+// --- Drop-down list -----------------------------------------------------------------
+
+TEST_F(ModelTest, DropDownListOnlyPicksItsOwnItems)
+{
+    DropDownList list(window, {"Combo2", {}, 0, ""}, {"Shutdown At", "Restart At"});
+    EXPECT_EQ(list.text(), "");
+    EXPECT_EQ(list.listIndex(), -1);
+
+    EXPECT_FALSE(list.userSelect("Log off At"));
+    EXPECT_FALSE(list.userSelect("restart at"));  // the user picks an item, not a text
+    list.userSelectIndex(7);
+    EXPECT_EQ(list.text(), "");
+
+    EXPECT_TRUE(list.userSelect("Restart At"));
+    EXPECT_EQ(list.text(), "Restart At");
+    EXPECT_EQ(list.listIndex(), 1);
+}
+
+TEST_F(ModelTest, DropDownListAssignmentIgnoresCaseAndReadsTheItem)
+{
+    DropDownList list(window, {"Combo2", {}, 0, ""}, {"Shutdown At", "Restart At", "SHUTDOWN AT"});
+    EXPECT_TRUE(list.setText("ShutDown At"));
+    EXPECT_EQ(list.listIndex(), 0);  // the first of the two that match
+    EXPECT_EQ(list.text(), "Shutdown At");
+
+    EXPECT_TRUE(list.setText("restart at"));
+    EXPECT_EQ(list.text(), "Restart At");
+}
+
+TEST_F(ModelTest, DropDownListRefusesAnUnknownTextAndKeepsTheSelection)
+{
+    DropDownList list(window, {"Combo4", {}, 0, ""}, {"01", "02", "03"});
+    EXPECT_FALSE(list.setText("00"));
+    EXPECT_EQ(list.text(), "");
+    ASSERT_TRUE(list.setText("02"));
+    EXPECT_FALSE(list.setText("2"));
+    EXPECT_FALSE(list.setText("02 "));
+    EXPECT_FALSE(list.setText(""));
+    EXPECT_EQ(list.text(), "02");
+}
+
+// --- Option buttons and check boxes ------------------------------------------------
+
+TEST_F(ModelTest, OptionButtonGroupsAreKeptPerContainer)
+{
+    Frame left(window, {"FrameA", {}, 0, ""});
+    Frame right(window, {"FrameB", {}, 1, ""});
+    OptionButton a1(window, {"A1", {}, 2, "", &left}, true);
+    OptionButton a2(window, {"A2", {}, 3, "", &left}, false);
+    OptionButton b1(window, {"B1", {}, 4, "", &right}, true);
+    OptionButton b2(window, {"B2", {}, 5, "", &right}, false);
+
+    a2.userClick();
+    EXPECT_FALSE(a1.value());
+    EXPECT_TRUE(a2.value());
+    EXPECT_TRUE(b1.value());  // the other frame is another group
+    EXPECT_FALSE(b2.value());
+
+    b2.userClick();
+    EXPECT_TRUE(a2.value());
+    EXPECT_FALSE(b1.value());
+    EXPECT_TRUE(b2.value());
+
+    b2.userClick();  // clicking the selected one keeps it selected
+    EXPECT_TRUE(b2.value());
+    EXPECT_FALSE(b1.value());
+}
+
+TEST_F(ModelTest, CheckBoxClickToggles)
+{
+    CheckBox box(window, {"Check6", {}, 0, "Check6"});
+    int clicks = 0;
+    box.onClick = [&] { ++clicks; };
+    box.userClick();
+    EXPECT_EQ(box.value(), 1);
+    box.userClick();
+    EXPECT_EQ(box.value(), 0);
+    EXPECT_EQ(clicks, 2);
+}
+
+// --- Edit box and the hotkey key filter ---------------------------------------------
+
+TEST_F(ModelTest, EditBoxMaximumLengthHoldsForTypingAndPaste)
+{
+    EditBox box(window, {"Text1", {}, 0, ""}, 1);
+    box.userType('A');
+    box.userType('B');
+    EXPECT_EQ(box.text(), "A");
+
+    box.userPaste("XYZ");
+    EXPECT_EQ(box.text(), "X");
+    box.userPaste("\xC3\xA9z");  // a two-byte character is one character
+    EXPECT_EQ(box.text(), "\xC3\xA9");
+
+    EditBox wide(window, {"Text9", {}, 1, ""}, 3);
+    wide.userPaste("abcdef");
+    EXPECT_EQ(wide.text(), "abc");
+    wide.userType(8);
+    wide.userType('Q');
+    EXPECT_EQ(wide.text(), "abQ");
+}
+
+TEST_F(ModelTest, KeyFilterPassesCapitalsDigitsAndBackspaceOnly)
+{
+    EXPECT_EQ(hkeyFilter('s'), 'S');
+    EXPECT_EQ(hkeyFilter('a'), 'A');
+    EXPECT_EQ(hkeyFilter('z'), 'Z');
+    EXPECT_EQ(hkeyFilter('Q'), 'Q');
+    EXPECT_EQ(hkeyFilter('0'), '0');
+    EXPECT_EQ(hkeyFilter('7'), '7');
+    EXPECT_EQ(hkeyFilter(8), 8);
+    for (int code : {int{' '}, int{'!'}, int{'@'}, int{'['}, int{'`'}, int{'{'}, int{'/'}, int{':'}, 0xE9, 0xC9, 0, 9, 10,
+                     13, 27, 127, -1})
+        EXPECT_EQ(hkeyFilter(code), 0) << "code " << code;
+}
+
+TEST_F(ModelTest, KeyBoxTypingGoesThroughTheFilterButPasteDoesNot)
+{
+    EditBox box(window, {"Text1", {}, 0, ""}, 1);
+    box.onKeyPress = hkeyFilter;
+    box.userType('s');
+    EXPECT_EQ(box.text(), "S");
+    box.userType(8);
+    EXPECT_EQ(box.text(), "");
+    for (int code : {int{' '}, int{'!'}, 0xE9, 9, 13, 27}) box.userType(code);
+    EXPECT_EQ(box.text(), "");
+    box.userType('7');
+    EXPECT_EQ(box.text(), "7");
+
+    box.userPaste("s");
+    EXPECT_EQ(box.text(), "s");
+    box.userPaste("!");
+    EXPECT_EQ(box.text(), "!");
+}
+
+// --- Change notifications -------------------------------------------------------------
+
+TEST_F(ModelTest, ChangesAreToldOnlyWhenAValueReallyChanges)
+{
+    DropDownList list(window, {"Combo1", {}, 0, ""}, {"Shutdown After", "Restart After"});
+    CheckBox check(window, {"Check6", {}, 1, ""});
+    EditBox edit(window, {"Text1", {}, 2, ""}, 1);
+    OptionButton option(window, {"Option1", {}, 3, ""}, true);
+    Label label(window, {"Label3", {}, 4, "Currently no action scheduled"});
+
+    list.setText("Shutdown After");
+    check.setValue(1);
+    edit.setText("S");
+    label.setCaption("Shutdown After 00:01");
+    window.setVisible(true);
+    ASSERT_EQ(log.changes, (std::vector<std::string>{"Combo1.Text", "Check6.Value", "Text1.Text", "Label3.Caption",
+                                                      "window.Visible"}));
+    log.changes.clear();
+
+    list.setText("SHUTDOWN AFTER");  // the same item
+    EXPECT_FALSE(list.setText("nothing"));
+    list.userSelect("Shutdown After");
+    check.setValue(1);
+    edit.setText("S");
+    edit.userType('X');  // refused by the maximum length
+    edit.userPaste("S");
+    option.setValue(true);
+    option.userClick();
+    label.setCaption("Shutdown After 00:01");
+    window.setVisible(true);
+    EXPECT_TRUE(log.changes.empty()) << log.changes.front();
+}
+
+// --- Timers on the simulated loop -------------------------------------------------------
+
+class TimerTest : public ::testing::Test {
+protected:
+    TimerTest()
+    {
+        system.setTimerDriver(&loop);
+    }
+    ~TimerTest() override { system.setTimerDriver(nullptr); }
+
+    // A timer that writes "name@time" each time it fires.
+    void track(Timer& timer)
+    {
+        timer.onTimer = [this, &timer] { fired.push_back(timer.name() + "@" + std::to_string(loop.now())); };
+    }
+
+    SimLoop loop;
+    WindowSystem system;
+    Window window{system, {"W", "W", 3000, 3000, "tolvane"}};
+    std::vector<std::string> fired;
+};
+
+TEST_F(TimerTest, FiresEveryIntervalFromWhenItWasEnabled)
+{
+    Timer timer(window, "T", 100, false);
+    track(timer);
+    window.load();
+    loop.advance(250);
+    EXPECT_TRUE(fired.empty());
+
+    timer.setEnabled(true);
+    loop.advance(99);
+    EXPECT_TRUE(fired.empty());
+    loop.advance(1);
+    loop.advance(100);
+    EXPECT_EQ(fired, (std::vector<std::string>{"T@350", "T@450"}));
+
+    timer.setEnabled(false);
+    loop.advance(1000);
+    EXPECT_EQ(fired.size(), 2u);
+}
+
+TEST_F(TimerTest, EnablingARunningTimerChangesNothing)
+{
+    Timer timer(window, "T", 100, true);
+    track(timer);
+    window.load();
+    loop.advance(60);
+    timer.setEnabled(true);
+    loop.advance(40);
+    timer.setEnabled(true);
+    loop.advance(100);
+    EXPECT_EQ(fired, (std::vector<std::string>{"T@100", "T@200"}));
+}
+
+TEST_F(TimerTest, ChangingTheIntervalRestartsTheCount)
+{
+    Timer timer(window, "T", 100, true);
+    track(timer);
+    window.load();
+    loop.advance(70);
+    timer.setInterval(200);
+    loop.advance(400);
+    EXPECT_EQ(fired, (std::vector<std::string>{"T@270", "T@470"}));
+
+    timer.setInterval(200);  // the same interval is no change
+    loop.advance(200);
+    EXPECT_EQ(fired.back(), "T@670");
+}
+
+TEST_F(TimerTest, NoDriftOverTenThousandTicks)
+{
+    Timer timer(window, "T", 100, true);
+    int count = 0;
+    int64_t last = 0;
+    bool onTheGrid = true;
+    timer.onTimer = [&] {
+        ++count;
+        last = loop.now();
+        onTheGrid = onTheGrid && loop.now() == 100LL * count;
+    };
+    window.load();
+    // Uneven steps, as the runner's "advance" lines come.
+    while (loop.now() < 1'000'000) loop.advance(std::min<int64_t>(37 + loop.now() % 113, 1'000'000 - loop.now()));
+    EXPECT_EQ(count, 10'000);
+    EXPECT_EQ(last, 1'000'000);
+    EXPECT_TRUE(onTheGrid);
+}
+
+TEST_F(TimerTest, AHandlerThatLetsEventsRunIsNotReenteredAndOthersRunInside)
+{
+    Timer outer(window, "A", 100, true);
+    Timer middle(window, "B", 100, true);
+    Timer inner(window, "C", 50, true);
+    std::vector<std::string> steps;
+    outer.onTimer = [&] {
+        steps.push_back("A begin @" + std::to_string(loop.now()));
+        loop.processPendingEvents();
+        steps.push_back("A end");
+    };
+    middle.onTimer = [&] {
+        steps.push_back("B begin");
+        outer.fire();  // a second delivery while A runs is dropped
+        loop.processPendingEvents();
+        steps.push_back("B end");
+    };
+    inner.onTimer = [&] { steps.push_back("C @" + std::to_string(loop.now())); };
+    window.load();
+    loop.advance(100);
+    EXPECT_EQ(steps, (std::vector<std::string>{"C @50", "A begin @100", "B begin", "C @100", "B end", "A end"}));
+    EXPECT_FALSE(outer.running());
+
+    steps.clear();
+    loop.advance(100);
+    EXPECT_EQ(steps, (std::vector<std::string>{"C @150", "A begin @200", "B begin", "C @200", "B end", "A end"}));
+}
+
+TEST_F(TimerTest, TimersDueAtOneInstantFireInCreationOrder)
+{
+    Timer first(window, "T1", 100, false);
+    Timer second(window, "T2", 150, false);
+    Timer third(window, "T3", 300, false);
+    for (Timer* t : {&first, &second, &third}) track(*t);
+    window.load();
+    // Enabled in the reverse order and at different moments, all due at 300.
+    third.setEnabled(true);
+    loop.advance(150);
+    second.setEnabled(true);
+    loop.advance(50);
+    first.setEnabled(true);
+    loop.advance(100);
+    EXPECT_EQ(fired, (std::vector<std::string>{"T1@300", "T2@300", "T3@300"}));
+    fired.clear();
+    loop.advance(300);  // and again once they have been running a while
+    EXPECT_EQ(fired, (std::vector<std::string>{"T1@400", "T2@450", "T1@500", "T1@600", "T2@600", "T3@600"}));
+}
+
+}  // namespace
+}  // namespace tolvane

@@ -1,0 +1,419 @@
+// The settings store and what the program does with settings files that are broken,
+// odd or missing. Every file is made here, with the SQLite C API or byte by byte.
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+#include <stdlib.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <array>
+#include <functional>
+#include <iterator>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "app/form1.h"
+#include "app/program.h"
+#include "hotkeys/hk.h"
+#include "platform/sim/sim_platform.h"
+
+namespace tolvane {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kDefaultSettings = TOLVANE_DEFAULT_SETTINGS;
+
+class TempDir {
+public:
+    TempDir()
+    {
+        std::string pattern = (fs::temp_directory_path() / "tolvane-unit-XXXXXX").string();
+        if (mkdtemp(pattern.data())) path_ = pattern;
+    }
+    ~TempDir()
+    {
+        std::error_code ec;
+        fs::remove_all(path_, ec);
+    }
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::string& path() const { return path_; }
+    std::string file() const { return path_ + "/tolvdata.v"; }
+
+private:
+    std::string path_;
+};
+
+std::string readBytes(const std::string& path)
+{
+    if (fs::is_directory(path)) return "(a folder)";
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void writeBytes(const std::string& path, const std::string& bytes)
+{
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+// Runs SQL on a file (created when missing); fails the test on an error.
+void execSql(const std::string& path, const std::string& sql)
+{
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+    char* error = nullptr;
+    const int rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error);
+    const std::string message = error ? error : "";
+    sqlite3_free(error);
+    sqlite3_close(db);
+    ASSERT_EQ(rc, SQLITE_OK) << message;
+}
+
+// One query's rows, each field as text ("NULL" for Null).
+std::vector<std::string> query(const std::string& path, const std::string& sql)
+{
+    std::vector<std::string> rows;
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+        sqlite3_exec(
+            db, sql.c_str(),
+            [](void* out, int n, char** values, char**) {
+                std::string row;
+                for (int i = 0; i < n; ++i) row += (i ? "," : "") + std::string(values[i] ? values[i] : "NULL");
+                static_cast<std::vector<std::string>*>(out)->push_back(row);
+                return 0;
+            },
+            &rows, nullptr);
+    }
+    sqlite3_close(db);
+    return rows;
+}
+
+const char* const kTables =
+    "CREATE TABLE ky (a TEXT, b TEXT, c TEXT, d TEXT, e TEXT);"
+    "CREATE TABLE en (a INTEGER, b INTEGER, c INTEGER, d INTEGER, e INTEGER);";
+// Well-formed settings with every hotkey disabled.
+const std::string kValid = std::string(kTables) +
+                           "INSERT INTO ky VALUES ('S', 'R', 'L', 'H', 'B');"
+                           "INSERT INTO en VALUES (0, 0, 0, 0, 0);";
+
+// The program started on the simulated platform over a folder, its transcript kept as lines.
+class ProgramRun {
+public:
+    explicit ProgramRun(const std::string& folder)
+        : sim(folder, kDefaultSettings, [this](const std::string& line) { lines.push_back(line); }),
+          program(sim.platform())
+    {
+        program.start();
+    }
+    ~ProgramRun() { sim.transcript().mute(); }
+
+    // Transcript lines that hold the piece (and the second piece, when one is given).
+    size_t count(const std::string& piece, const std::string& also = "") const
+    {
+        return static_cast<size_t>(std::count_if(lines.begin(), lines.end(), [&](const std::string& line) {
+            return line.find(piece) != std::string::npos && line.find(also) != std::string::npos;
+        }));
+    }
+    // The index of the first line holding the piece, lines.size() when none does.
+    size_t find(const std::string& piece, size_t from = 0) const
+    {
+        for (size_t i = from; i < lines.size(); ++i)
+            if (lines[i].find(piece) != std::string::npos) return i;
+        return lines.size();
+    }
+    bool powerRequested() const { return !sim.powerCalls().empty(); }
+    // Ctrl, Alt and every letter and digit held for a few monitor ticks.
+    void holdEveryKey()
+    {
+        std::vector<int> keys = {17, 18};
+        for (int c = 'A'; c <= 'Z'; ++c) keys.push_back(c);
+        for (int c = '0'; c <= '9'; ++c) keys.push_back(c);
+        for (int key : keys) sim.keyDown(key);
+        sim.advance(300);
+        for (int key : keys) sim.keyUp(key);
+    }
+    // The user opens the window from the tray, presses SET on the start-up choices
+    // ("Shutdown After 00:01") and waits a minute.
+    void scheduleShutdownInOneMinute()
+    {
+        sim.trayMessages({513, 514});
+        program.form1().Command1.userClick();
+        sim.advance(60000);
+    }
+    // Types new keys and flags into HK and presses SET.
+    void save(const std::string& keys, const std::vector<int>& flags)
+    {
+        HK& hk = program.hk();
+        for (size_t row = 0; row < 5; ++row) {
+            hk.keys()[row]->userPaste(keys.substr(row, 1));
+            hk.checks()[row]->setValue(flags[row]);
+        }
+        hk.Command1.userClick();
+    }
+
+    std::vector<std::string> lines;
+    SimPlatform sim;
+    Program program;
+};
+
+struct CorpusFile {
+    std::string name;
+    bool broken;  // a message is expected
+    std::function<void(const std::string& path)> make;
+};
+
+std::vector<CorpusFile> corpus()
+{
+    return {
+        {"empty file", true, [](const std::string& p) { writeBytes(p, ""); }},
+        {"a folder in its place", true, [](const std::string& p) { fs::create_directory(p); }},
+        {"random bytes", true,
+         [](const std::string& p) {
+             std::mt19937 gen(7);
+             std::string bytes(4096, '\0');
+             for (char& c : bytes) c = static_cast<char>(gen() & 0xFF);
+             writeBytes(p, bytes);
+         }},
+        {"truncated database", true,
+         [](const std::string& p) {
+             execSql(p + ".full", kValid);
+             writeBytes(p, readBytes(p + ".full").substr(0, 1024));
+             fs::remove(p + ".full");
+         }},
+        {"missing table", true,
+         [](const std::string& p) {
+             execSql(p, "CREATE TABLE ky (a TEXT, b TEXT, c TEXT, d TEXT, e TEXT);"
+                        "INSERT INTO ky VALUES ('S', 'R', 'L', 'H', 'B');");
+         }},
+        {"empty table", true, [](const std::string& p) { execSql(p, std::string(kTables) + "INSERT INTO ky VALUES ('S', 'R', 'L', 'H', 'B');"); }},
+        {"Null in a field", true,
+         [](const std::string& p) {
+             execSql(p, std::string(kTables) + "INSERT INTO ky VALUES ('S', 'R', NULL, 'H', 'B');"
+                                               "INSERT INTO en VALUES (0, 0, 0, 0, 0);");
+         }},
+        {"text flag", true,
+         [](const std::string& p) {
+             execSql(p, std::string(kTables) + "INSERT INTO ky VALUES ('S', 'R', 'L', 'H', 'B');"
+                                               "INSERT INTO en VALUES (0, 0, 'yes', 0, 0);");
+         }},
+        {"extra fields", false,
+         [](const std::string& p) {
+             execSql(p, "CREATE TABLE ky (a TEXT, b TEXT, c TEXT, d TEXT, e TEXT, f TEXT, g TEXT);"
+                        "CREATE TABLE en (a INTEGER, b INTEGER, c INTEGER, d INTEGER, e INTEGER, f INTEGER);"
+                        "INSERT INTO ky VALUES ('S', 'R', 'L', 'H', 'B', 'X', NULL);"
+                        "INSERT INTO en VALUES (0, 0, 0, 0, 0, 1);");
+         }},
+        {"extra records", false,
+         [](const std::string& p) {
+             execSql(p, kValid + "INSERT INTO ky VALUES ('1', '2', '3', '4', '5');"
+                                 "INSERT INTO en VALUES (1, 1, 1, 1, 1);");
+         }},
+        {"multi-character key", false,
+         [](const std::string& p) {
+             execSql(p, std::string(kTables) + "INSERT INTO ky VALUES ('SHUT', 'R', 'L', 'H', 'B');"
+                                               "INSERT INTO en VALUES (0, 0, 0, 0, 0);");
+         }},
+    };
+}
+
+TEST(SettingsCorpus, EveryFileLeavesTheProgramRunningAndTheFileAsItWas)
+{
+    for (const CorpusFile& entry : corpus()) {
+        SCOPED_TRACE(entry.name);
+        TempDir dir;
+        entry.make(dir.file());
+        const std::string before = readBytes(dir.file());
+
+        ProgramRun run(dir.path());
+        run.holdEveryKey();
+        EXPECT_FALSE(run.powerRequested()) << run.sim.powerCalls().front();
+        EXPECT_EQ(run.count("MessageBox("), entry.broken ? 1u : 0u);
+        if (entry.broken) {
+            EXPECT_EQ(run.count("MessageBox(\"Tolvane 3.0\", \"", dir.file()), 1u) << "one message, naming the file";
+        }
+
+        run.lines.clear();
+        run.scheduleShutdownInOneMinute();
+        EXPECT_EQ(run.count("Form1.Label3.Caption = \"Shutdown After 00:01"), 1u);
+        EXPECT_EQ(run.sim.powerCalls(), std::vector<std::string>{"ExitWindowsEx(5, 0)"});
+        EXPECT_EQ(run.count("MessageBox("), 0u);
+
+        EXPECT_EQ(readBytes(dir.file()), before) << "the file was changed";
+    }
+}
+
+// A well-formed file is read by its rules: the first record, the first five fields, and
+// the first character of a key.
+TEST(SettingsCorpus, WellFormedFilesAreReadByTheirFirstRecordFieldsAndCharacter)
+{
+    TempDir dir;
+    execSql(dir.file(), "CREATE TABLE ky (a TEXT, b TEXT, c TEXT, d TEXT, e TEXT, f TEXT);"
+                        "CREATE TABLE en (a INTEGER, b INTEGER, c INTEGER, d INTEGER, e INTEGER, f INTEGER);"
+                        "INSERT INTO ky VALUES ('SX', 'R', 'L', 'H', 'B', 'Q');"
+                        "INSERT INTO en VALUES (1, 0, 0, 0, 0, 1);"
+                        "INSERT INTO ky VALUES ('Q', 'W', 'E', 'T', 'Y', 'U');"
+                        "INSERT INTO en VALUES (1, 1, 1, 1, 1, 1);");
+    ProgramRun run(dir.path());
+    EXPECT_EQ(run.program.hk().combo1.items(),
+              (std::vector<std::string>{"Shutdown on Ctrl+Alt+SX Enabled", "Restart on Ctrl+Alt+R Disabled",
+                                        "Log off on Ctrl+Alt+L Disabled", "Hibernate on Ctrl+Alt+H Disabled",
+                                        "Stand By on Ctrl+Alt+B Disabled"}));
+    EXPECT_EQ(run.count("MessageBox("), 0u);
+
+    for (int key : {17, 18}) run.sim.keyDown(key);
+    for (char key : std::string("XQWETYURLHB")) run.sim.keyDown(key);
+    run.sim.advance(300);
+    EXPECT_FALSE(run.powerRequested()) << run.sim.powerCalls().front();
+
+    run.sim.keyDown('S');
+    run.sim.advance(100);
+    run.sim.keyUp('S');
+    run.sim.advance(100);
+    EXPECT_EQ(run.sim.powerCalls(), std::vector<std::string>{"ExitWindowsEx(5, 0)"});
+}
+
+// Another program holds the file locked while this one starts: told once, no hotkeys.
+TEST(SettingsCorpus, AFileLockedAtStartIsToldOnceAndLeftAlone)
+{
+    TempDir dir;
+    execSql(dir.file(), kValid);
+    const std::string before = readBytes(dir.file());
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(dir.file().c_str(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+    ProgramRun run(dir.path());
+    sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+
+    EXPECT_EQ(run.count("MessageBox(\"Tolvane 3.0\", \"", dir.file()), 1u);
+    EXPECT_EQ(run.program.form1().hkeychar, (std::array<std::string, 5>{}));
+    run.holdEveryKey();
+    EXPECT_FALSE(run.powerRequested());
+    run.lines.clear();
+    run.save("QWERT", {1, 1, 1, 1, 1});  // nothing is written to a file that could not be read
+    EXPECT_EQ(run.count("Settings Saved"), 0u);
+    EXPECT_EQ(run.count("MessageBox("), 1u);
+    EXPECT_EQ(readBytes(dir.file()), before);
+}
+
+// --- Saving ----------------------------------------------------------------------------
+
+TEST(SettingsSave, BothRecordsAreWrittenInOneTransaction)
+{
+    TempDir dir;
+    execSql(dir.file(), "CREATE TABLE ky (a TEXT, b TEXT, c TEXT, d TEXT, e TEXT, f TEXT);"
+                        "CREATE TABLE en (a INTEGER, b INTEGER, c INTEGER, d INTEGER, e INTEGER, f INTEGER);"
+                        "INSERT INTO ky VALUES ('S', 'R', 'L', 'H', 'B', 'extra');"
+                        "INSERT INTO en VALUES (0, 0, 0, 0, 0, 7);"
+                        "INSERT INTO ky VALUES ('1', '2', '3', '4', '5', 'second');"
+                        "INSERT INTO en VALUES (1, 1, 1, 1, 1, 8);");
+    ProgramRun run(dir.path());
+    run.lines.clear();
+    run.save("QWERT", {1, 0, 1, 0, 1});
+
+    EXPECT_EQ(query(dir.file(), "SELECT * FROM ky ORDER BY rowid"),
+              (std::vector<std::string>{"Q,W,E,R,T,extra", "1,2,3,4,5,second"}));
+    EXPECT_EQ(query(dir.file(), "SELECT * FROM en ORDER BY rowid"),
+              (std::vector<std::string>{"1,0,1,0,1,7", "1,1,1,1,1,8"}));
+
+    const size_t begin = run.find("Connection.BeginTrans()");
+    const size_t en = run.find("en.Update()", begin);
+    const size_t ky = run.find("ky.Update()", en);
+    const size_t commit = run.find("Connection.CommitTrans()", ky);
+    EXPECT_LT(commit, run.lines.size());
+    EXPECT_EQ(run.count("Connection.BeginTrans()"), 1u);
+    EXPECT_EQ(run.count("Update()"), 2u);
+    EXPECT_LT(commit, run.find("MessageBox(\"Tolvane 3.0\", \"Settings Saved\")"));
+
+    const Form1& form = run.program.form1();
+    EXPECT_EQ(form.hkeychar, (std::array<std::string, 5>{"Q", "W", "E", "R", "T"}));
+    EXPECT_EQ(form.hkeyflag, (std::array<std::string, 5>{"1", "0", "1", "0", "1"}));
+    EXPECT_EQ(run.program.hk().combo1.items().at(1), "Restart on Ctrl+Alt+W Disabled");
+}
+
+// When the second record cannot be written, the first is not written either.
+TEST(SettingsSave, AFailureHalfwayLeavesNeitherRecordWritten)
+{
+    TempDir dir;
+    execSql(dir.file(), kValid + "CREATE TRIGGER refuse BEFORE UPDATE ON ky BEGIN SELECT RAISE(ABORT, 'refused'); END;");
+    const std::string before = readBytes(dir.file());
+    ProgramRun run(dir.path());
+    run.lines.clear();
+    run.save("QWERT", {1, 1, 1, 1, 1});
+
+    EXPECT_EQ(run.count("Connection.RollbackTrans()"), 1u);
+    EXPECT_EQ(run.count("not saved"), 1u);
+    EXPECT_EQ(run.count("Settings Saved"), 0u);
+    EXPECT_EQ(query(dir.file(), "SELECT * FROM en"), std::vector<std::string>{"0,0,0,0,0"});
+    EXPECT_EQ(readBytes(dir.file()), before);
+    EXPECT_EQ(run.program.form1().hkeyflag, (std::array<std::string, 5>{"0", "0", "0", "0", "0"}));
+}
+
+TEST(SettingsSave, ALockedFileIsNotSavedAndNothingChanges)
+{
+    TempDir dir;
+    execSql(dir.file(), kValid);
+    ProgramRun run(dir.path());
+    const std::vector<std::string> listBefore = run.program.hk().combo1.items();
+    const auto charsBefore = run.program.form1().hkeychar;
+    const auto flagsBefore = run.program.form1().hkeyflag;
+    const std::string bytesBefore = readBytes(dir.file());
+
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(dir.file().c_str(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+    run.lines.clear();
+    run.save("QWERT", {1, 1, 1, 1, 1});
+    sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+
+    EXPECT_EQ(run.count("MessageBox(\"Tolvane 3.0\", \"The hotkey settings were not saved"), 1u);
+    EXPECT_EQ(run.count("Settings Saved"), 0u);
+    EXPECT_EQ(readBytes(dir.file()), bytesBefore);
+    EXPECT_EQ(run.program.hk().combo1.items(), listBefore);
+    EXPECT_EQ(run.program.form1().hkeychar, charsBefore);
+    EXPECT_EQ(run.program.form1().hkeyflag, flagsBefore);
+    // The boxes keep what the user typed.
+    EXPECT_EQ(run.program.hk().Text1.text(), "Q");
+
+    // Once the lock is gone the same SET saves.
+    run.lines.clear();
+    run.program.hk().Command1.userClick();
+    EXPECT_EQ(run.count("Settings Saved"), 1u);
+    EXPECT_EQ(query(dir.file(), "SELECT * FROM ky"), std::vector<std::string>{"Q,W,E,R,T"});
+}
+
+// --- Where the file comes from ---------------------------------------------------------
+
+TEST(SettingsFile, AnAbsentFileGetsTheDeliveredDefault)
+{
+    TempDir dir;
+    ASSERT_TRUE(fs::exists(kDefaultSettings));
+    ProgramRun run(dir.path());
+    EXPECT_EQ(run.count("MessageBox("), 0u);
+    ASSERT_TRUE(fs::exists(dir.file()));
+    EXPECT_EQ(readBytes(dir.file()), readBytes(kDefaultSettings));
+    EXPECT_EQ(run.program.form1().hkeychar, (std::array<std::string, 5>{"S", "R", "L", "H", "B"}));
+}
+
+TEST(SettingsFile, AnExistingFileIsNeverReplaced)
+{
+    TempDir dir;
+    execSql(dir.file(), std::string(kTables) + "INSERT INTO ky VALUES ('Q', 'W', 'E', 'T', 'Y');"
+                                               "INSERT INTO en VALUES (0, 1, 0, 1, 0);");
+    const std::string before = readBytes(dir.file());
+    ASSERT_NE(before, readBytes(kDefaultSettings));
+    {
+        ProgramRun run(dir.path());
+        EXPECT_EQ(run.program.hk().Text1.text(), "Q");
+        EXPECT_EQ(run.program.hk().Check2.value(), 1);
+    }
+    EXPECT_EQ(readBytes(dir.file()), before);
+}
+
+}  // namespace
+}  // namespace tolvane
