@@ -138,7 +138,8 @@ void QtWindows::windowLoaded(Window& window)
         syncControl(*control);
     }
     applyTabOrder(window, rendered);
-    if (window.visible()) showWindow(window, rendered, true);
+    // A main window that starts hidden must still be within the user's reach.
+    showWindow(window, rendered, window.visible());
 }
 
 void QtWindows::windowUnloaded(Window& window)
@@ -382,6 +383,7 @@ void QtWindows::showWindow(Window& window, Rendered& rendered, bool visible)
 {
     QWidget* top = rendered.top;
     if (!visible) {
+        // Without a notification area the hidden main window waits on the taskbar instead.
         if (&window == mainWindow_ && trayAvailable_ && !trayAvailable_())
             top->showMinimized();
         else

@@ -1,0 +1,16 @@
+// The Qt tests run on the offscreen platform inside one QApplication.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The tests' own hotkey and bus conditions must not depend on the desktop they run in.
+    qunsetenv("DISPLAY");
+    qunsetenv("WAYLAND_DISPLAY");
+    QApplication app(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,174 @@
+// The launcher, the settings folder, the clock, the pictures and the key-code table.
+#include <gtest/gtest.h>
+#include <X11/keysym.h>
+
+#include <QImage>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+
+#include "desktop_fixture.h"
+#include "platform/qt/desktop_services.h"
+#include "platform/qt/pictures.h"
+#include "platform/qt/x11_keyboard.h"
+
+namespace tolvane::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Sets an environment variable for one scope and puts the old value back.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const char* value) : name_(name)
+    {
+        if (const char* old = std::getenv(name)) old_ = old;
+        if (value)
+            ::setenv(name, value, 1);
+        else
+            ::unsetenv(name);
+    }
+    ~ScopedEnv()
+    {
+        if (old_)
+            ::setenv(name_, old_->c_str(), 1);
+        else
+            ::unsetenv(name_);
+    }
+
+private:
+    const char* name_;
+    std::optional<std::string> old_;
+};
+
+TEST(Launcher, ExplorerBecomesXdgOpenAndOtherCommandsRunAsWritten)
+{
+    EXPECT_EQ(XdgLauncher::translate("explorer.exe http://www.quenmoor.example"),
+              (std::vector<std::string>{"xdg-open", "http://www.quenmoor.example"}));
+    EXPECT_EQ(XdgLauncher::translate("notepad.exe a  b"), (std::vector<std::string>{"notepad.exe", "a", "b"}));
+    EXPECT_TRUE(XdgLauncher::translate("   ").empty());
+}
+
+TEST(Launcher, StartsXdgOpenDetachedWithTheAddressAsOneArgument)
+{
+    TempFolder bin;
+    const std::string marker = bin.path() + "/opened.txt";
+    {
+        std::ofstream script(bin.path() + "/xdg-open");
+        script << "#!/bin/sh\nprintf '%s|' \"$@\" > " << marker << ".part && mv " << marker << ".part " << marker
+               << "\n";
+    }
+    fs::permissions(bin.path() + "/xdg-open", fs::perms::owner_all);
+    const std::string path = bin.path() + ":" + (std::getenv("PATH") ? std::getenv("PATH") : "");
+    ScopedEnv env("PATH", path.c_str());
+    std::vector<std::string> errors;
+    XdgLauncher launcher([&](const std::string& e) { errors.push_back(e); });
+    EXPECT_GT(launcher.Shell("explorer.exe http://host.example/redirect.html?a=1&b=2", 2), 0);
+    ASSERT_TRUE(waitFor([&] { return fs::exists(marker); }, 10000));
+    std::ifstream in(marker);
+    std::string args((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(args, "http://host.example/redirect.html?a=1&b=2|") << "no shell takes the & apart";
+    EXPECT_TRUE(errors.empty());
+}
+
+TEST(Launcher, AProgramThatCannotStartGivesTaskZeroAndAMessage)
+{
+    std::vector<std::string> errors;
+    XdgLauncher launcher([&](const std::string& e) { errors.push_back(e); });
+    EXPECT_EQ(launcher.Shell("/nonexistent/tolvane-no-such-program x", 2), 0);
+    ASSERT_EQ(errors.size(), 1u);
+}
+
+TEST(SettingsFolder, WindirWinsThenXdgConfigHomeThenHome)
+{
+    TempFolder home;
+    {
+        ScopedEnv windir("windir", "/somewhere/else");
+        EXPECT_EQ(XdgEnvironment().windowsDirectory(), "/somewhere/else");
+    }
+    ScopedEnv windir("windir", nullptr);
+    {
+        ScopedEnv config("XDG_CONFIG_HOME", (home.path() + "/cfg").c_str());
+        EXPECT_EQ(XdgEnvironment().windowsDirectory(), home.path() + "/cfg/tolvane");
+        EXPECT_TRUE(fs::is_directory(home.path() + "/cfg/tolvane")) << "created when missing";
+    }
+    ScopedEnv config("XDG_CONFIG_HOME", nullptr);
+    ScopedEnv homeVar("HOME", home.path().c_str());
+    EXPECT_EQ(XdgEnvironment().windowsDirectory(), home.path() + "/.config/tolvane");
+    EXPECT_TRUE(fs::is_directory(home.path() + "/.config/tolvane"));
+    EXPECT_EQ(XdgEnvironment().pathSeparator(), '/');
+}
+
+TEST(SettingsFolder, TheDeliveredDefaultsAreFound)
+{
+    const std::string file = defaultSettingsFile();
+    ASSERT_FALSE(file.empty());
+    EXPECT_TRUE(fs::exists(file));
+    EXPECT_EQ(fs::path(file).filename(), "tolvdata.v");
+}
+
+TEST(Clock, TellsTheTimeAsHoursMinutesSeconds)
+{
+    EXPECT_TRUE(std::regex_match(LocalClock().timeText(), std::regex("([01][0-9]|2[0-3]):[0-5][0-9]:[0-5][0-9]")));
+}
+
+TEST(Pictures, TheThreePicturesAre32By32AndTheHandHasTwoColours)
+{
+    for (const char* name : {"tolvane", "tray_face", "hand"}) {
+        const QPixmap picture = QtPictures::pixmap(QtPictures::handle(name));
+        EXPECT_EQ(picture.size(), QSize(32, 32)) << name;
+    }
+    EXPECT_EQ(QtPictures::handle("nothing"), 0u);
+    EXPECT_TRUE(QtPictures::pixmap(0).isNull());
+
+    const QImage icon = QtPictures::pixmap(QtPictures::handle("tolvane")).toImage();
+    QSet<QRgb> colours;
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 32; ++x) colours.insert(icon.pixel(x, y));
+    EXPECT_LE(colours.size(), 16);
+
+    const QImage hand = QtPictures::pixmap(QtPictures::handle("hand")).toImage();
+    QSet<QRgb> opaque;
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 32; ++x)
+            if (qAlpha(hand.pixel(x, y)) == 255) opaque.insert(hand.pixel(x, y));
+    EXPECT_EQ(opaque.size(), 2);
+    const QCursor cursor = QtPictures::handCursor();
+    EXPECT_EQ(cursor.hotSpot(), QPoint(9, 0));
+    EXPECT_EQ(qAlpha(hand.pixel(9, 0)), 255) << "the hotspot is on the fingertip";
+}
+
+TEST(KeyCodes, KeysymsMapToTheWindowsKeyCodes)
+{
+    EXPECT_EQ(virtualKeyForKeysym(XK_Control_L), 17);
+    EXPECT_EQ(virtualKeyForKeysym(XK_Control_R), 17);
+    EXPECT_EQ(virtualKeyForKeysym(XK_Alt_L), 18);
+    EXPECT_EQ(virtualKeyForKeysym(XK_Alt_R), 18);
+    EXPECT_EQ(virtualKeyForKeysym(XK_Meta_L), 18);
+    EXPECT_EQ(virtualKeyForKeysym(XK_s), 'S');
+    EXPECT_EQ(virtualKeyForKeysym(XK_S), 'S');
+    EXPECT_EQ(virtualKeyForKeysym(XK_a), 'A');
+    EXPECT_EQ(virtualKeyForKeysym(XK_z), 'Z');
+    EXPECT_EQ(virtualKeyForKeysym(XK_5), '5');
+    // The keypad is kept apart from the main block's digits.
+    EXPECT_EQ(virtualKeyForKeysym(XK_KP_5), 101);
+    EXPECT_EQ(virtualKeyForKeysym(XK_KP_0), 96);
+    EXPECT_EQ(virtualKeyForKeysym(XK_F1), 0);
+    EXPECT_EQ(virtualKeyForKeysym(XK_Shift_L), 0);
+    EXPECT_EQ(virtualKeyForKeysym(XK_ISO_Level3_Shift), 0);
+}
+
+TEST(KeyCodes, WithoutADisplayNoKeyIsEverDownAndThatIsSaidOnce)
+{
+    std::vector<std::string> notes;
+    X11Keyboard keyboard(":tolvane-no-such-display", [&](const std::string& n) { notes.push_back(n); });
+    EXPECT_FALSE(keyboard.connected());
+    EXPECT_EQ(keyboard.GetAsyncKeyState(17), 0);
+    EXPECT_EQ(keyboard.GetAsyncKeyState('S'), 0);
+    ASSERT_EQ(notes.size(), 1u);
+    EXPECT_NE(notes[0].find("hotkeys are off"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace tolvane::test
