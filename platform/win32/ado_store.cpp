@@ -1,0 +1,363 @@
+#include "platform/win32/ado_store.h"
+
+#include <cstdio>
+#include <utility>
+#include <vector>
+
+#include "platform/win32/default_settings.h"
+#include "platform/win32/win32_text.h"
+
+#include <windows.h>
+#include <oleauto.h>
+#include <objbase.h>
+
+namespace tolvane::win32 {
+
+namespace {
+
+std::string hresultText(HRESULT hr)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "error 0x%08lX", static_cast<unsigned long>(hr));
+    return text;
+}
+
+// Descriptions come with a full stop and line ends of their own; the message around
+// them has its own punctuation.
+std::string tidy(std::string text)
+{
+    while (!text.empty() && (text.back() == '.' || text.back() == ' ' || text.back() == '\r' || text.back() == '\n'))
+        text.pop_back();
+    return text;
+}
+
+// One IDispatch reference.
+class Disp {
+public:
+    Disp() = default;
+    explicit Disp(IDispatch* p) : p_(p) {}
+    Disp(Disp&& o) noexcept : p_(std::exchange(o.p_, nullptr)) {}
+    Disp& operator=(Disp&& o) noexcept
+    {
+        if (this != &o) {
+            reset();
+            p_ = std::exchange(o.p_, nullptr);
+        }
+        return *this;
+    }
+    Disp(const Disp&) = delete;
+    Disp& operator=(const Disp&) = delete;
+    ~Disp() { reset(); }
+    void reset()
+    {
+        if (p_) p_->Release();
+        p_ = nullptr;
+    }
+    IDispatch* get() const { return p_; }
+    explicit operator bool() const { return p_ != nullptr; }
+
+private:
+    IDispatch* p_ = nullptr;
+};
+
+struct Var {
+    VARIANT v;
+    Var() { VariantInit(&v); }
+    ~Var() { VariantClear(&v); }
+    Var(const Var&) = delete;
+    Var& operator=(const Var&) = delete;
+    // Takes the object reference out of a VT_DISPATCH result.
+    Disp takeDispatch()
+    {
+        if (v.vt != VT_DISPATCH || !v.pdispVal) return {};
+        Disp d(v.pdispVal);
+        v.vt = VT_EMPTY;
+        v.pdispVal = nullptr;
+        return d;
+    }
+};
+
+// Arguments in the order the method declares them; owned and cleared here.
+class Args {
+public:
+    Args() = default;
+    Args(const Args&) = delete;
+    Args& operator=(const Args&) = delete;
+    ~Args()
+    {
+        for (VARIANT& v : list_) VariantClear(&v);
+    }
+    Args& text(const std::string& s)
+    {
+        VARIANT& v = next();
+        v.vt = VT_BSTR;
+        v.bstrVal = SysAllocString(widen(s).c_str());
+        return *this;
+    }
+    Args& i4(int n)
+    {
+        VARIANT& v = next();
+        v.vt = VT_I4;
+        v.lVal = n;
+        return *this;
+    }
+    Args& i2(int16_t n)
+    {
+        VARIANT& v = next();
+        v.vt = VT_I2;
+        v.iVal = n;
+        return *this;
+    }
+    Args& object(IDispatch* d)
+    {
+        VARIANT& v = next();
+        v.vt = VT_DISPATCH;
+        v.pdispVal = d;
+        d->AddRef();
+        return *this;
+    }
+    std::vector<VARIANT>& list() { return list_; }
+
+private:
+    VARIANT& next()
+    {
+        list_.emplace_back();
+        VariantInit(&list_.back());
+        return list_.back();
+    }
+    std::vector<VARIANT> list_;
+};
+
+Result<void> invoke(IDispatch* object, const wchar_t* name, WORD flags, Args* args, VARIANT* result)
+{
+    DISPID id = 0;
+    LPOLESTR member = const_cast<LPOLESTR>(name);
+    HRESULT hr = object->GetIDsOfNames(IID_NULL, &member, 1, LOCALE_USER_DEFAULT, &id);
+    if (FAILED(hr)) return Error{narrow(name) + " is not known to the database objects (" + hresultText(hr) + ")"};
+    std::vector<VARIANT> reversed;  // IDispatch takes its arguments last first
+    if (args) reversed.assign(args->list().rbegin(), args->list().rend());
+    DISPPARAMS params{reversed.data(), nullptr, static_cast<UINT>(reversed.size()), 0};
+    DISPID putId = DISPID_PROPERTYPUT;
+    if (flags & DISPATCH_PROPERTYPUT) {
+        params.rgdispidNamedArgs = &putId;
+        params.cNamedArgs = 1;
+    }
+    EXCEPINFO exception{};
+    UINT badArgument = 0;
+    hr = object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result, &exception, &badArgument);
+    if (SUCCEEDED(hr)) return success();
+    if (exception.pfnDeferredFillIn) exception.pfnDeferredFillIn(&exception);
+    std::string description = tidy(narrow(exception.bstrDescription));
+    if (exception.bstrDescription) SysFreeString(exception.bstrDescription);
+    if (exception.bstrSource) SysFreeString(exception.bstrSource);
+    if (exception.bstrHelpFile) SysFreeString(exception.bstrHelpFile);
+    if (hr == DISP_E_EXCEPTION && exception.scode != 0) hr = exception.scode;
+    if (description.empty()) description = narrow(name) + " failed (" + hresultText(hr) + ")";
+    return Error{description};
+}
+
+Result<Disp> createObject(const wchar_t* progId)
+{
+    CLSID clsid;
+    HRESULT hr = CLSIDFromProgID(progId, &clsid);
+    if (FAILED(hr)) return Error{narrow(progId) + " is not installed (" + hresultText(hr) + ")"};
+    IDispatch* object = nullptr;
+    hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER, IID_IDispatch,
+                          reinterpret_cast<void**>(&object));
+    if (FAILED(hr) || !object) return Error{narrow(progId) + " cannot be created (" + hresultText(hr) + ")"};
+    return Disp(object);
+}
+
+std::string tableOf(const std::string& source)
+{
+    const size_t blank = source.find_last_of(' ');
+    return blank == std::string::npos ? source : source.substr(blank + 1);
+}
+
+class AdoRecordset : public Recordset {
+public:
+    AdoRecordset(Disp recordset, std::string table) : rs_(std::move(recordset)), table_(std::move(table)) {}
+
+    Result<std::string> fieldText(int16_t position) override
+    {
+        Var value;
+        if (auto r = fieldValue(position, value); !r) return r.error();
+        if (value.v.vt == VT_NULL || value.v.vt == VT_EMPTY)
+            return Error{"field " + std::to_string(position) + " of table " + table_ + " is empty"};
+        if (FAILED(VariantChangeType(&value.v, &value.v, 0, VT_BSTR)))
+            return Error{"field " + std::to_string(position) + " of table " + table_ + " cannot be read as text"};
+        return narrow(value.v.bstrVal);
+    }
+
+    Result<void> setField(int16_t position, const FieldValue& value) override
+    {
+        auto field = item(position);
+        if (!field) return field.error();
+        Args args;
+        if (value.isText)
+            args.text(value.text);
+        else
+            args.i2(value.number);
+        return invoke(field.value().get(), L"Value", DISPATCH_PROPERTYPUT, &args, nullptr);
+    }
+
+    Result<void> update() override { return invoke(rs_.get(), L"Update", DISPATCH_METHOD, nullptr, nullptr); }
+
+private:
+    Result<Disp> item(int16_t position)
+    {
+        Var fields;
+        if (auto r = invoke(rs_.get(), L"Fields", DISPATCH_PROPERTYGET, nullptr, &fields.v); !r) return r.error();
+        Disp fieldsObject = fields.takeDispatch();
+        if (!fieldsObject) return Error{"table " + table_ + " has no fields"};
+        Args args;
+        args.i2(position);
+        Var field;
+        if (auto r = invoke(fieldsObject.get(), L"Item", DISPATCH_METHOD | DISPATCH_PROPERTYGET, &args, &field.v); !r)
+            return Error{"table " + table_ + " has no field " + std::to_string(position) + " (" + r.error().message + ")"};
+        Disp fieldObject = field.takeDispatch();
+        if (!fieldObject) return Error{"table " + table_ + " has no field " + std::to_string(position)};
+        return fieldObject;
+    }
+
+    Result<void> fieldValue(int16_t position, Var& value)
+    {
+        auto field = item(position);
+        if (!field) return field.error();
+        return invoke(field.value().get(), L"Value", DISPATCH_PROPERTYGET, nullptr, &value.v);
+    }
+
+    Disp rs_;
+    std::string table_;
+};
+
+class AdoConnection : public Connection {
+public:
+    Result<void> open(const std::string& connectionString, const std::string& userId, const std::string& password,
+                      int options) override
+    {
+        auto connection = createObject(L"ADODB.Connection");
+        if (!connection) return connection.error();
+        const std::string file = dataSourceOf(connectionString);
+        if (!file.empty() && GetFileAttributesA(file.c_str()) == INVALID_FILE_ATTRIBUTES &&
+            GetLastError() == ERROR_FILE_NOT_FOUND) {
+            if (auto created = createDefault(connectionString, file); !created) return created;
+        }
+        Args args;
+        args.text(connectionString).text(userId).text(password).i4(options);
+        if (auto r = invoke(connection.value().get(), L"Open", DISPATCH_METHOD, &args, nullptr); !r) return r;
+        conn_ = std::move(connection.value());
+        return success();
+    }
+
+    Result<std::unique_ptr<Recordset>> openRecordset(const std::string& source, int cursorType, int lockType,
+                                                     int options) override
+    {
+        if (!conn_) return Error{"the settings database is not open"};
+        auto recordset = createObject(L"ADODB.Recordset");
+        if (!recordset) return recordset.error();
+        Args args;
+        args.text(source).object(conn_.get()).i4(cursorType).i4(lockType).i4(options);
+        if (auto r = invoke(recordset.value().get(), L"Open", DISPATCH_METHOD, &args, nullptr); !r) return r.error();
+        return std::unique_ptr<Recordset>(std::make_unique<AdoRecordset>(std::move(recordset.value()), tableOf(source)));
+    }
+
+    Result<void> beginTrans() override { return call(L"BeginTrans"); }
+    Result<void> commitTrans() override { return call(L"CommitTrans"); }
+    Result<void> rollbackTrans() override { return call(L"RollbackTrans"); }
+
+private:
+    Result<void> call(const wchar_t* method)
+    {
+        if (!conn_) return Error{"the settings database is not open"};
+        Var ignored;
+        return invoke(conn_.get(), method, DISPATCH_METHOD, nullptr, &ignored.v);
+    }
+
+    // The delivered default, made through Jet's own catalog so that the file is a Jet
+    // database like every other installation's. A file this step started is removed
+    // again when a later step fails, so that a failure leaves the folder as it was.
+    static Result<void> createDefault(const std::string& connectionString, const std::string& file)
+    {
+        auto catalog = createObject(L"ADOX.Catalog");
+        if (!catalog) return Error{"the settings file is missing and cannot be created: " + catalog.error().message};
+        Var created;
+        Args createArgs;
+        createArgs.text(connectionString);
+        auto made = invoke(catalog.value().get(), L"Create", DISPATCH_METHOD, &createArgs, &created.v);
+        if (!made) {
+            DeleteFileA(file.c_str());
+            return Error{"the settings file is missing and cannot be created: " + made.error().message};
+        }
+        Var active;
+        Result<void> result = invoke(catalog.value().get(), L"ActiveConnection", DISPATCH_PROPERTYGET, nullptr, &active.v);
+        Disp connection = active.takeDispatch();
+        if (result && !connection) result = Error{"the new settings file has no connection"};
+        for (const std::string& statement : sqlStatements(kDefaultSettingsSql)) {
+            if (!result) break;
+            Args args;
+            args.text(statement);
+            Var ignored;
+            result = invoke(connection.get(), L"Execute", DISPATCH_METHOD, &args, &ignored.v);
+        }
+        if (connection) {
+            Var ignored;
+            invoke(connection.get(), L"Close", DISPATCH_METHOD, nullptr, &ignored.v);
+        }
+        connection.reset();
+        catalog.value().reset();
+        if (!result) {
+            DeleteFileA(file.c_str());
+            return Error{"the settings file is missing and cannot be created: " + result.error().message};
+        }
+        return success();
+    }
+
+    Disp conn_;
+};
+
+}  // namespace
+
+std::string dataSourceOf(const std::string& connectionString)
+{
+    static const std::string key = "data source=";
+    std::string lower = connectionString;
+    for (char& c : lower) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+    const size_t at = lower.find(key);
+    if (at == std::string::npos) return "";
+    const size_t start = at + key.size();
+    const size_t end = connectionString.find(';', start);
+    return connectionString.substr(start, end == std::string::npos ? std::string::npos : end - start);
+}
+
+std::vector<std::string> sqlStatements(const std::string& script)
+{
+    std::string withoutComments;
+    size_t pos = 0;
+    while (pos < script.size()) {
+        size_t end = script.find('\n', pos);
+        if (end == std::string::npos) end = script.size();
+        std::string line = script.substr(pos, end - pos);
+        const size_t first = line.find_first_not_of(" \t\r");
+        if (first != std::string::npos && line.compare(first, 2, "--") != 0) withoutComments += line + " ";
+        pos = end + 1;
+    }
+    std::vector<std::string> statements;
+    size_t start = 0;
+    while (start < withoutComments.size()) {
+        size_t end = withoutComments.find(';', start);
+        if (end == std::string::npos) end = withoutComments.size();
+        std::string statement = withoutComments.substr(start, end - start);
+        const size_t a = statement.find_first_not_of(" \t\r");
+        if (a != std::string::npos) {
+            const size_t b = statement.find_last_not_of(" \t\r");
+            statements.push_back(statement.substr(a, b - a + 1));
+        }
+        start = end + 1;
+    }
+    return statements;
+}
+
+std::unique_ptr<Connection> AdoStore::createConnection() { return std::make_unique<AdoConnection>(); }
+
+}  // namespace tolvane::win32

@@ -1,0 +1,240 @@
+#include "platform/win32/win32_services.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+#include "platform/model/window.h"
+#include "platform/win32/win32_ui.h"
+#include "platform/win32/win32_text.h"
+
+#include <windows.h>
+#include <commctrl.h>
+#include <shellapi.h>
+#undef MessageBox
+#undef Shell_NotifyIcon
+
+namespace tolvane::win32 {
+
+static_assert(sizeof(void*) == 4, "the tray record carries 32-bit handles: tolv.exe is a 32-bit program");
+static_assert(NOTIFYICONDATAA_V1_SIZE == 88, "the first NOTIFYICONDATAA is 88 bytes");
+static_assert(offsetof(NOTIFYICONDATAA, szTip) == 24, "szTip follows hIcon");
+
+namespace {
+
+constexpr const char* kTrayClass = "TolvaneTray";
+constexpr UINT kTrayCallback = 512;  // WM_MOUSEMOVE, as the tray control asks for
+
+LRESULT CALLBACK trayProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == kTrayCallback) {
+        auto* handler = reinterpret_cast<ShellApi::MessageHandler*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+        if (handler && *handler) (*handler)(message, static_cast<uint32_t>(lParam));
+        return 0;
+    }
+    return DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
+std::string noticeName(uint32_t message)
+{
+    switch (message) {
+    case NIM_ADD:
+        return "NIM_ADD";
+    case NIM_MODIFY:
+        return "NIM_MODIFY";
+    case NIM_DELETE:
+        return "NIM_DELETE";
+    default:
+        return std::to_string(message);
+    }
+}
+
+}  // namespace
+
+void DryRunLog::line(const std::string& text)
+{
+    // Opened per line: each line is on disk when the call returns, whatever follows.
+    if (FILE* f = std::fopen(path_.c_str(), "ab")) {
+        std::fprintf(f, "%s\r\n", text.c_str());
+        std::fflush(f);
+        std::fclose(f);
+    }
+}
+
+uintptr_t Win32Privilege::GetCurrentProcess() { return reinterpret_cast<uintptr_t>(::GetCurrentProcess()); }
+
+bool Win32Privilege::OpenProcessToken(uintptr_t process, uint32_t desiredAccess, uintptr_t& token)
+{
+    HANDLE handle = nullptr;
+    const BOOL ok = ::OpenProcessToken(reinterpret_cast<HANDLE>(process), desiredAccess, &handle);
+    token = reinterpret_cast<uintptr_t>(handle);
+    return ok != FALSE;
+}
+
+bool Win32Privilege::LookupPrivilegeValueA(const char* systemName, const char* name, Luid& luid)
+{
+    LUID value{};
+    const BOOL ok = ::LookupPrivilegeValueA(systemName, name, &value);
+    luid.lowPart = value.LowPart;
+    luid.highPart = value.HighPart;
+    return ok != FALSE;
+}
+
+bool Win32Privilege::AdjustTokenPrivileges(uintptr_t token, bool disableAll, const TokenPrivileges<1>& newState,
+                                           uint32_t bufferLength, TokenPrivileges<2>& previousState,
+                                           uint32_t& returnLength)
+{
+    static_assert(sizeof(TokenPrivileges<1>) == sizeof(TOKEN_PRIVILEGES), "TOKEN_PRIVILEGES layout");
+    static_assert(sizeof(TokenPrivileges<2>) == 4 + 2 * sizeof(LUID_AND_ATTRIBUTES), "two entries");
+    TOKEN_PRIVILEGES state;
+    std::memcpy(&state, &newState, sizeof state);
+    DWORD length = 0;
+    const BOOL ok = ::AdjustTokenPrivileges(reinterpret_cast<HANDLE>(token), disableAll ? TRUE : FALSE, &state,
+                                            bufferLength, reinterpret_cast<PTOKEN_PRIVILEGES>(&previousState),
+                                            &length);
+    returnLength = length;
+    return ok != FALSE;
+}
+
+bool Win32Power::ExitWindowsEx(uint32_t flags, uint32_t reserved) { return ::ExitWindowsEx(flags, reserved) != FALSE; }
+
+bool Win32Power::SetSystemPowerState(bool suspend, bool force)
+{
+    return ::SetSystemPowerState(suspend ? TRUE : FALSE, force ? TRUE : FALSE) != FALSE;
+}
+
+bool LoggingPower::ExitWindowsEx(uint32_t flags, uint32_t reserved)
+{
+    log_.line("ExitWindowsEx(" + std::to_string(flags) + ", " + std::to_string(reserved) + ")");
+    return true;
+}
+
+bool LoggingPower::SetSystemPowerState(bool suspend, bool force)
+{
+    log_.line(std::string("SetSystemPowerState(") + (suspend ? "1" : "0") + ", " + (force ? "1" : "0") + ")");
+    return true;
+}
+
+int16_t Win32Keyboard::GetAsyncKeyState(int virtualKey)
+{
+    return static_cast<int16_t>(::GetAsyncKeyState(virtualKey));
+}
+
+void copyNotifyRecord(const NotifyIconRecord& record, void* out) { std::memcpy(out, record.data(), record.size()); }
+
+bool Win32Shell::Shell_NotifyIcon(uint32_t message, const NotifyIconRecord& record)
+{
+    NOTIFYICONDATAA data{};
+    copyNotifyRecord(record, &data);
+    // The record names the size it was built with (88, or 0 before its first add);
+    // the shell reads only that much.
+    const BOOL ok = ::Shell_NotifyIconA(message, &data);
+    if (log_) {
+        uint32_t uid = 0;
+        std::memcpy(&uid, record.data() + 8, sizeof uid);
+        log_->line("Shell_NotifyIcon(" + noticeName(message) + ", uID " + std::to_string(uid) + ")");
+    }
+    return ok != FALSE;
+}
+
+uint32_t Win32Shell::createMessageWindow(MessageHandler handler)
+{
+    HINSTANCE inst = static_cast<HINSTANCE>(instance_);
+    static bool registered = false;
+    if (!registered) {
+        WNDCLASSEXA wc{};
+        wc.cbSize = sizeof wc;
+        wc.lpfnWndProc = trayProc;
+        wc.hInstance = inst;
+        wc.lpszClassName = kTrayClass;
+        registered = RegisterClassExA(&wc) != 0;
+    }
+    // A hidden top-level window rather than a message-only one: FindWindow finds it, so
+    // a test driver can send it the shell's callback as the shell would.
+    HWND hwnd = CreateWindowExA(WS_EX_TOOLWINDOW, kTrayClass, "TrayArea", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, inst,
+                                nullptr);
+    if (!hwnd) return 0;
+    SetWindowLongPtrA(hwnd, GWLP_USERDATA,
+                      reinterpret_cast<LONG_PTR>(new MessageHandler(std::move(handler))));
+    return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(hwnd));
+}
+
+void Win32Shell::destroyMessageWindow(uint32_t hWnd)
+{
+    HWND hwnd = reinterpret_cast<HWND>(static_cast<uintptr_t>(hWnd));
+    if (!IsWindow(hwnd)) return;
+    delete reinterpret_cast<MessageHandler*>(SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0));
+    DestroyWindow(hwnd);
+}
+
+void Win32Display::InitCommonControls() { ::InitCommonControls(); }
+
+bool Win32Display::SetWindowPos(Window& window, int insertAfter, int x, int y, int cx, int cy, uint32_t flags)
+{
+    HWND hwnd = static_cast<HWND>(ui_.windowHandle(window));
+    if (!hwnd) return false;
+    HWND after = reinterpret_cast<HWND>(static_cast<intptr_t>(insertAfter));  // -1 HWND_TOPMOST, -2 NOTOPMOST
+    return ::SetWindowPos(hwnd, after, x, y, cx, cy, flags) != FALSE;
+}
+
+int Win32Display::twipsPerPixelX() { return std::max(1, 1440 / ui_.dotsPerInch()); }
+
+uint32_t Win32Display::pictureHandle(const std::string& name)
+{
+    std::string resource = name;
+    std::transform(resource.begin(), resource.end(), resource.begin(),
+                   [](char c) { return static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c); });
+    // The tray wants the small icon; the window's own icon is the same resource.
+    HANDLE icon = LoadImageA(static_cast<HINSTANCE>(instance_), resource.c_str(), IMAGE_ICON,
+                             GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0);
+    return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(icon));
+}
+
+void Win32Dialogs::MessageBox(const std::string& title, const std::string& text)
+{
+    if (log_) {
+        std::string oneLine = text;
+        std::replace(oneLine.begin(), oneLine.end(), '\n', ' ');
+        log_->line("MessageBox(" + title + ", " + oneLine + ")");
+    }
+    std::string shown = text;  // a bare LF breaks the line in a message box as CR LF does
+    ::MessageBoxA(GetActiveWindow(), shown.c_str(), title.c_str(), MB_OK);
+}
+
+double Win32Launcher::Shell(const std::string& commandLine, int windowStyle)
+{
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = static_cast<WORD>(windowStyle);
+    PROCESS_INFORMATION process{};
+    std::string line = commandLine;  // CreateProcessA may write into its command line
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+        return 0;  // a link that cannot be opened is ignored
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return static_cast<double>(process.dwProcessId);
+}
+
+std::string Win32Clock::timeText()
+{
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    char text[16];
+    std::snprintf(text, sizeof text, "%02u:%02u:%02u", now.wHour, now.wMinute, now.wSecond);
+    return text;
+}
+
+std::string Win32Environment::windowsDirectory()
+{
+    char value[MAX_PATH + 1];
+    SetLastError(0);
+    const DWORD n = GetEnvironmentVariableA("windir", value, sizeof value);
+    if (n > 0 && n < sizeof value) return std::string(value, n);
+    if (n == 0 && GetLastError() != ERROR_ENVVAR_NOT_FOUND) return "";  // set, and empty
+    const UINT m = GetWindowsDirectoryA(value, sizeof value);
+    return m > 0 && m < sizeof value ? std::string(value, m) : std::string();
+}
+
+}  // namespace tolvane::win32

@@ -1,0 +1,124 @@
+#pragma once
+// The Windows services the program's logic calls, each as the call the Windows API
+// names, with the arguments the logic passes and nothing added.
+//
+// Supports: the shutdown privilege set-up, ExitWindowsEx and SetSystemPowerState, the
+// key state through GetAsyncKeyState, Shell_NotifyIconA fed with the very bytes of the
+// logic's 88-byte record, the tray control's own window receiving callback message 512,
+// InitCommonControls, SetWindowPos for the topmost warning, MessageBoxA with MB_OK and
+// no icon, CreateProcess with window style 2 for the links, the local time, and the
+// "windir" variable.
+// For tests, DryRunLog turns the power calls (and, to time and check them, the tray
+// requests and message boxes) into one flushed line each, and LoggingPower replaces the
+// real power calls with those lines: ExitWindowsEx under Wine ends every process of the
+// prefix.
+#include <cstdint>
+#include <string>
+
+#include "platform/services.h"
+
+namespace tolvane::win32 {
+
+class Win32Ui;
+
+// Appends one line per call to a file, flushed at once, so that a test reading the file
+// while the program runs sees every call as soon as it is made.
+class DryRunLog {
+public:
+    explicit DryRunLog(std::string path) : path_(std::move(path)) {}
+    void line(const std::string& text);
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
+class Win32Privilege : public PrivilegeApi {
+public:
+    uintptr_t GetCurrentProcess() override;
+    bool OpenProcessToken(uintptr_t process, uint32_t desiredAccess, uintptr_t& token) override;
+    bool LookupPrivilegeValueA(const char* systemName, const char* name, Luid& luid) override;
+    bool AdjustTokenPrivileges(uintptr_t token, bool disableAll, const TokenPrivileges<1>& newState,
+                               uint32_t bufferLength, TokenPrivileges<2>& previousState,
+                               uint32_t& returnLength) override;
+};
+
+class Win32Power : public PowerApi {
+public:
+    bool ExitWindowsEx(uint32_t flags, uint32_t reserved) override;
+    bool SetSystemPowerState(bool suspend, bool force) override;
+};
+
+// tolv-dryrun.exe's power calls: each is written as "ExitWindowsEx(5, 0)" or
+// "SetSystemPowerState(1, 1)" and nothing else happens.
+class LoggingPower : public PowerApi {
+public:
+    explicit LoggingPower(DryRunLog& log) : log_(log) {}
+    bool ExitWindowsEx(uint32_t flags, uint32_t reserved) override;
+    bool SetSystemPowerState(bool suspend, bool force) override;
+
+private:
+    DryRunLog& log_;
+};
+
+class Win32Keyboard : public KeyboardApi {
+public:
+    int16_t GetAsyncKeyState(int virtualKey) override;
+};
+
+class Win32Shell : public ShellApi {
+public:
+    Win32Shell(void* instance, DryRunLog* log) : instance_(instance), log_(log) {}
+    bool Shell_NotifyIcon(uint32_t message, const NotifyIconRecord& record) override;
+    uint32_t createMessageWindow(MessageHandler handler) override;
+    void destroyMessageWindow(uint32_t hWnd) override;
+
+private:
+    void* instance_;
+    DryRunLog* log_;
+};
+
+class Win32Display : public DisplayApi {
+public:
+    Win32Display(Win32Ui& ui, void* instance) : ui_(ui), instance_(instance) {}
+    void InitCommonControls() override;
+    bool SetWindowPos(Window& window, int insertAfter, int x, int y, int cx, int cy, uint32_t flags) override;
+    int twipsPerPixelX() override;
+    uint32_t pictureHandle(const std::string& name) override;
+
+private:
+    Win32Ui& ui_;
+    void* instance_;
+};
+
+class Win32Dialogs : public DialogApi {
+public:
+    explicit Win32Dialogs(DryRunLog* log) : log_(log) {}
+    void MessageBox(const std::string& title, const std::string& text) override;
+
+private:
+    DryRunLog* log_;
+};
+
+class Win32Launcher : public LauncherApi {
+public:
+    double Shell(const std::string& commandLine, int windowStyle) override;
+};
+
+class Win32Clock : public ClockApi {
+public:
+    std::string timeText() override;
+};
+
+class Win32Environment : public EnvironmentApi {
+public:
+    std::string windowsDirectory() override;
+    char pathSeparator() override { return '\\'; }
+};
+
+// The record bytes as the shell reads them: the logic's record is already the
+// NOTIFYICONDATAA layout of 32-bit Windows, so this is a copy into the real structure.
+// `out` must hold NOTIFYICONDATAA_V1_SIZE (88) bytes.
+void copyNotifyRecord(const NotifyIconRecord& record, void* out);
+
+}  // namespace tolvane::win32

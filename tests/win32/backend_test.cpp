@@ -1,0 +1,294 @@
+// The Win32 rendering of the window-system model, on real windows under Wine: native
+// control kinds, twips geometry, values both ways, the key filter, tab order, close
+// requests and the timers.
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <chrono>
+#include <functional>
+#include <vector>
+
+#include "platform/model/control.h"
+#include "platform/model/timer.h"
+#include "platform/model/window.h"
+#include "platform/model/window_system.h"
+#include "platform/win32/win32_ui.h"
+#include "platform/win32/win32_text.h"
+
+#include <windows.h>
+
+using namespace tolvane;
+
+namespace {
+
+// A small window with one control of each kind, laid out as the program's are.
+class TestWindow : public Window {
+public:
+    explicit TestWindow(WindowSystem& system)
+        : Window(system, {"TestForm", "Test Form", 4500, 3000, "tolvane"}),
+          frame(*this, {"Frame1", {300, 300, 3000, 900}, 7, "", nullptr}),
+          label(*this, {"Label1", {150, 150, 1500, 255}, 8, "Inside", &frame}),
+          option1(*this, {"Option1", {150, 1300, 255, 375}, 0, "", nullptr}, true),
+          combo(*this, {"Combo1", {600, 1300, 2000, 315}, 1, "", nullptr}, {"Shutdown At", "Restart At"}),
+          option2(*this, {"Option2", {150, 1800, 255, 375}, 2, "", nullptr}, false),
+          check(*this, {"Check1", {600, 1800, 255, 255}, 3, "Check1", nullptr}),
+          edit(*this, {"Text1", {1200, 1800, 270, 270}, 4, "", nullptr}, 1),
+          list(*this, {"List1", {150, 2200, 2000, 600}, 5, "", nullptr}),
+          button(*this, {"Command1", {2400, 2200, 1200, 375}, 6, "SET", nullptr}),
+          timer(*this, "Timer1", 50, false)
+    {
+        edit.onKeyPress = [](int code) {
+            if (code >= 'a' && code <= 'z') return code - 32;
+            return std::isalnum(code) || code == 8 ? code : 0;
+        };
+    }
+    Frame frame;
+    Label label;
+    OptionButton option1;
+    DropDownList combo;
+    OptionButton option2;
+    CheckBox check;
+    EditBox edit;
+    ListBox list;
+    PushButton button;
+    Timer timer;
+};
+
+class Backend : public ::testing::Test {
+protected:
+    Backend() : ui(system, GetModuleHandleA(nullptr)), form(system) { form.load(); }
+
+    HWND hwnd(const Control& c) const { return static_cast<HWND>(ui.controlHandle(c)); }
+    HWND top() const { return static_cast<HWND>(ui.windowHandle(form)); }
+    void command(const Control& c, WORD code)
+    {
+        SendMessageA(top(), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(hwnd(c)), code), reinterpret_cast<LPARAM>(hwnd(c)));
+    }
+    std::string className(const Control& c) const
+    {
+        char name[64] = {};
+        GetClassNameA(hwnd(c), name, sizeof name);
+        return name;
+    }
+    // Lets real events arrive until `done` holds or the time is up (GUI test: a
+    // generous limit, never a fixed sleep).
+    bool pumpUntil(const std::function<bool()>& done, int limitMs)
+    {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
+        while (!done()) {
+            if (std::chrono::steady_clock::now() > end) return false;
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+            ui.processPendingEvents();
+        }
+        return true;
+    }
+
+    WindowSystem system;
+    win32::Win32Ui ui;
+    TestWindow form;
+};
+
+}  // namespace
+
+TEST_F(Backend, EachControlIsItsNativeKind)
+{
+    EXPECT_EQ(className(form.button), "Button");
+    EXPECT_EQ(className(form.frame), "Button");
+    EXPECT_EQ(GetWindowLongA(hwnd(form.frame), GWL_STYLE) & 0xF, BS_GROUPBOX);
+    EXPECT_EQ(GetWindowLongA(hwnd(form.check), GWL_STYLE) & 0xF, BS_CHECKBOX);
+    EXPECT_EQ(GetWindowLongA(hwnd(form.option1), GWL_STYLE) & 0xF, BS_RADIOBUTTON);
+    EXPECT_EQ(className(form.combo), "ComboBox");
+    EXPECT_EQ(GetWindowLongA(hwnd(form.combo), GWL_STYLE) & 3, CBS_DROPDOWNLIST);
+    EXPECT_EQ(className(form.list), "ListBox");
+    EXPECT_EQ(className(form.edit), "Edit");
+    EXPECT_EQ(SendMessageA(hwnd(form.edit), EM_GETLIMITTEXT, 0, 0), 1);
+    EXPECT_EQ(className(form.label), "Static");
+    EXPECT_EQ(win32::windowText(hwnd(form.button)), "SET");
+    EXPECT_EQ(SendMessageA(hwnd(form.combo), CB_GETCOUNT, 0, 0), 2);
+    EXPECT_EQ(SendMessageA(hwnd(form.combo), CB_GETCURSEL, 0, 0), CB_ERR);  // nothing selected at creation
+}
+
+TEST_F(Backend, GeometryIsTwipsAtTheScreensDpiWithFramesAsOrigins)
+{
+    const int dpi = ui.dotsPerInch();
+    RECT client;
+    GetClientRect(top(), &client);
+    EXPECT_EQ(client.right, win32::twipsToPixels(4500, dpi));
+    EXPECT_EQ(client.bottom, win32::twipsToPixels(3000, dpi));
+    // The window cannot be resized.
+    EXPECT_EQ(GetWindowLongA(top(), GWL_STYLE) & WS_THICKFRAME, 0);
+    RECT r;
+    GetWindowRect(hwnd(form.label), &r);
+    MapWindowPoints(nullptr, top(), reinterpret_cast<POINT*>(&r), 2);
+    EXPECT_EQ(r.left, win32::twipsToPixels(300, dpi) + win32::twipsToPixels(150, dpi));
+    EXPECT_EQ(r.top, win32::twipsToPixels(300, dpi) + win32::twipsToPixels(150, dpi));
+    EXPECT_EQ(r.right - r.left, win32::twipsToPixels(1500, dpi));
+    EXPECT_EQ(r.bottom - r.top, win32::twipsToPixels(255, dpi));
+}
+
+TEST_F(Backend, ModelChangesReachTheNativeControls)
+{
+    form.button.setCaption("RESET");
+    EXPECT_EQ(win32::windowText(hwnd(form.button)), "RESET");
+    form.setCaption("Renamed");
+    EXPECT_EQ(win32::windowText(top()), "Renamed");
+    ASSERT_TRUE(form.combo.setText("restart at"));
+    EXPECT_EQ(SendMessageA(hwnd(form.combo), CB_GETCURSEL, 0, 0), 1);
+    form.check.setValue(1);
+    EXPECT_EQ(SendMessageA(hwnd(form.check), BM_GETCHECK, 0, 0), BST_CHECKED);
+    form.list.addItem("one");
+    form.list.addItem("two");
+    EXPECT_EQ(SendMessageA(hwnd(form.list), LB_GETCOUNT, 0, 0), 2);
+    form.list.clear();
+    EXPECT_EQ(SendMessageA(hwnd(form.list), LB_GETCOUNT, 0, 0), 0);
+    form.edit.setText("Q");
+    EXPECT_EQ(win32::windowText(hwnd(form.edit)), "Q");
+    form.setVisible(true);
+    EXPECT_TRUE(IsWindowVisible(top()));
+    form.setVisible(false);
+    EXPECT_FALSE(IsWindowVisible(top()));
+    form.label.setFontUnderline(true);
+    LOGFONTA font{};
+    GetObjectA(reinterpret_cast<HFONT>(SendMessageA(hwnd(form.label), WM_GETFONT, 0, 0)), sizeof font, &font);
+    EXPECT_TRUE(font.lfUnderline);
+}
+
+TEST_F(Backend, UserActionsGoIntoTheModel)
+{
+    command(form.option2, BN_CLICKED);
+    EXPECT_TRUE(form.option2.value());
+    EXPECT_FALSE(form.option1.value());  // one group: the model clears the other
+    EXPECT_EQ(SendMessageA(hwnd(form.option1), BM_GETCHECK, 0, 0), BST_UNCHECKED);
+    EXPECT_EQ(SendMessageA(hwnd(form.option2), BM_GETCHECK, 0, 0), BST_CHECKED);
+
+    command(form.check, BN_CLICKED);
+    EXPECT_EQ(form.check.value(), 1);
+    command(form.check, BN_CLICKED);
+    EXPECT_EQ(form.check.value(), 0);
+
+    SendMessageA(hwnd(form.combo), CB_SETCURSEL, 1, 0);
+    command(form.combo, CBN_SELCHANGE);
+    EXPECT_EQ(form.combo.text(), "Restart At");
+
+    int clicks = 0;
+    form.button.onClick = [&] { ++clicks; };
+    command(form.button, BN_CLICKED);
+    EXPECT_EQ(clicks, 1);
+    int labelClicks = 0;
+    form.label.onClick = [&] { ++labelClicks; };
+    command(form.label, STN_CLICKED);
+    EXPECT_EQ(labelClicks, 1);
+}
+
+TEST_F(Backend, TypedKeysPassTheFilterThenTheLimit)
+{
+    HWND box = hwnd(form.edit);
+    SendMessageA(box, WM_CHAR, '!', 0);  // discarded by the filter
+    EXPECT_EQ(form.edit.text(), "");
+    SendMessageA(box, WM_CHAR, 'q', 0);  // changed by the filter
+    EXPECT_EQ(win32::windowText(box), "Q");
+    EXPECT_EQ(form.edit.text(), "Q");
+    SendMessageA(box, WM_CHAR, 'W', 0);  // past the limit of one character
+    EXPECT_EQ(form.edit.text(), "Q");
+    SendMessageA(box, EM_SETSEL, 0, -1);  // selected, the present character is replaced
+    SendMessageA(box, WM_CHAR, '7', 0);
+    EXPECT_EQ(form.edit.text(), "7");
+}
+
+TEST_F(Backend, TabOrderFollowsTheTabPlacesAndSkipsLabels)
+{
+    auto tabOrder = [&] {
+        std::vector<HWND> order;
+        HWND first = GetNextDlgTabItem(top(), nullptr, FALSE);
+        for (HWND h = first; h && order.size() < 12; h = GetNextDlgTabItem(top(), h, FALSE)) {
+            if (!order.empty() && h == first) break;
+            order.push_back(h);
+        }
+        return order;
+    };
+    // As in a classic option group, the tab key stops only at the selected option
+    // button; frames and labels never take the focus.
+    EXPECT_EQ(tabOrder(), (std::vector<HWND>{hwnd(form.option1), hwnd(form.combo), hwnd(form.check), hwnd(form.edit),
+                                             hwnd(form.list), hwnd(form.button)}));
+    form.option2.setValue(true);
+    EXPECT_EQ(tabOrder(), (std::vector<HWND>{hwnd(form.combo), hwnd(form.option2), hwnd(form.check), hwnd(form.edit),
+                                             hwnd(form.list), hwnd(form.button)}));
+}
+
+TEST_F(Backend, CloseBoxAsksTheModelWhichMayRefuse)
+{
+    int asked = 0;
+    form.onQueryUnload = [&](int& cancel) {
+        ++asked;
+        cancel = 1;
+    };
+    HWND window = top();
+    SendMessageA(window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(asked, 1);
+    EXPECT_TRUE(IsWindow(window));
+    EXPECT_TRUE(form.loaded());
+    form.onQueryUnload = nullptr;
+    SendMessageA(window, WM_CLOSE, 0, 0);
+    EXPECT_FALSE(form.loaded());
+    EXPECT_FALSE(IsWindow(window));
+    EXPECT_EQ(ui.windowHandle(form), nullptr);
+}
+
+TEST_F(Backend, TheSessionEndIsNotRefused)
+{
+    EXPECT_EQ(SendMessageA(top(), WM_QUERYENDSESSION, 0, 0), TRUE);
+}
+
+TEST_F(Backend, TimersKeepTheirPaceWithoutCumulativeDrift)
+{
+    std::vector<std::chrono::steady_clock::time_point> ticks;
+    form.timer.onTimer = [&] {
+        ticks.push_back(std::chrono::steady_clock::now());
+        // A handler that takes a good part of the interval: a timer re-armed after the
+        // handler would fall behind by this much on every tick.
+        const auto busy = std::chrono::steady_clock::now() + std::chrono::milliseconds(20);
+        while (std::chrono::steady_clock::now() < busy) {
+        }
+        if (ticks.size() == 20) form.timer.setEnabled(false);
+    };
+    const auto start = std::chrono::steady_clock::now();
+    form.timer.setEnabled(true);
+    ASSERT_TRUE(pumpUntil([&] { return ticks.size() >= 20; }, 10000));
+    const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(ticks.back() - start).count();
+    EXPECT_GE(elapsed, 20 * 50 - 20);  // no tick comes early
+    EXPECT_LT(elapsed, 20 * 50 + 200) << "the ticks drift";  // 20 ms a tick would make +400
+    // Stopped from its own handler: no further tick.
+    EXPECT_FALSE(pumpUntil([&] { return ticks.size() > 20; }, 300));
+}
+
+TEST_F(Backend, PendingEventsRunWithoutReenteringTheRunningHandler)
+{
+    int depth = 0, maxDepth = 0, ticks = 0;
+    form.timer.onTimer = [&] {
+        ++ticks;
+        maxDepth = std::max(maxDepth, ++depth);
+        // Wait past the next due time inside the handler, then let the events run: the
+        // timer's own tick must not run this handler again.
+        const auto busy = std::chrono::steady_clock::now() + std::chrono::milliseconds(120);
+        while (std::chrono::steady_clock::now() < busy) {
+        }
+        ui.processPendingEvents();
+        --depth;
+    };
+    form.timer.setEnabled(true);
+    ASSERT_TRUE(pumpUntil([&] { return ticks >= 3; }, 5000));
+    form.timer.setEnabled(false);
+    EXPECT_EQ(maxDepth, 1);
+}
+
+TEST_F(Backend, ChangingTheIntervalRestartsTheCount)
+{
+    int ticks = 0;
+    form.timer.onTimer = [&] { ++ticks; };
+    form.timer.setInterval(400);
+    form.timer.setEnabled(true);
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_TRUE(pumpUntil([&] { return ticks >= 1; }, 3000));
+    const auto first = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_GE(first, 380);
+}

@@ -1,0 +1,338 @@
+// End-to-end driver of tolv-dryrun.exe under Wine: drives the program from outside as a
+// user and the shell would (FindWindow, SendMessage, SendInput) and reads what it shows
+// and the calls it logs.
+//
+//   tolvane-e2e-driver scenario PROGRAM   tray press, list picks, SET with the warning,
+//                                         the topmost warning, ExitWindowsEx(5, 0) after
+//                                         one minute, and Ctrl+Alt+<key> hotkeys
+//   tolvane-e2e-driver nojet PROGRAM      no settings store: one message, no hotkeys,
+//                                         no crash, no file created
+// Exit status 0 when every check held; each failed check is printed.
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <windows.h>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+int failures = 0;
+
+void check(bool ok, const std::string& what)
+{
+    std::printf("%s %s\n", ok ? "ok  " : "FAIL", what.c_str());
+    std::fflush(stdout);
+    if (!ok) ++failures;
+}
+
+std::string windowsPath(std::string path)
+{
+    if (!path.empty() && path[0] == '/') {
+        for (char& c : path)
+            if (c == '/') c = '\\';
+        path = "Z:" + path;
+    }
+    return path;
+}
+
+std::string readFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+int countOf(const std::string& text, const std::string& what)
+{
+    int n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+    return n;
+}
+
+// Waits on the real program with a generous limit; returns whether `done` came true.
+bool waitFor(const std::function<bool()>& done, int limitMs)
+{
+    const auto end = Clock::now() + std::chrono::milliseconds(limitMs);
+    while (!done()) {
+        if (Clock::now() > end) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return true;
+}
+
+std::string textOf(HWND hwnd)
+{
+    char text[512] = {};
+    SendMessageA(hwnd, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
+    return text;
+}
+
+struct NameSearch {
+    std::string name;
+    HWND found = nullptr;
+};
+
+BOOL CALLBACK matchName(HWND h, LPARAM p)
+{
+    auto* s = reinterpret_cast<NameSearch*>(p);
+    const auto atom = static_cast<ATOM>(reinterpret_cast<uintptr_t>(GetPropA(h, "TolvaneName")));
+    char text[64] = {};
+    if (atom && GlobalGetAtomNameA(atom, text, sizeof text) && s->name == text) {
+        s->found = h;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND childNamed(HWND parent, const std::string& name)
+{
+    NameSearch search{name};
+    EnumChildWindows(parent, matchName, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+struct TitleSearch {
+    const std::function<bool(const std::string&)>* match;
+    HWND found = nullptr;
+};
+
+BOOL CALLBACK matchTitle(HWND h, LPARAM p)
+{
+    auto* s = reinterpret_cast<TitleSearch*>(p);
+    char cls[64] = {};
+    GetClassNameA(h, cls, sizeof cls);
+    if (std::string(cls) == "TolvaneWindow" && (*s->match)(textOf(h))) {
+        s->found = h;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND windowTitled(const std::function<bool(const std::string&)>& match)
+{
+    TitleSearch search{&match};
+    EnumWindows(matchTitle, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+void command(HWND form, HWND control, WORD code)
+{
+    SendMessageA(form, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(control), code), reinterpret_cast<LPARAM>(control));
+}
+
+void pick(HWND form, HWND combo, int index)
+{
+    SendMessageA(combo, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    command(form, combo, CBN_SELCHANGE);
+}
+
+void keys(const std::vector<WORD>& codes, bool down)
+{
+    std::vector<INPUT> inputs;
+    for (WORD vk : codes) {
+        INPUT in{};
+        in.type = INPUT_KEYBOARD;
+        in.ki.wVk = vk;
+        in.ki.dwFlags = down ? 0 : KEYEVENTF_KEYUP;
+        inputs.push_back(in);
+    }
+    SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+}
+
+// Holds the keys for `ms` and lets them go again.
+void hold(const std::vector<WORD>& codes, int ms)
+{
+    keys(codes, true);
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+    std::vector<WORD> reversed(codes.rbegin(), codes.rend());
+    keys(reversed, false);
+}
+
+struct Program {
+    PROCESS_INFORMATION process{};
+    bool start(const std::string& exe)
+    {
+        STARTUPINFOA startup{};
+        startup.cb = sizeof startup;
+        std::string line = "\"" + exe + "\"";
+        return CreateProcessA(exe.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                              &process) != FALSE;
+    }
+    bool running() const { return WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT; }
+    ~Program()
+    {
+        if (process.hProcess) {
+            TerminateProcess(process.hProcess, 0);
+            WaitForSingleObject(process.hProcess, 5000);
+            CloseHandle(process.hProcess);
+            CloseHandle(process.hThread);
+        }
+    }
+};
+
+std::string workFolder()
+{
+    char value[MAX_PATH] = {};
+    if (GetEnvironmentVariableA("TOLVANE_TEST_WORK", value, MAX_PATH)) return windowsPath(value);
+    GetTempPathA(MAX_PATH, value);
+    std::string folder = value;
+    if (!folder.empty() && folder.back() == '\\') folder.pop_back();
+    return folder;
+}
+
+const char* kForm1Title = "Tolvane 3.0 - Quenmoor";
+
+int scenario(const std::string& exe)
+{
+    const std::string folder = workFolder();
+    const std::string log = folder + "\\dryrun.log";
+    const std::string store = folder + "\\store.txt";
+    DeleteFileA(log.c_str());
+    // Shutdown on S enabled, restart on R disabled.
+    std::ofstream(store, std::ios::binary) << "ky\tS\tR\tL\tH\tB\r\nen\t1\t0\t0\t0\t0\r\n";
+    SetEnvironmentVariableA("TOLVANE_DRYRUN_LOG", log.c_str());
+    SetEnvironmentVariableA("TOLVANE_DRYRUN_STORE", store.c_str());
+
+    Program program;
+    const auto launched = Clock::now();
+    if (!program.start(exe)) {
+        check(false, "tolv-dryrun.exe starts");
+        return 1;
+    }
+    check(waitFor([&] { return readFile(log).find("Shell_NotifyIcon(NIM_ADD") != std::string::npos; }, 60000),
+          "start-up ends with the tray icon added");
+    std::printf("start-up to the tray icon: %lld ms\n",
+                static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - launched).count()));
+    HWND form1 = FindWindowA("TolvaneWindow", kForm1Title);
+    HWND tray = FindWindowA("TolvaneTray", nullptr);
+    check(form1 != nullptr, "the main window exists");
+    check(tray != nullptr, "the tray control's window exists");
+    if (!form1 || !tray) return 1;
+    check(!IsWindowVisible(form1), "the main window starts hidden");
+    check(readFile(log).find("MessageBox") == std::string::npos, "the supplied store opens without a message");
+
+    // Hotkeys, with the window still in the tray.
+    keys({VK_CONTROL, VK_MENU, 'S'}, true);
+    check(waitFor([&] { return countOf(readFile(log), "ExitWindowsEx(5, 0)") >= 1; }, 5000),
+          "Ctrl+Alt+S (enabled) calls ExitWindowsEx(5, 0)");
+    keys({'S', VK_MENU, VK_CONTROL}, false);
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    const int afterHotkey = countOf(readFile(log), "ExitWindowsEx(5, 0)");
+    hold({VK_CONTROL, VK_MENU, 'R'}, 1500);
+    check(countOf(readFile(log), "ExitWindowsEx(6, 0)") == 0, "Ctrl+Alt+R (disabled) calls nothing");
+    hold({'S'}, 800);
+    hold({VK_CONTROL, 'S'}, 800);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    check(countOf(readFile(log), "ExitWindowsEx(5, 0)") == afterHotkey, "S alone and Ctrl+S call nothing");
+
+    // The tray icon brings the window back.
+    SendMessageA(tray, 512, 0, 513);
+    check(waitFor([&] { return IsWindowVisible(form1) != FALSE; }, 5000), "a press on the tray icon shows the window");
+    check(readFile(log).find("Shell_NotifyIcon(NIM_DELETE") != std::string::npos, "and removes the icon");
+
+    HWND combo1 = childNamed(form1, "Combo1"), combo3 = childNamed(form1, "Combo3"),
+         combo4 = childNamed(form1, "Combo4"), check6 = childNamed(form1, "Check6"),
+         command1 = childNamed(form1, "Command1"), label3 = childNamed(form1, "Label3");
+    check(combo1 && combo3 && combo4 && check6 && command1 && label3, "the controls are found by name");
+    if (!(combo1 && combo3 && combo4 && check6 && command1 && label3)) return 1;
+    check(textOf(label3) == "Currently no action scheduled", "the status line starts idle");
+    pick(form1, combo1, 2);  // "Log off After", then back: the pick is the program's
+    pick(form1, combo1, 0);
+    pick(form1, combo3, 0);
+    pick(form1, combo4, 0);
+    check(SendMessageA(combo4, CB_GETCURSEL, 0, 0) == 0, "minutes \"01\" picked");
+    command(form1, check6, BN_CLICKED);
+    check(SendMessageA(check6, BM_GETCHECK, 0, 0) == BST_CHECKED, "the warning is ticked");
+    const int before = countOf(readFile(log), "ExitWindowsEx(5, 0)");
+    command(form1, command1, BN_CLICKED);
+    const auto set = Clock::now();
+    check(textOf(label3) == "Shutdown After 00:01    Warning Enabled", "Label3: " + textOf(label3));
+    check(textOf(command1) == "RESET", "the button reads RESET");
+
+    auto since = [&] { return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - set).count(); };
+    HWND warning = nullptr;
+    check(waitFor(
+              [&] {
+                  warning = windowTitled([](const std::string& t) { return t.rfind("Shutdown After  ", 0) == 0; });
+                  return warning != nullptr;
+              },
+              45000),
+          "the warning window opens");
+    if (warning) {
+        const long long at = since();
+        check(at >= 29000 && at <= 33000, "30 seconds after SET (at " + std::to_string(at) + " ms)");
+        const std::string title = textOf(warning);
+        check(title == "Shutdown After  29 Seconds" || title == "Shutdown After  28 Seconds", "warning title: " + title);
+        check((GetWindowLongA(warning, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0, "the warning window is topmost");
+    }
+    check(waitFor([&] { return countOf(readFile(log), "ExitWindowsEx(5, 0)") > before; }, 90000),
+          "the schedule calls ExitWindowsEx(5, 0)");
+    const long long due = since();
+    check(due >= 59000 && due <= 63000, "one minute after SET (at " + std::to_string(due) + " ms)");
+    check(waitFor([&] { return textOf(label3) == "Currently no action scheduled"; }, 2000), "the status line is idle again");
+    check(textOf(command1) == "SET", "the button reads SET again");
+    check(program.running(), "the program is still running");
+    return failures == 0 ? 0 : 1;
+}
+
+int noJet(const std::string& exe)
+{
+    const std::string folder = workFolder();
+    const std::string log = folder + "\\dryrun.log";
+    DeleteFileA(log.c_str());
+    SetEnvironmentVariableA("TOLVANE_DRYRUN_LOG", log.c_str());
+    SetEnvironmentVariableA("TOLVANE_DRYRUN_STORE", nullptr);
+    char windowsFolder[MAX_PATH];
+    GetWindowsDirectoryA(windowsFolder, MAX_PATH);
+    const std::string settings = std::string(windowsFolder) + "\\tolvdata.v";
+    DeleteFileA(settings.c_str());
+
+    Program program;
+    if (!program.start(exe)) {
+        check(false, "tolv-dryrun.exe starts");
+        return 1;
+    }
+    HWND box = nullptr;
+    check(waitFor([&] { return (box = FindWindowA("#32770", "Tolvane 3.0")) != nullptr; }, 60000),
+          "a message box titled \"Tolvane 3.0\" appears");
+    if (!box) return 1;
+    const std::string text = textOf(GetDlgItem(box, 0xFFFF));
+    check(text.find("cannot be used") != std::string::npos && text.find("without hotkeys") != std::string::npos,
+          "it says the hotkeys are off: " + text);
+    check(GetDlgItem(box, IDOK) != nullptr && GetDlgItem(box, IDCANCEL) == nullptr, "with an OK button only");
+    PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, IDOK)));
+    check(waitFor([&] { return readFile(log).find("Shell_NotifyIcon(NIM_ADD") != std::string::npos; }, 20000),
+          "start-up goes on to the tray icon");
+    hold({VK_CONTROL, VK_MENU, 'S', 'R', 'L', 'H', 'B'}, 1500);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    const std::string calls = readFile(log);
+    check(calls.find("ExitWindowsEx") == std::string::npos && calls.find("SetSystemPowerState") == std::string::npos,
+          "no hotkey acts");
+    check(countOf(calls, "MessageBox(") == 1, "exactly one message");
+    check(program.running(), "the program is still running");
+    check(GetFileAttributesA(settings.c_str()) == INVALID_FILE_ATTRIBUTES, "no settings file was created");
+    return failures == 0 ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: tolvane-e2e-driver scenario|nojet PROGRAM\n");
+        return 2;
+    }
+    const std::string mode = argv[1];
+    const std::string exe = windowsPath(argv[2]);
+    if (mode == "scenario") return scenario(exe);
+    if (mode == "nojet") return noJet(exe);
+    std::fprintf(stderr, "unknown mode %s\n", mode.c_str());
+    return 2;
+}
