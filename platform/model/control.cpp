@@ -186,7 +186,11 @@ void EditBox::userType(int code)
     if (onKeyPress) code = onKeyPress(code);
     if (code == 0) return;
     if (code == 8) {
-        if (!text_.empty()) setText(text_.substr(0, text_.size() - 1));
+        // Backspace removes the last character: its continuation bytes and its lead byte.
+        size_t end = text_.size();
+        while (end > 0 && (static_cast<unsigned char>(text_[end - 1]) & 0xC0) == 0x80) --end;
+        if (end > 0) --end;
+        if (!text_.empty()) setText(text_.substr(0, end));
         return;
     }
     if (code < 32) return;  // other control characters enter nothing in a single-line box
