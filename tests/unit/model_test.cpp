@@ -166,6 +166,15 @@ TEST_F(ModelTest, KeyBoxTypingGoesThroughTheFilterButPasteDoesNot)
     EXPECT_EQ(box.text(), "s");
     box.userPaste("!");
     EXPECT_EQ(box.text(), "!");
+
+    // Backspace takes a whole character, also one that only a paste could bring in.
+    box.userPaste("\xC3\xA9");
+    box.userType(8);
+    EXPECT_EQ(box.text(), "");
+    EditBox wide(window, {"Text9", {}, 1, ""}, 4);
+    wide.userPaste("a\xE2\x82\xAC");  // a and the euro sign
+    wide.userType(8);
+    EXPECT_EQ(wide.text(), "a");
 }
 
 // --- Change notifications -------------------------------------------------------------
