@@ -11,6 +11,7 @@
 #include <functional>
 #include <iterator>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,7 @@
 #include "app/program.h"
 #include "hotkeys/hk.h"
 #include "platform/sim/sim_platform.h"
+#include "tools/sim/scenario.h"
 
 namespace tolvane {
 namespace {
@@ -189,6 +191,13 @@ std::vector<CorpusFile> corpus()
              execSql(p, "CREATE TABLE ky (a TEXT, b TEXT, c TEXT, d TEXT, e TEXT);"
                         "INSERT INTO ky VALUES ('S', 'R', 'L', 'H', 'B');");
          }},
+        {"too few fields", true,
+         [](const std::string& p) {
+             execSql(p, "CREATE TABLE ky (a TEXT, b TEXT, c TEXT, d TEXT, e TEXT);"
+                        "CREATE TABLE en (a INTEGER, b INTEGER, c INTEGER);"
+                        "INSERT INTO ky VALUES ('S', 'R', 'L', 'H', 'B');"
+                        "INSERT INTO en VALUES (0, 0, 0);");
+         }},
         {"empty table", true, [](const std::string& p) { execSql(p, std::string(kTables) + "INSERT INTO ky VALUES ('S', 'R', 'L', 'H', 'B');"); }},
         {"Null in a field", true,
          [](const std::string& p) {
@@ -244,6 +253,35 @@ TEST(SettingsCorpus, EveryFileLeavesTheProgramRunningAndTheFileAsItWas)
 
         EXPECT_EQ(readBytes(dir.file()), before) << "the file was changed";
     }
+}
+
+// The same through the scenario runner, as tolvane-sim users write it: the run ends with
+// status 0 and the broken file stays as it was.
+TEST(SettingsCorpus, TheScenarioRunnerTakesABrokenFileInItsStride)
+{
+    TempDir dir;
+    writeBytes(dir.file(), "not a database at all");
+    std::string keys;
+    for (char c = 'A'; c <= 'Z'; ++c) keys += std::string(" ") + c;
+    for (char c = '0'; c <= '9'; ++c) keys += std::string(" ") + c;
+    std::ostringstream out, err;
+    std::istringstream scenario("windir " + dir.path() + "\nstart\nkeydown ctrl alt" + keys +
+                                "\nadvance 300ms\nkeyup ctrl alt" + keys +
+                                "\ntray left\nclick Form1.Command1\nadvance 1m\n");
+    {
+        ScenarioRunner runner(out, err, kDefaultSettings);
+        EXPECT_EQ(runner.run(scenario), 0) << err.str();
+    }
+    const std::string transcript = out.str();
+    EXPECT_NE(transcript.find("MessageBox(\"Tolvane 3.0\", \"The hotkey settings in " + dir.file()), std::string::npos)
+        << transcript;
+    const size_t power = transcript.find("ExitWindowsEx(");
+    ASSERT_NE(power, std::string::npos);
+    EXPECT_EQ(transcript.compare(power, 19, "ExitWindowsEx(5, 0)"), 0);
+    EXPECT_EQ(transcript.find("SetSystemPowerState("), std::string::npos);
+    EXPECT_EQ(transcript.find("ExitWindowsEx(", power + 1), std::string::npos);
+    EXPECT_LT(transcript.find("Form1.Visible = True"), power);  // after the tray click, not on a hotkey
+    EXPECT_EQ(readBytes(dir.file()), "not a database at all");
 }
 
 // A well-formed file is read by its rules: the first record, the first five fields, and
