@@ -257,12 +257,20 @@ TEST_F(TimerTest, EnablingARunningTimerChangesNothing)
     Timer timer(window, "T", 100, true);
     track(timer);
     window.load();
+    struct : ModelObserver {
+        int changes = 0;
+        void timerChanged(Timer&, std::string_view, const PropertyValue&) override { ++changes; }
+    } told;
+    system.addObserver(told);
     loop.advance(60);
     timer.setEnabled(true);
     loop.advance(40);
     timer.setEnabled(true);
+    timer.setInterval(100);
     loop.advance(100);
     EXPECT_EQ(fired, (std::vector<std::string>{"T@100", "T@200"}));
+    EXPECT_EQ(told.changes, 0);
+    system.removeObserver(told);
 }
 
 TEST_F(TimerTest, ChangingTheIntervalRestartsTheCount)
