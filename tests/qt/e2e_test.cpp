@@ -1,0 +1,235 @@
+// tolvane-dryrun end to end on a virtual X server (Xvfb) with a real notification area
+// (trayer), driven by xdotool as a user would: open the window from the tray icon, press
+// SET, and hold Ctrl+Alt and a hotkey.
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+// Last: Xlib's macros would clash with Qt's names.
+#include <X11/Xlib.h>
+
+namespace tolvane::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+bool waitFor(const std::function<bool()>& condition, int timeoutMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!condition()) {
+        if (clock.elapsed() > timeoutMs) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    return true;
+}
+
+bool displayOpens(const QString& display)
+{
+    Display* dpy = XOpenDisplay(display.toLocal8Bit().constData());
+    if (dpy) XCloseDisplay(dpy);
+    return dpy != nullptr;
+}
+
+// Is a notification area there (someone owns the tray selection of screen 0)?
+bool trayOwned(const QString& display)
+{
+    Display* dpy = XOpenDisplay(display.toLocal8Bit().constData());
+    if (!dpy) return false;
+    const bool owned = XGetSelectionOwner(dpy, XInternAtom(dpy, "_NET_SYSTEM_TRAY_S0", False)) != 0;
+    XCloseDisplay(dpy);
+    return owned;
+}
+
+class EndToEnd : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        for (const char* tool : {"Xvfb", "trayer", "xdotool"})
+            if (QStandardPaths::findExecutable(tool).isEmpty())
+                GTEST_SKIP() << tool << " is missing (scripts/install-deps installs it)";
+        clock_.start();
+
+        // Xvfb picks a free display itself and tells its number.
+        xvfb_.start("Xvfb", {"-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten", "tcp"});
+        ASSERT_TRUE(xvfb_.waitForStarted(10000));
+        ASSERT_TRUE(waitFor([&] { return xvfb_.canReadLine(); }, 20000)) << "Xvfb did not start";
+        display_ = ":" + QString::fromUtf8(xvfb_.readLine()).trimmed();
+        ASSERT_TRUE(waitFor([&] { return displayOpens(display_); }, 20000))
+            << "no connection to " << display_.toStdString() << ": " << xvfb_.readAllStandardError().toStdString();
+
+        env_ = QProcessEnvironment::systemEnvironment();
+        env_.insert("DISPLAY", display_);
+        env_.remove("WAYLAND_DISPLAY");
+        tray_.setProcessEnvironment(env_);
+        tray_.start("trayer", {"--edge", "top", "--align", "right", "--widthtype", "pixel", "--width", "160",
+                               "--heighttype", "pixel", "--height", "32", "--SetDockType", "true"});
+        ASSERT_TRUE(tray_.waitForStarted(10000));
+        ASSERT_TRUE(waitFor([&] { return trayOwned(display_); }, 20000))
+            << "trayer took no tray on " << display_.toStdString() << ": "
+            << tray_.readAllStandardError().toStdString();
+    }
+
+    void TearDown() override
+    {
+        for (QProcess* p : {&program_, &tray_, &xvfb_}) {
+            if (p->state() == QProcess::NotRunning) continue;
+            p->terminate();
+            if (!p->waitForFinished(3000)) {
+                p->kill();
+                p->waitForFinished(3000);
+            }
+        }
+    }
+
+    // Settings with the restart hotkey (Ctrl+Alt+R) enabled.
+    void writeSettings(const std::string& folder)
+    {
+        const std::string file = folder + "/tolvdata.v";
+        fs::copy_file(TOLVANE_DEFAULT_SETTINGS, file);
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
+        ASSERT_EQ(sqlite3_exec(db, "UPDATE en SET restart = 1", nullptr, nullptr, nullptr), SQLITE_OK);
+        sqlite3_close(db);
+    }
+
+    void startProgram(const QString& windir)
+    {
+        QProcessEnvironment env = env_;
+        env.insert("windir", windir);
+        env.insert("QT_QPA_PLATFORM", "xcb");
+        env.insert("XDG_SESSION_ID", "e2e");
+        // Hermetic: the dry run never reaches a real bus, not even to ask.
+        env.insert("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/tolvane-e2e");
+        env.insert("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/tolvane-e2e");
+        program_.setProcessEnvironment(env);
+        program_.setProcessChannelMode(QProcess::SeparateChannels);
+        QObject::connect(&program_, &QProcess::readyReadStandardOutput, [this] {
+            while (program_.canReadLine())
+                lines_.push_back({clock_.elapsed(), QString::fromUtf8(program_.readLine()).trimmed().toStdString()});
+        });
+        program_.start(TOLVANE_DRYRUN, {});
+        ASSERT_TRUE(program_.waitForStarted(10000));
+    }
+
+    // The first line equal to `text` from the index on, waiting up to timeoutMs.
+    const std::pair<qint64, std::string>* line(const std::string& text, size_t from, int timeoutMs)
+    {
+        const std::pair<qint64, std::string>* found = nullptr;
+        waitFor(
+            [&] {
+                for (size_t i = from; i < lines_.size(); ++i)
+                    if (lines_[i].second == text) return (found = &lines_[i]) != nullptr;
+                return false;
+            },
+            timeoutMs);
+        return found;
+    }
+    size_t count(const std::string& text) const
+    {
+        return static_cast<size_t>(
+            std::count_if(lines_.begin(), lines_.end(), [&](const auto& l) { return l.second == text; }));
+    }
+
+    int xdotool(const QStringList& args, QString* out = nullptr)
+    {
+        QProcess p;
+        p.setProcessEnvironment(env_);
+        p.start("xdotool", args);
+        if (!p.waitForFinished(10000)) return -1;
+        if (out) *out = QString::fromUtf8(p.readAllStandardOutput()).trimmed();
+        return p.exitCode();
+    }
+    // The first visible window that the search finds, waiting for it.
+    QString findWindow(const QStringList& search)
+    {
+        QString id;
+        waitFor(
+            [&] {
+                QString out;
+                if (xdotool(QStringList{"search", "--onlyvisible"} + search, &out) == 0 && !out.isEmpty())
+                    id = out.split('\n').first();
+                return !id.isEmpty();
+            },
+            20000);
+        return id;
+    }
+
+    QElapsedTimer clock_;
+    QProcess xvfb_, tray_, program_;
+    QString display_;
+    QProcessEnvironment env_;
+    std::vector<std::pair<qint64, std::string>> lines_;
+};
+
+TEST_F(EndToEnd, TrayIconThenSetCarriesOutTheScheduleAndAHotkeyActsAtOnce)
+{
+    if (IsSkipped()) return;
+    QTemporaryDir windir;
+    ASSERT_TRUE(windir.isValid());
+    ASSERT_NO_FATAL_FAILURE(writeSettings(windir.path().toStdString()));
+    ASSERT_NO_FATAL_FAILURE(startProgram(windir.path()));
+    ASSERT_NE(line("dry-run ready", 0, 30000), nullptr) << "the program did not start";
+
+    // The tray icon is the program's only visible window until it is pressed.
+    const QString icon = findWindow({"--class", "tolvane-dryrun"});
+    ASSERT_FALSE(icon.isEmpty()) << "no tray icon in the notification area";
+    ASSERT_EQ(xdotool({"mousemove", "--window", icon, "8", "8", "click", "1"}), 0);
+    const QString main = findWindow({"--name", "^Tolvane 3\\.0 - Quenmoor$"});
+    ASSERT_FALSE(main.isEmpty()) << "the main window did not come up from the tray";
+
+    // SET (Command1: 3585, 1770, 1350 x 375 twips) with the start-up choice, "Shutdown After 00:01".
+    const qint64 setClicked = clock_.elapsed();
+    ASSERT_EQ(xdotool({"mousemove", "--window", main, "284", "130", "click", "1"}), 0);
+
+    // Ctrl+Alt+R while the schedule counts down: the restart request follows at once,
+    // again on every poll while held, and no more once the keys are up.
+    const size_t before = lines_.size();
+    const qint64 pressed = clock_.elapsed();
+    ASSERT_EQ(xdotool({"keydown", "ctrl", "alt", "r"}), 0);
+    const auto* restart = line("dry-run restart Reboot(true)", before, 5000);
+    ASSERT_NE(restart, nullptr) << "the hotkey was not seen";
+    const qint64 latency = restart->first - pressed;
+    std::printf("hotkey: key down to request %lld ms\n", static_cast<long long>(latency));
+    EXPECT_LE(latency, 1000) << "the monitor polls every 100 ms";
+    waitFor([] { return false; }, 350);
+    ASSERT_EQ(xdotool({"keyup", "r", "alt", "ctrl"}), 0);
+    waitFor([] { return false; }, 150);
+    const size_t whileHeld = count("dry-run restart Reboot(true)");
+    EXPECT_GE(whileHeld, 2u) << "held keys repeat the request on every poll";
+    waitFor([] { return false; }, 400);
+    EXPECT_EQ(count("dry-run restart Reboot(true)"), whileHeld) << "released keys request nothing";
+    EXPECT_EQ(count("dry-run shutdown PowerOff(true)"), 0u) << "the hotkey leaves the schedule alone";
+
+    // One minute after SET, the scheduled shutdown.
+    const auto* shutdown = line("dry-run shutdown PowerOff(true)", 0, 75000);
+    ASSERT_NE(shutdown, nullptr) << "the schedule never came due";
+    const qint64 after = shutdown->first - setClicked;
+    std::printf("schedule: SET to request %lld ms\n", static_cast<long long>(after));
+    EXPECT_GE(after, 59900);
+    EXPECT_LE(after, 62000);
+    EXPECT_EQ(count("dry-run shutdown PowerOff(true)"), 1u);
+    EXPECT_EQ(program_.state(), QProcess::Running);
+}
+
+}  // namespace
+}  // namespace tolvane::test
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
