@@ -100,7 +100,7 @@ bool SimPlatform::Shell_NotifyIcon(uint32_t message, const NotifyIconRecord& byt
     const NotifyRecord record = NotifyRecord::fromBytes(bytes);
     std::string line = std::string("Shell_NotifyIcon(") + notifyName(message) + ", uID=" + std::to_string(record.uID) +
                        ", uFlags=" + std::to_string(record.uFlags);
-    if ((record.uFlags & NIF_TIP) != 0) line += ", szTip=" + quote(record.tipText());
+    if ((record.uFlags & NIF_TIP) != 0) line += ", szTip=" + quote(fromAnsi(record.tipText()));
     transcript_.write(line + ")");
 
     const auto id = std::make_pair(record.hWnd, record.uID);

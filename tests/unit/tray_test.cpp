@@ -291,3 +291,18 @@ TEST_F(TrayTest, ControlKeepsTheSizeOfItsFace)
 
 }  // namespace
 }  // namespace tolvane
+
+namespace {
+
+// The tooltip goes to the shell in the ANSI code page: one byte a character.
+TEST(TipField, ConvertsToTheAnsiCodePage)
+{
+    const std::string field = tolvane::tipField("Caf\xC3\xA9 \xE2\x82\xAC");
+    EXPECT_EQ(field.substr(0, 7), std::string("Caf\xE9 ?\0", 7));
+    EXPECT_EQ(tolvane::fromAnsi(field.substr(0, 5)), "Caf\xC3\xA9 ");
+    std::string accents;
+    for (int i = 0; i < 64; ++i) accents += "\xC3\xA9";
+    EXPECT_EQ(tolvane::tipField(accents), std::string(64, '\xE9'));  // 64 characters, not 64 bytes
+}
+
+}  // namespace
