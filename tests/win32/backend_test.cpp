@@ -5,6 +5,7 @@
 
 #include <cctype>
 #include <chrono>
+#include <cstdio>
 #include <functional>
 #include <vector>
 
@@ -35,6 +36,7 @@ public:
           edit(*this, {"Text1", {1200, 1800, 270, 270}, 4, "", nullptr}, 1),
           list(*this, {"List1", {150, 2200, 2000, 600}, 5, "", nullptr}),
           button(*this, {"Command1", {2400, 2200, 1200, 375}, 6, "SET", nullptr}),
+          web(*this, {"WebBrowser1", {0, 2900, 4530, 100}, 9, "", nullptr}),
           timer(*this, "Timer1", 50, false)
     {
         edit.onKeyPress = [](int code) {
@@ -51,6 +53,7 @@ public:
     EditBox edit;
     ListBox list;
     PushButton button;
+    WebView web;
     Timer timer;
 };
 
@@ -209,10 +212,10 @@ TEST_F(Backend, TabOrderFollowsTheTabPlacesAndSkipsLabels)
     // As in a classic option group, the tab key stops only at the selected option
     // button; frames and labels never take the focus.
     EXPECT_EQ(tabOrder(), (std::vector<HWND>{hwnd(form.option1), hwnd(form.combo), hwnd(form.check), hwnd(form.edit),
-                                             hwnd(form.list), hwnd(form.button)}));
+                                             hwnd(form.list), hwnd(form.button), hwnd(form.web)}));
     form.option2.setValue(true);
     EXPECT_EQ(tabOrder(), (std::vector<HWND>{hwnd(form.combo), hwnd(form.option2), hwnd(form.check), hwnd(form.edit),
-                                             hwnd(form.list), hwnd(form.button)}));
+                                             hwnd(form.list), hwnd(form.button), hwnd(form.web)}));
 }
 
 TEST_F(Backend, CloseBoxAsksTheModelWhichMayRefuse)
@@ -234,6 +237,20 @@ TEST_F(Backend, CloseBoxAsksTheModelWhichMayRefuse)
     EXPECT_EQ(ui.windowHandle(form), nullptr);
 }
 
+TEST_F(Backend, TheWebPanelIsHostedInItsPlace)
+{
+    // atl.dll's AtlAxWin hosts the system's WebBrowser; without one (Wine without Gecko)
+    // a plain frame keeps the panel's place. Either way navigating must not fail.
+    ASSERT_NE(hwnd(form.web), nullptr);
+    const std::string cls = className(form.web);
+    EXPECT_TRUE(cls == "AtlAxWin" || cls == "Static") << cls;
+    RECT r;
+    GetWindowRect(hwnd(form.web), &r);
+    EXPECT_EQ(r.right - r.left, win32::twipsToPixels(4530, ui.dotsPerInch()));
+    ui.Navigate(form.web, "http://www.quenmoor.example/info.php?n=tolv");
+    std::printf("web panel: %s\n", cls.c_str());
+}
+
 TEST_F(Backend, TheSessionEndIsNotRefused)
 {
     EXPECT_EQ(SendMessageA(top(), WM_QUERYENDSESSION, 0, 0), TRUE);
@@ -246,7 +263,7 @@ TEST_F(Backend, TimersKeepTheirPaceWithoutCumulativeDrift)
         ticks.push_back(std::chrono::steady_clock::now());
         // A handler that takes a good part of the interval: a timer re-armed after the
         // handler would fall behind by this much on every tick.
-        const auto busy = std::chrono::steady_clock::now() + std::chrono::milliseconds(20);
+        const auto busy = std::chrono::steady_clock::now() + std::chrono::milliseconds(30);
         while (std::chrono::steady_clock::now() < busy) {
         }
         if (ticks.size() == 20) form.timer.setEnabled(false);
@@ -256,7 +273,7 @@ TEST_F(Backend, TimersKeepTheirPaceWithoutCumulativeDrift)
     ASSERT_TRUE(pumpUntil([&] { return ticks.size() >= 20; }, 10000));
     const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(ticks.back() - start).count();
     EXPECT_GE(elapsed, 20 * 50 - 20);  // no tick comes early
-    EXPECT_LT(elapsed, 20 * 50 + 200) << "the ticks drift";  // 20 ms a tick would make +400
+    EXPECT_LT(elapsed, 20 * 50 + 300) << "the ticks drift";  // 30 ms a tick would make +600
     // Stopped from its own handler: no further tick.
     EXPECT_FALSE(pumpUntil([&] { return ticks.size() > 20; }, 300));
 }
