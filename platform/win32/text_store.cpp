@@ -4,6 +4,8 @@
 #include <fstream>
 #include <sstream>
 
+#include <windows.h>
+
 namespace tolvane::win32 {
 
 namespace {
@@ -150,9 +152,10 @@ Result<void> writeTextTables(const std::string& path, const TextTables& tables)
         }
         if (!out.flush()) return Error{"the settings store " + path + " cannot be written"};
     }
-    std::remove(path.c_str());
-    if (std::rename(temporary.c_str(), path.c_str()) != 0)
+    if (!MoveFileExA(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        DeleteFileA(temporary.c_str());
         return Error{"the settings store " + path + " cannot be replaced"};
+    }
     return success();
 }
 

@@ -198,8 +198,7 @@ void Win32Dialogs::MessageBox(const std::string& title, const std::string& text)
         std::replace(oneLine.begin(), oneLine.end(), '\n', ' ');
         log_->line("MessageBox(" + title + ", " + oneLine + ")");
     }
-    std::string shown = text;  // a bare LF breaks the line in a message box as CR LF does
-    ::MessageBoxA(GetActiveWindow(), shown.c_str(), title.c_str(), MB_OK);
+    ::MessageBoxA(GetActiveWindow(), text.c_str(), title.c_str(), MB_OK);
 }
 
 double Win32Launcher::Shell(const std::string& commandLine, int windowStyle)
