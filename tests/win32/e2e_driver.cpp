@@ -335,6 +335,15 @@ int scenario(const std::string& exe)
     check(waitFor([&] { return textOf(label3) == "Currently no action scheduled"; }, 2000), "the status line is idle again");
     check(textOf(command1) == "SET", "the button reads SET again");
     hotkeyWindow(form1, log, store);
+
+    // The close box hides the window to the tray and is refused; the session end is not.
+    const int adds = countOf(readFile(log), "Shell_NotifyIcon(NIM_ADD");
+    SendMessageA(form1, WM_CLOSE, 0, 0);
+    check(IsWindow(form1) && !IsWindowVisible(form1), "the close box hides the main window and keeps it");
+    check(countOf(readFile(log), "Shell_NotifyIcon(NIM_ADD") == adds + 1, "and puts the icon back");
+    SendMessageA(form1, WM_CLOSE, 0, 0);
+    check(countOf(readFile(log), "Shell_NotifyIcon(NIM_ADD") == adds + 1, "a second close adds no second icon");
+    check(SendMessageA(form1, WM_QUERYENDSESSION, 0, 0) == TRUE, "the end of the session is not refused");
     check(program.running(), "the program is still running");
     return failures == 0 ? 0 : 1;
 }
