@@ -373,6 +373,8 @@ int noJet(const std::string& exe)
     check(text.find("cannot be used") != std::string::npos && text.find("without hotkeys") != std::string::npos,
           "it says the hotkeys are off: " + text);
     check(GetDlgItem(box, IDOK) != nullptr && GetDlgItem(box, IDCANCEL) == nullptr, "with an OK button only");
+    HWND icon = GetDlgItem(box, 0x14);  // the message box's icon control
+    check(!icon || !IsWindowVisible(icon), "and no icon");
     PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, IDOK)));
     check(waitFor([&] { return readFile(log).find("Shell_NotifyIcon(NIM_ADD") != std::string::npos; }, 20000),
           "start-up goes on to the tray icon");

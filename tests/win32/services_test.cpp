@@ -153,3 +153,17 @@ TEST(Display, TwipsPerPixelAndTheProgramIcon)
     if (info.hbmMask) DeleteObject(info.hbmMask);
     EXPECT_EQ(display.pictureHandle("nosuchpicture"), 0u);
 }
+
+TEST(Launcher, StartsTheCommandLineAndReturnsItsTaskNumber)
+{
+    win32::Win32Launcher launcher;
+    const double task = launcher.Shell("cmd.exe /c exit 0", 2);
+    EXPECT_GT(task, 0.0);
+    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(task));
+    if (process) {
+        EXPECT_EQ(WaitForSingleObject(process, 20000), WAIT_OBJECT_0);
+        CloseHandle(process);
+    }
+    // A program that is not there is ignored, as the links' failures are.
+    EXPECT_EQ(launcher.Shell("no-such-program-tolv.exe http://www.quenmoor.example", 2), 0.0);
+}
