@@ -24,6 +24,8 @@ run: build
 bench: build
 	cmake --build $(BUILD) --target benchmarks -j $(JOBS)
 	$(BUILD)/bench/tolvane-bench
+	@if [ -x bench/desktop/desktop-bench ]; then bench/desktop/desktop-bench $(BUILD); fi
+	@if [ -x bench/win32/run-bench ]; then bench/win32/run-bench; fi
 
 clean:
 	rm -rf $(BUILD)
