@@ -1,9 +1,13 @@
 #include "platform/qt/x11_keyboard.h"
 
-#include <X11/Xlib.h>
-#include <X11/keysym.h>
-
+#include <QSocketNotifier>
+#include <algorithm>
 #include <cstdlib>
+
+// Last: Xlib's macros (None, Bool, KeyPress, ...) would clash with Qt's names.
+#include <X11/Xlib.h>
+#include <X11/extensions/XInput2.h>
+#include <X11/keysym.h>
 
 namespace tolvane {
 
@@ -39,12 +43,65 @@ X11Keyboard::X11Keyboard(const std::string& display, std::function<void(const st
     }
     if (notes && std::getenv("WAYLAND_DISPLAY"))
         notes("Wayland session: the Ctrl+Alt hotkeys are seen only while an X11 window has the focus");
+    auto* dpy = static_cast<Display*>(display_);
     readLayout();
+
+    int opcode = 0, event = 0, error = 0, major = 2, minor = 0;
+    if (XQueryExtension(dpy, "XInputExtension", &opcode, &event, &error) && XIQueryVersion(dpy, &major, &minor) == Success &&
+        major >= 2) {
+        unsigned char bits[XIMaskLen(XI_LASTEVENT)] = {};
+        XISetMask(bits, XI_RawKeyPress);
+        XISetMask(bits, XI_RawKeyRelease);
+        XIEventMask mask{XIAllMasterDevices, static_cast<int>(sizeof bits), bits};
+        if (XISelectEvents(dpy, DefaultRootWindow(dpy), &mask, 1) == Success) {
+            xiOpcode_ = opcode;
+            queryKeymap();
+            notifier_ = std::make_unique<QSocketNotifier>(ConnectionNumber(dpy), QSocketNotifier::Read);
+            QObject::connect(notifier_.get(), &QSocketNotifier::activated, [this] { readEvents(); });
+        }
+    }
+    XFlush(dpy);
 }
 
 X11Keyboard::~X11Keyboard()
 {
+    notifier_.reset();
     if (display_) XCloseDisplay(static_cast<Display*>(display_));
+}
+
+void X11Keyboard::queryKeymap()
+{
+    char keys[32];
+    XQueryKeymap(static_cast<Display*>(display_), keys);
+    // Raw events that Xlib queued while it waited for the answer are older than it.
+    handleEvents(QueuedAlready, false);
+    for (size_t code = 0; code < down_.size(); ++code) down_[code] = (keys[code / 8] & (1 << (code % 8))) != 0;
+}
+
+void X11Keyboard::readEvents() { handleEvents(QueuedAfterReading, true); }
+
+void X11Keyboard::handleEvents(int mode, bool keys)
+{
+    auto* dpy = static_cast<Display*>(display_);
+    if (!dpy) return;
+    while (XEventsQueued(dpy, mode) > 0) {
+        XEvent event;
+        XNextEvent(dpy, &event);
+        if (event.type == MappingNotify) {
+            XRefreshKeyboardMapping(&event.xmapping);
+            for (auto& codes : keycodes_) codes.clear();
+            readLayout();
+            continue;
+        }
+        XGenericEventCookie* cookie = &event.xcookie;
+        if (cookie->type != GenericEvent || cookie->extension != xiOpcode_ || !XGetEventData(dpy, cookie)) continue;
+        if (keys && (cookie->evtype == XI_RawKeyPress || cookie->evtype == XI_RawKeyRelease)) {
+            const int code = static_cast<const XIRawEvent*>(cookie->data)->detail;
+            if (code >= 0 && code < static_cast<int>(down_.size()))
+                down_[static_cast<size_t>(code)] = cookie->evtype == XI_RawKeyPress;
+        }
+        XFreeEventData(dpy, cookie);
+    }
 }
 
 void X11Keyboard::readLayout()
@@ -77,11 +134,15 @@ int16_t X11Keyboard::GetAsyncKeyState(int virtualKey)
 {
     const std::vector<int>& codes = keycodes(virtualKey);
     if (!display_ || codes.empty()) return 0;
-    char keys[32];
-    XQueryKeymap(static_cast<Display*>(display_), keys);
-    for (int code : codes) {
-        if (keys[code / 8] & (1 << (code % 8))) return static_cast<int16_t>(0x8000);
+    if (mirrored()) {
+        handleEvents(QueuedAlready, true);  // what Xlib holds already; no call to the server
+        const bool seenDown =
+            std::any_of(codes.begin(), codes.end(), [this](int code) { return down_[static_cast<size_t>(code)]; });
+        if (!seenDown) return 0;
     }
+    queryKeymap();
+    for (int code : codes)
+        if (down_[static_cast<size_t>(code)]) return static_cast<int16_t>(0x8000);
     return 0;
 }
 
