@@ -106,7 +106,7 @@ void startUp()
             times.push_back(wallSeconds() - start);
         }
     }
-    std::printf("whole start-up in the simulator (first run copies the default file): median %.1f us of 200\n",
+    std::printf("whole start-up in the simulator (each in a fresh folder, the default file copied in): median %.1f us of 200\n",
                 median(times) * 1e6);
 }
 
