@@ -1,6 +1,6 @@
 // tolvane-dryrun end to end on a virtual X server (Xvfb) with a real notification area
-// (trayer), driven by xdotool as a user would: open the window from the tray icon, press
-// SET, and hold Ctrl+Alt and a hotkey.
+// (trayer), driven by xdotool as a user would: open the window from the tray icon, ask for
+// the warning, press SET, hold Ctrl+Alt and a hotkey, see the topmost warning window.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
@@ -157,7 +157,7 @@ protected:
         return p.exitCode();
     }
     // The first visible window that the search finds, waiting for it.
-    QString findWindow(const QStringList& search)
+    QString findWindow(const QStringList& search, int timeoutMs = 20000)
     {
         QString id;
         waitFor(
@@ -167,7 +167,7 @@ protected:
                     id = out.split('\n').first();
                 return !id.isEmpty();
             },
-            20000);
+            timeoutMs);
         return id;
     }
 
@@ -178,7 +178,7 @@ protected:
     std::vector<std::pair<qint64, std::string>> lines_;
 };
 
-TEST_F(EndToEnd, TrayIconThenSetCarriesOutTheScheduleAndAHotkeyActsAtOnce)
+TEST_F(EndToEnd, TrayIconThenWarnedSetCarriesOutTheScheduleAndAHotkeyActsAtOnce)
 {
     if (IsSkipped()) return;
     QTemporaryDir windir;
@@ -194,7 +194,9 @@ TEST_F(EndToEnd, TrayIconThenSetCarriesOutTheScheduleAndAHotkeyActsAtOnce)
     const QString main = findWindow({"--name", "^Tolvane 3\\.0 - Quenmoor$"});
     ASSERT_FALSE(main.isEmpty()) << "the main window did not come up from the tray";
 
-    // SET (Command1: 3585, 1770, 1350 x 375 twips) with the start-up choice, "Shutdown After 00:01".
+    // The warning wanted (a click on Label9 ticks Check6), then SET (Command1: 3585, 1770,
+    // 1350 x 375 twips) with the start-up choice, "Shutdown After 00:01".
+    ASSERT_EQ(xdotool({"mousemove", "--window", main, "60", "130", "click", "1"}), 0);
     const qint64 setClicked = clock_.elapsed();
     ASSERT_EQ(xdotool({"mousemove", "--window", main, "284", "130", "click", "1"}), 0);
 
@@ -216,6 +218,16 @@ TEST_F(EndToEnd, TrayIconThenSetCarriesOutTheScheduleAndAHotkeyActsAtOnce)
     waitFor([] { return false; }, 400);
     EXPECT_EQ(count("dry-run restart Reboot(true)"), whileHeld) << "released keys request nothing";
     EXPECT_EQ(count("dry-run shutdown PowerOff(true)"), 0u) << "the hotkey leaves the schedule alone";
+
+    // Thirty seconds after SET the warning window comes up, above all others, and counts down.
+    const QString warning = findWindow({"--name", "^Shutdown After  [0-9]+ Seconds$"}, 45000);
+    ASSERT_FALSE(warning.isEmpty()) << "no warning window";
+    EXPECT_GE(clock_.elapsed() - setClicked, 29000);
+    QProcess xprop;
+    xprop.setProcessEnvironment(env_);
+    xprop.start("xprop", {"-id", warning, "_NET_WM_STATE"});
+    ASSERT_TRUE(xprop.waitForFinished(10000));
+    EXPECT_TRUE(xprop.readAllStandardOutput().contains("_NET_WM_STATE_ABOVE"));
 
     // One minute after SET, the scheduled shutdown.
     const auto* shutdown = line("dry-run shutdown PowerOff(true)", 0, 75000);
