@@ -5,7 +5,7 @@ namespace tolvane {
 
 void Form1::prepareTray()
 {
-    trayArea.setIcon(platform.display.pictureHandle(spec().icon));
+    trayArea.setIcon(platform.display.pictureHandle(design().icon));
     trayArea.setToolTip("Open");
 }
 

@@ -8,9 +8,9 @@
 
 namespace tolvane {
 
-Control::Control(Window& owner, ControlKind kind, ControlSpec spec)
-    : owner_(owner), kind_(kind), name_(std::move(spec.name)), geometry_(spec.geometry),
-      tabIndex_(spec.tabIndex), container_(spec.container), caption_(std::move(spec.caption))
+Control::Control(Window& owner, ControlKind kind, ControlDesign design)
+    : owner_(owner), kind_(kind), name_(std::move(design.name)), geometry_(design.geometry),
+      tabIndex_(design.tabIndex), container_(design.container), caption_(std::move(design.caption))
 {
     owner.adopt(*this);
 }
@@ -73,7 +73,7 @@ void CheckBox::setValue(int value)
     notify("Value", value);
 }
 
-OptionButton::OptionButton(Window& w, ControlSpec s, bool selected)
+OptionButton::OptionButton(Window& w, ControlDesign s, bool selected)
     : Control(w, ControlKind::OptionButton, std::move(s)), value_(selected)
 {
 }
@@ -90,7 +90,7 @@ void OptionButton::setValue(bool value)
     }
 }
 
-ListControl::ListControl(Window& w, ControlKind kind, ControlSpec s, std::vector<std::string> items)
+ListControl::ListControl(Window& w, ControlKind kind, ControlDesign s, std::vector<std::string> items)
     : Control(w, kind, std::move(s)), items_(std::move(items))
 {
 }

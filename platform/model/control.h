@@ -34,7 +34,7 @@ struct Twips {
 };
 
 // Design-time description of a control; what a form's constructor passes.
-struct ControlSpec {
+struct ControlDesign {
     std::string name;
     Twips geometry;
     int tabIndex = -1;  // -1: no place in the tab order
@@ -44,7 +44,7 @@ struct ControlSpec {
 
 class Control {
 public:
-    Control(Window& owner, ControlKind kind, ControlSpec spec);
+    Control(Window& owner, ControlKind kind, ControlDesign design);
     Control(const Control&) = delete;
     Control& operator=(const Control&) = delete;
     virtual ~Control() = default;
@@ -88,12 +88,12 @@ private:
 
 class PushButton : public Control {
 public:
-    PushButton(Window& w, ControlSpec s) : Control(w, ControlKind::PushButton, std::move(s)) {}
+    PushButton(Window& w, ControlDesign s) : Control(w, ControlKind::PushButton, std::move(s)) {}
 };
 
 class Label : public Control {
 public:
-    Label(Window& w, ControlSpec s) : Control(w, ControlKind::Label, std::move(s)) {}
+    Label(Window& w, ControlDesign s) : Control(w, ControlKind::Label, std::move(s)) {}
     bool fontUnderline() const { return underline_; }
     void setFontUnderline(bool underline);
     // Design-time looks of a link label: blue text, a pointing-hand cursor.
@@ -105,12 +105,12 @@ private:
 
 class Frame : public Control {
 public:
-    Frame(Window& w, ControlSpec s) : Control(w, ControlKind::Frame, std::move(s)) {}
+    Frame(Window& w, ControlDesign s) : Control(w, ControlKind::Frame, std::move(s)) {}
 };
 
 class Image : public Control {
 public:
-    Image(Window& w, ControlSpec s, std::string picture)
+    Image(Window& w, ControlDesign s, std::string picture)
         : Control(w, ControlKind::Image, std::move(s)), picture_(std::move(picture)) {}
     const std::string& picture() const { return picture_; }
 
@@ -120,12 +120,12 @@ private:
 
 class WebView : public Control {
 public:
-    WebView(Window& w, ControlSpec s) : Control(w, ControlKind::WebView, std::move(s)) {}
+    WebView(Window& w, ControlDesign s) : Control(w, ControlKind::WebView, std::move(s)) {}
 };
 
 class CheckBox : public Control {
 public:
-    CheckBox(Window& w, ControlSpec s) : Control(w, ControlKind::CheckBox, std::move(s)) {}
+    CheckBox(Window& w, ControlDesign s) : Control(w, ControlKind::CheckBox, std::move(s)) {}
     int value() const { return value_; }
     void setValue(int value);
 
@@ -139,7 +139,7 @@ private:
 // Option buttons with the same container form one group: selecting one clears the rest.
 class OptionButton : public Control {
 public:
-    OptionButton(Window& w, ControlSpec s, bool selected);
+    OptionButton(Window& w, ControlDesign s, bool selected);
     bool value() const { return value_; }
     void setValue(bool value);
 
@@ -153,7 +153,7 @@ private:
 // Shared by the drop-down list and the list box: a list of texts and one selected item.
 class ListControl : public Control {
 public:
-    ListControl(Window& w, ControlKind kind, ControlSpec s, std::vector<std::string> items);
+    ListControl(Window& w, ControlKind kind, ControlDesign s, std::vector<std::string> items);
     const std::vector<std::string>& items() const { return items_; }
     int listIndex() const { return index_; }
     // The selected item's own text, or "" while nothing is selected.
@@ -176,21 +176,21 @@ private:
 // it without regard to letter case; a text that matches no item is refused.
 class DropDownList : public ListControl {
 public:
-    DropDownList(Window& w, ControlSpec s, std::vector<std::string> items)
+    DropDownList(Window& w, ControlDesign s, std::vector<std::string> items)
         : ListControl(w, ControlKind::DropDownList, std::move(s), std::move(items)) {}
     bool setText(const std::string& text);
 };
 
 class ListBox : public ListControl {
 public:
-    ListBox(Window& w, ControlSpec s) : ListControl(w, ControlKind::ListBox, std::move(s), {}) {}
+    ListBox(Window& w, ControlDesign s) : ListControl(w, ControlKind::ListBox, std::move(s), {}) {}
 };
 
 // Single-line edit box. Typed characters pass the window's key handler first (it may
 // change or discard them); the maximum length refuses characters past it.
 class EditBox : public Control {
 public:
-    EditBox(Window& w, ControlSpec s, int maxLength)
+    EditBox(Window& w, ControlDesign s, int maxLength)
         : Control(w, ControlKind::EditBox, std::move(s)), maxLength_(maxLength) {}
     const std::string& text() const { return text_; }
     void setText(std::string text);

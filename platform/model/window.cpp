@@ -4,12 +4,10 @@
 
 namespace tolvane {
 
-Window::Window(WindowSystem& system, WindowSpec spec) : system_(system), spec_(std::move(spec)), caption_(spec_.caption) {}
+Window::Window(WindowSystem& system, WindowDesign design) : system_(system), design_(std::move(design)), caption_(design_.caption) {}
 
-Window::~Window()
-{
-    for (Timer* t : timers_) t->windowUnloaded();
-}
+// The timers are members of the derived windows and have stopped themselves by now.
+Window::~Window() = default;
 
 void Window::setCaption(std::string caption)
 {

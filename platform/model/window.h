@@ -12,7 +12,7 @@ namespace tolvane {
 
 class WindowSystem;
 
-struct WindowSpec {
+struct WindowDesign {
     std::string name;
     std::string caption;
     int clientWidth = 0;  // twips
@@ -22,14 +22,14 @@ struct WindowSpec {
 
 class Window {
 public:
-    Window(WindowSystem& system, WindowSpec spec);
+    Window(WindowSystem& system, WindowDesign design);
     Window(const Window&) = delete;
     Window& operator=(const Window&) = delete;
     virtual ~Window();
 
     WindowSystem& system() const { return system_; }
-    const std::string& name() const { return spec_.name; }
-    const WindowSpec& spec() const { return spec_; }
+    const std::string& name() const { return design_.name; }
+    const WindowDesign& design() const { return design_; }
     const std::string& caption() const { return caption_; }
     void setCaption(std::string caption);
     bool visible() const { return visible_; }
@@ -61,7 +61,7 @@ public:
 
 private:
     WindowSystem& system_;
-    WindowSpec spec_;
+    WindowDesign design_;
     std::string caption_;
     bool visible_ = false;
     bool loaded_ = false;

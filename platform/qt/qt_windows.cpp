@@ -109,8 +109,8 @@ void QtWindows::windowLoaded(Window& window)
     top->setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                         Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     top->setWindowTitle(text(window.caption()));
-    top->setWindowIcon(QtPictures::icon(window.spec().icon));
-    top->setFixedSize(pixels(window.spec().clientWidth), pixels(window.spec().clientHeight));
+    top->setWindowIcon(QtPictures::icon(window.design().icon));
+    top->setFixedSize(pixels(window.design().clientWidth), pixels(window.design().clientHeight));
     top->closeRequested = [&window] { window.userClose(); };
     top->restoredByUser = [this, &window] {
         // Only where the main window went to the taskbar for want of a notification area:

@@ -169,7 +169,7 @@ void Win32Ui::windowLoaded(Window& window)
     HINSTANCE inst = static_cast<HINSTANCE>(instance_);
     // A fixed single border with a title bar and the close box: the user cannot resize.
     const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPSIBLINGS;
-    RECT rc{0, 0, twipsToPixels(window.spec().clientWidth, dpi_), twipsToPixels(window.spec().clientHeight, dpi_)};
+    RECT rc{0, 0, twipsToPixels(window.design().clientWidth, dpi_), twipsToPixels(window.design().clientHeight, dpi_)};
     AdjustWindowRectEx(&rc, style, FALSE, 0);
     HWND hwnd = CreateWindowExA(0, kWindowClass, window.caption().c_str(), style, CW_USEDEFAULT, CW_USEDEFAULT,
                                 rc.right - rc.left, rc.bottom - rc.top, nullptr, nullptr, inst, nullptr);
@@ -181,8 +181,8 @@ void Win32Ui::windowLoaded(Window& window)
     windows_[&window] = std::move(native);
     windowsByHandle_[hwnd] = &ref;
 
-    if (!window.spec().icon.empty()) {
-        std::string resource = window.spec().icon;
+    if (!window.design().icon.empty()) {
+        std::string resource = window.design().icon;
         std::transform(resource.begin(), resource.end(), resource.begin(),
                        [](char c) { return static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c); });
         HANDLE big = LoadImageA(inst, resource.c_str(), IMAGE_ICON, GetSystemMetrics(SM_CXICON),
