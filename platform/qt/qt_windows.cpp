@@ -1,6 +1,8 @@
 #include "platform/qt/qt_windows.h"
 
 #include <QApplication>
+#include <QFont>
+#include <QFontMetrics>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QCloseEvent>
@@ -99,6 +101,25 @@ QWidget* QtWindows::widget(const Control& control) const
     return c == it->second.controls.end() ? nullptr : c->second;
 }
 
+// The windows were laid out for an 8-point dialog font whose captions fit the widths they
+// were designed with. The desktop's own font family is used, at 8 points or, where that
+// family runs wider, at the largest size that still fits every one-line label caption.
+QFont QtWindows::dialogFont(const Window& window)
+{
+    QFont font = QApplication::font();
+    font.setPointSizeF(8);
+    constexpr int kOneLine = 255;  // twips: the designed height of a one-line label
+    for (; font.pointSizeF() > 6; font.setPointSizeF(font.pointSizeF() - 0.5)) {
+        const QFontMetrics metrics(font);
+        const bool fits = std::all_of(window.controls().begin(), window.controls().end(), [&](Control* c) {
+            return c->kind() != ControlKind::Label || c->geometry().height > kOneLine ||
+                   metrics.horizontalAdvance(text(c->caption())) <= pixels(c->geometry().width);
+        });
+        if (fits) break;
+    }
+    return font;
+}
+
 void QtWindows::windowLoaded(Window& window)
 {
     if (!mainWindow_) mainWindow_ = &window;
@@ -111,6 +132,7 @@ void QtWindows::windowLoaded(Window& window)
     top->setWindowTitle(text(window.caption()));
     top->setWindowIcon(QtPictures::icon(window.design().icon));
     top->setFixedSize(pixels(window.design().clientWidth), pixels(window.design().clientHeight));
+    top->setFont(dialogFont(window));
     top->closeRequested = [&window] { window.userClose(); };
     top->restoredByUser = [this, &window] {
         // Only where the main window went to the taskbar for want of a notification area:

@@ -15,6 +15,7 @@
 //   follows http(s) links inside itself and ignores every other scheme.
 // - Where no notification area exists, hiding the main window would strand the user,
 //   so the main window is minimised to the taskbar instead (see setTrayAvailable).
+#include <QFont>
 #include <QObject>
 #include <QPointer>
 #include <functional>
@@ -75,6 +76,7 @@ public:
     void setTrayAvailable(std::function<bool()> available) { trayAvailable_ = std::move(available); }
     // Pixels for a length in twips at the screen's DPI.
     int pixels(int twips);
+    QFont dialogFont(const Window& window);
 
     // The widgets that render a loaded window and its controls (null when there is none).
     QWidget* widget(const Window& window) const;

@@ -154,6 +154,22 @@ TEST_F(Gui, WindowsAndControlsTakeTheirSizesInPixelsFromTwips)
     EXPECT_EQ(windows().widget(hk.Text5)->geometry(), QRect(160, 142, 18, 18));
 }
 
+// The desktop's font may run wider than the dialog font the windows were designed for;
+// no one-line caption may wrap or be cut for it.
+TEST_F(Gui, EveryOneLineCaptionFitsItsDesignedWidth)
+{
+    HK& hk = desktop_->program().hk();
+    for (Window* window : {static_cast<Window*>(&form1()), static_cast<Window*>(&hk)}) {
+        for (Control* control : window->controls()) {
+            if (control->kind() != ControlKind::Label || control->geometry().height > 255) continue;
+            auto* label = widget<QLabel>(*control);
+            EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()), label->width())
+                << window->name() << "." << control->name();
+            EXPECT_LE(label->font().pointSizeF(), 8.0);
+        }
+    }
+}
+
 TEST_F(Gui, TheTabOrderFollowsTheDesignAndSkipsLabelsAndFrames)
 {
     const auto chain = [](QWidget* first, int count) {
