@@ -63,6 +63,21 @@ public:
 enum NotifyMessage : uint32_t { NIM_ADD = 0, NIM_MODIFY = 1, NIM_DELETE = 2 };
 using NotifyIconRecord = std::array<uint8_t, 88>;
 
+// "NIM_ADD", "NIM_MODIFY", "NIM_DELETE", or the number of any other request.
+inline std::string notifyMessageName(uint32_t message)
+{
+    switch (message) {
+    case NIM_ADD:
+        return "NIM_ADD";
+    case NIM_MODIFY:
+        return "NIM_MODIFY";
+    case NIM_DELETE:
+        return "NIM_DELETE";
+    default:
+        return std::to_string(message);
+    }
+}
+
 class ShellApi {
 public:
     virtual ~ShellApi() = default;

@@ -16,19 +16,6 @@ std::string hex(uint32_t value)
     std::snprintf(text, sizeof text, "0x%X", value);
     return text;
 }
-const char* notifyName(uint32_t message)
-{
-    switch (message) {
-    case NIM_ADD:
-        return "NIM_ADD";
-    case NIM_MODIFY:
-        return "NIM_MODIFY";
-    case NIM_DELETE:
-        return "NIM_DELETE";
-    default:
-        return "NIM_?";
-    }
-}
 }  // namespace
 
 SimPlatform::SimPlatform(std::string windowsDirectory, std::string defaultSettings, Transcript::Sink sink)
@@ -98,7 +85,7 @@ int16_t SimPlatform::GetAsyncKeyState(int virtualKey)
 bool SimPlatform::Shell_NotifyIcon(uint32_t message, const NotifyIconRecord& bytes)
 {
     const NotifyRecord record = NotifyRecord::fromBytes(bytes);
-    std::string line = std::string("Shell_NotifyIcon(") + notifyName(message) + ", uID=" + std::to_string(record.uID) +
+    std::string line = "Shell_NotifyIcon(" + notifyMessageName(message) + ", uID=" + std::to_string(record.uID) +
                        ", uFlags=" + std::to_string(record.uFlags);
     if ((record.uFlags & NIF_TIP) != 0) line += ", szTip=" + quote(fromAnsi(record.tipText()));
     transcript_.write(line + ")");

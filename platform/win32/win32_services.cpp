@@ -36,20 +36,6 @@ LRESULT CALLBACK trayProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     return DefWindowProcA(hwnd, message, wParam, lParam);
 }
 
-std::string noticeName(uint32_t message)
-{
-    switch (message) {
-    case NIM_ADD:
-        return "NIM_ADD";
-    case NIM_MODIFY:
-        return "NIM_MODIFY";
-    case NIM_DELETE:
-        return "NIM_DELETE";
-    default:
-        return std::to_string(message);
-    }
-}
-
 }  // namespace
 
 void DryRunLog::line(const std::string& text)
@@ -133,7 +119,7 @@ bool Win32Shell::Shell_NotifyIcon(uint32_t message, const NotifyIconRecord& reco
     if (log_) {
         uint32_t uid = 0;
         std::memcpy(&uid, record.data() + 8, sizeof uid);
-        log_->line("Shell_NotifyIcon(" + noticeName(message) + ", uID " + std::to_string(uid) + ")");
+        log_->line("Shell_NotifyIcon(" + notifyMessageName(message) + ", uID " + std::to_string(uid) + ")");
     }
     return ok != FALSE;
 }
