@@ -16,6 +16,7 @@
 
 #include "app/form1.h"
 #include "platform/qt/desktop.h"
+#include "wait.h"
 
 namespace tolvane::test {
 
@@ -38,17 +39,6 @@ private:
     std::string path_;
 };
 
-// Runs the event loop until the condition holds or the time is up; says which.
-inline bool waitFor(const std::function<bool()>& condition, int timeoutMs = 10000)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!condition()) {
-        if (clock.elapsed() > timeoutMs) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return true;
-}
 
 // Lets the widgets of unloaded windows go, as the event loop would.
 inline void flushDeletes() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }

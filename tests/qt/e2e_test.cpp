@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "platform/qt/x11_keyboard.h"
+#include "wait.h"
 
 // Last: Xlib's macros would clash with Qt's names.
 #include <X11/Xlib.h>
@@ -27,16 +28,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-bool waitFor(const std::function<bool()>& condition, int timeoutMs)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!condition()) {
-        if (clock.elapsed() > timeoutMs) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    return true;
-}
 
 bool displayOpens(const QString& display)
 {

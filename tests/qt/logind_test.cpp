@@ -17,22 +17,13 @@
 #include <memory>
 
 #include "platform/qt/logind_power.h"
+#include "wait.h"
 
 namespace tolvane::test {
 namespace {
 
 const char* const kPython = "/usr/bin/python3";
 
-bool waitFor(const std::function<bool()>& condition, int timeoutMs)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!condition()) {
-        if (clock.elapsed() > timeoutMs) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return true;
-}
 
 class LogindMock : public ::testing::Test {
 protected:
