@@ -27,7 +27,7 @@ void Form2::Form_Load() { SetTopmost(*this, 1); }
 void Form2::Command1_Click()
 {
     program_.form1().Timer5.setEnabled(false);
-    program_.unload(*this);
+    requestUnload();
 }
 
 }  // namespace tolvane

@@ -41,8 +41,6 @@ HK& Program::hk()
     return *hk_;
 }
 
-void Program::unload(Window& window) { window.requestUnload(); }
-
 void Program::retire(Window& window)
 {
     if (form2_.get() == &window) retired_.push_back(std::move(form2_));

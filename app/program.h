@@ -33,9 +33,6 @@ public:
     Form2* existingForm2() const { return form2_.get(); }
     HK* existingHK() const { return hk_.get(); }
 
-    // Unloads a window and lets its instance go; the next use creates a fresh one.
-    void unload(Window& window);
-
 private:
     void retire(Window& window);
     void releaseRetired();

@@ -21,7 +21,7 @@ void Form1::Command1_Click()
         Command1.setCaption("SET");
         Timer5.setEnabled(false);
         Timer4.setEnabled(false);
-        if (Form2* warning = program.existingForm2()) program.unload(*warning);
+        if (Form2* warning = program.existingForm2()) warning->requestUnload();
         return;
     }
 

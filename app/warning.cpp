@@ -25,7 +25,7 @@ void Form1::Timer5_Timer()
     if (warning) warning->setCaption(afterPrefix(actcode) + signedText(warnsecs) + " Seconds");
     if (warnsecs == 0) {
         Timer5.setEnabled(false);
-        if (warning) program.unload(*warning);
+        if (warning) warning->requestUnload();
     }
     warnsecs = static_cast<int16_t>(warnsecs - 1);
 }

@@ -16,14 +16,16 @@ constexpr int adConnectUnspecified = -1, adOpenDynamic = 2, adLockOptimistic = 3
 const char* const kListPrefixes[5] = {"Shutdown on Ctrl+Alt+", "Restart on Ctrl+Alt+", "Log off on Ctrl+Alt+",
                                       "Hibernate on Ctrl+Alt+", "Stand By on Ctrl+Alt+"};
 
+// The settings file: the folder that plays the Windows directory, then the file name.
+std::string settingsFile(EnvironmentApi& env) { return env.windowsDirectory() + env.pathSeparator() + kFileName; }
+
 }  // namespace
 
 void Form1::openSettings()
 {
-    EnvironmentApi& env = platform.environment;
-    const std::string folder = env.windowsDirectory();
-    const std::string connection = "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + folder +
-                                   env.pathSeparator() + kFileName + ";" + "Persist Security Info=False";
+    const std::string connection =
+        "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + settingsFile(platform.environment) + ";" +
+        "Persist Security Info=False";
     hkeydb = platform.store.createConnection();
     if (auto opened = hkeydb->open(connection, "", "", adConnectUnspecified); !opened) {
         reportSettingsProblem(opened.error().message);
@@ -50,8 +52,8 @@ void Form1::reportSettingsProblem(const std::string& problem)
     hkeyflag = {};
     if (settingsProblem) return;
     settingsProblem = problem;
-    const std::string file = platform.environment.windowsDirectory() + platform.environment.pathSeparator() + kFileName;
-    platform.dialogs.MessageBox(kMessageTitle, "The hotkey settings in " + file + " cannot be used: " + problem +
+    platform.dialogs.MessageBox(kMessageTitle, "The hotkey settings in " + settingsFile(platform.environment) +
+                                                   " cannot be used: " + problem +
                                                    ". Tolvane runs without hotkeys and leaves the file as it is.");
 }
 
