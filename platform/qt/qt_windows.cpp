@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "platform/model/control.h"
+#include "platform/model/twips.h"
 #include "platform/model/window.h"
 #include "platform/qt/pictures.h"
 
@@ -73,17 +74,15 @@ QtWindows::~QtWindows()
     for (auto& [window, rendered] : rendered_) delete rendered.top;
 }
 
-int QtWindows::twipsPerPixelX()
+int QtWindows::dotsPerInch()
 {
     const QScreen* screen = QGuiApplication::primaryScreen();
-    const double dpi = screen ? screen->logicalDotsPerInchX() : 96.0;
-    return std::max(1, static_cast<int>(std::lround(1440.0 / (dpi > 0 ? dpi : 96.0))));
+    return wholeDotsPerInch(screen ? screen->logicalDotsPerInchX() : 96.0);
 }
 
-int QtWindows::pixels(int twips)
-{
-    return static_cast<int>(std::lround(static_cast<double>(twips) / twipsPerPixelX()));
-}
+int QtWindows::twipsPerPixelX() { return twipsPerPixel(dotsPerInch()); }
+
+int QtWindows::pixels(int twips) { return twipsToPixels(twips, dotsPerInch()); }
 
 uint32_t QtWindows::pictureHandle(const std::string& name) { return QtPictures::handle(name); }
 

@@ -74,7 +74,8 @@ public:
     // Whether a notification area is there to come back from. The main window (the first
     // window loaded) is minimised instead of hidden while this says no.
     void setTrayAvailable(std::function<bool()> available) { trayAvailable_ = std::move(available); }
-    // Pixels for a length in twips at the screen's DPI.
+    // The screen's logical resolution, and pixels for a length in twips at it.
+    int dotsPerInch();
     int pixels(int twips);
     QFont dialogFont(const Window& window);
 

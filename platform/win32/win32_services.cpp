@@ -164,7 +164,7 @@ bool Win32Display::SetWindowPos(Window& window, int insertAfter, int x, int y, i
     return ::SetWindowPos(hwnd, after, x, y, cx, cy, flags) != FALSE;
 }
 
-int Win32Display::twipsPerPixelX() { return std::max(1, 1440 / ui_.dotsPerInch()); }
+int Win32Display::twipsPerPixelX() { return twipsPerPixel(ui_.dotsPerInch()); }
 
 uint32_t Win32Display::pictureHandle(const std::string& name)
 {

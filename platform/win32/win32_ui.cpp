@@ -76,20 +76,6 @@ void loadAtl()
 
 }  // namespace
 
-int twipsToPixels(int twips, int dotsPerInch) { return (twips * dotsPerInch + 720) / 1440; }
-
-PixelRect controlRect(const Control& control, int dotsPerInch)
-{
-    const Twips& g = control.geometry();
-    PixelRect r{twipsToPixels(g.left, dotsPerInch), twipsToPixels(g.top, dotsPerInch),
-                twipsToPixels(g.width, dotsPerInch), twipsToPixels(g.height, dotsPerInch)};
-    for (const Control* c = control.container(); c; c = c->container()) {
-        r.left += twipsToPixels(c->geometry().left, dotsPerInch);
-        r.top += twipsToPixels(c->geometry().top, dotsPerInch);
-    }
-    return r;
-}
-
 struct Win32Ui::NativeWindow {
     Window* model = nullptr;
     HWND hwnd = nullptr;
@@ -214,7 +200,7 @@ void Win32Ui::windowLoaded(Window& window)
 void Win32Ui::createControl(NativeWindow& native, Control& control)
 {
     HINSTANCE inst = static_cast<HINSTANCE>(instance_);
-    const PixelRect r = controlRect(control, dpi_);
+    const PixelRect r = pixelRect(control, dpi_);
     DWORD style = WS_CHILD | WS_CLIPSIBLINGS | WS_GROUP;
     DWORD exStyle = 0;
     if (control.visible()) style |= WS_VISIBLE;

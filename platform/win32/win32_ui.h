@@ -22,19 +22,11 @@
 #include <unordered_map>
 
 #include "platform/model/observer.h"
+#include "platform/model/twips.h"
 #include "platform/model/window_system.h"
 #include "platform/services.h"
 
 namespace tolvane::win32 {
-
-// The screen's pixels for twips, rounded to the nearest pixel.
-int twipsToPixels(int twips, int dotsPerInch);
-// The pixel geometry of a control: its twips relative to its container, plus the
-// container's own place (frames hold controls but are not their parents here).
-struct PixelRect {
-    int left = 0, top = 0, width = 0, height = 0;
-};
-PixelRect controlRect(const Control& control, int dotsPerInch);
 
 class Win32Ui : public ModelObserver, public TimerDriver, public EventLoopApi, public WebApi {
 public:

@@ -8,6 +8,7 @@
 #include "hotkeys/hk.h"
 #include "platform/model/control.h"
 #include "platform/model/timer.h"
+#include "platform/model/twips.h"
 #include "platform/model/window.h"
 #include "platform/model/window_system.h"
 #include "platform/sim/sim_loop.h"
@@ -353,6 +354,44 @@ TEST_F(TimerTest, TimersDueAtOneInstantFireInCreationOrder)
     fired.clear();
     loop.advance(300);  // and again once they have been running a while
     EXPECT_EQ(fired, (std::vector<std::string>{"T1@400", "T2@450", "T1@500", "T1@600", "T2@600", "T3@600"}));
+}
+
+// Both desktop programs place controls through these, so they agree on every pixel.
+TEST(Twips, PixelsAreRoundedToTheNearestAtAnyResolution)
+{
+    EXPECT_EQ(twipsToPixels(15, 96), 1);
+    EXPECT_EQ(twipsToPixels(5625, 96), 375);
+    EXPECT_EQ(twipsToPixels(3975, 96), 265);
+    EXPECT_EQ(twipsToPixels(0, 96), 0);
+    EXPECT_EQ(twipsToPixels(5625, 120), 469);  // 468.75
+    EXPECT_EQ(twipsToPixels(6, 120), 1);       // a half pixel rounds up
+    EXPECT_EQ(twipsToPixels(5, 120), 0);
+    // 110 dpi, where a rounded 13 twips a pixel would give 433 for the main window's width.
+    EXPECT_EQ(twipsToPixels(5625, 110), 430);  // 429.69
+    EXPECT_EQ(twipsToPixels(3030, 110), 231);  // 231.46
+    EXPECT_EQ(twipsToPixels(-15, 96), -1);
+
+    EXPECT_EQ(twipsPerPixel(96), 15);
+    EXPECT_EQ(twipsPerPixel(120), 12);
+    EXPECT_EQ(twipsPerPixel(110), 13);
+    EXPECT_EQ(twipsPerPixel(144), 10);
+    EXPECT_EQ(twipsPerPixel(0), 15);
+    EXPECT_EQ(twipsPerPixel(5000), 1);
+    EXPECT_EQ(wholeDotsPerInch(109.6), 110);
+    EXPECT_EQ(wholeDotsPerInch(0), 96);
+}
+
+TEST(Twips, AControlInAFrameAddsTheFramesPlaceRoundedOnItsOwn)
+{
+    WindowSystem system;
+    Window window(system, {"W", "", 5625, 3975, ""});
+    Frame frame(window, {"Frame2", {375, 1680, 3135, 495}, 18, ""});
+    CheckBox check(window, {"Check6", {2745, 180, 255, 195}, 20, "Check6", &frame});
+    const PixelRect r = pixelRect(check, 96);
+    EXPECT_EQ(r.left, 25 + 183);  // 375 -> 25, 2745 -> 183
+    EXPECT_EQ(r.top, 112 + 12);
+    EXPECT_EQ(r.width, 17);
+    EXPECT_EQ(r.height, 13);
 }
 
 }  // namespace

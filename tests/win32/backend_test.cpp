@@ -116,17 +116,17 @@ TEST_F(Backend, GeometryIsTwipsAtTheScreensDpiWithFramesAsOrigins)
     const int dpi = ui.dotsPerInch();
     RECT client;
     GetClientRect(top(), &client);
-    EXPECT_EQ(client.right, win32::twipsToPixels(4500, dpi));
-    EXPECT_EQ(client.bottom, win32::twipsToPixels(3000, dpi));
+    EXPECT_EQ(client.right, twipsToPixels(4500, dpi));
+    EXPECT_EQ(client.bottom, twipsToPixels(3000, dpi));
     // The window cannot be resized.
     EXPECT_EQ(GetWindowLongA(top(), GWL_STYLE) & WS_THICKFRAME, 0);
     RECT r;
     GetWindowRect(hwnd(form.label), &r);
     MapWindowPoints(nullptr, top(), reinterpret_cast<POINT*>(&r), 2);
-    EXPECT_EQ(r.left, win32::twipsToPixels(300, dpi) + win32::twipsToPixels(150, dpi));
-    EXPECT_EQ(r.top, win32::twipsToPixels(300, dpi) + win32::twipsToPixels(150, dpi));
-    EXPECT_EQ(r.right - r.left, win32::twipsToPixels(1500, dpi));
-    EXPECT_EQ(r.bottom - r.top, win32::twipsToPixels(255, dpi));
+    EXPECT_EQ(r.left, twipsToPixels(300, dpi) + twipsToPixels(150, dpi));
+    EXPECT_EQ(r.top, twipsToPixels(300, dpi) + twipsToPixels(150, dpi));
+    EXPECT_EQ(r.right - r.left, twipsToPixels(1500, dpi));
+    EXPECT_EQ(r.bottom - r.top, twipsToPixels(255, dpi));
 }
 
 TEST_F(Backend, ModelChangesReachTheNativeControls)
@@ -246,7 +246,7 @@ TEST_F(Backend, TheWebPanelIsHostedInItsPlace)
     EXPECT_TRUE(cls == "AtlAxWin" || cls == "Static") << cls;
     RECT r;
     GetWindowRect(hwnd(form.web), &r);
-    EXPECT_EQ(r.right - r.left, win32::twipsToPixels(4530, ui.dotsPerInch()));
+    EXPECT_EQ(r.right - r.left, twipsToPixels(4530, ui.dotsPerInch()));
     ui.Navigate(form.web, "http://www.quenmoor.example/info.php?n=tolv");
     std::printf("web panel: %s\n", cls.c_str());
 }

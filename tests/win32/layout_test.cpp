@@ -1,5 +1,5 @@
 // The byte layouts the logic builds, checked against the real Windows structures, and
-// the pure helpers of the backend (twips to pixels, the connection string, the script).
+// the pure helpers of the backend (the connection string, the script).
 #include <gtest/gtest.h>
 
 #include <cstddef>
@@ -69,20 +69,6 @@ TEST(PrivilegeLayout, TokenPrivilegesMatchWindows)
     EXPECT_EQ(sizeof(tolvane::TokenPrivileges<1>), 16u);
     EXPECT_EQ(sizeof(tolvane::TokenPrivileges<2>), 28u);
     EXPECT_EQ(offsetof(TOKEN_PRIVILEGES, Privileges), 4u);
-}
-
-TEST(Twips, FifteenTwipsArePixelAt96Dpi)
-{
-    EXPECT_EQ(win32::twipsToPixels(15, 96), 1);
-    EXPECT_EQ(win32::twipsToPixels(5625, 96), 375);
-    EXPECT_EQ(win32::twipsToPixels(3975, 96), 265);
-    EXPECT_EQ(win32::twipsToPixels(3030, 96), 202);
-    EXPECT_EQ(win32::twipsToPixels(4440, 96), 296);
-    EXPECT_EQ(win32::twipsToPixels(0, 96), 0);
-    // 120 dpi (125 %): 12 twips a pixel, rounded to the nearest pixel.
-    EXPECT_EQ(win32::twipsToPixels(5625, 120), 469);
-    EXPECT_EQ(win32::twipsToPixels(6, 120), 1);
-    EXPECT_EQ(win32::twipsToPixels(5, 120), 0);
 }
 
 TEST(ConnectionString, DataSourceIsTheFilePiece)
