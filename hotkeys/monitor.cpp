@@ -20,9 +20,8 @@ void Form1::Timer3_Timer()
         const auto code = keyCode(hkeychar[row]);
         if (!code) continue;
         const int16_t state = keyboard.GetAsyncKeyState(*code);
-        const auto flag = flagNumber(hkeyflag[row]);
-        if (!flag) continue;
-        if ((state & kDown) != 0 && *flag == 1) RunPowerAction(platform.power, static_cast<int16_t>(row + 1));
+        if ((state & kDown) != 0 && hotkeyEnabled(hkeyflag[row]))
+            RunPowerAction(platform.power, static_cast<int16_t>(row + 1));
     }
 }
 

@@ -17,6 +17,8 @@ std::optional<int> flagNumber(const std::string& text)
     return value;
 }
 
+bool hotkeyEnabled(const std::string& flagText) { return flagNumber(flagText) == 1; }
+
 std::optional<int> keyCode(const std::string& text)
 {
     if (text.empty()) return std::nullopt;
