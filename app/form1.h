@@ -99,6 +99,7 @@ private:
     // Start-up pieces owned by the settings, tray and web subsystems.
     void openSettings();
     void reportSettingsProblem(const std::string& problem);
+    Result<void> readSettings();
     void prepareTray();
     void startWebPanel();
     // Carries out the armed schedule: idle first, then the action.

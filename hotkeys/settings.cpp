@@ -60,28 +60,35 @@ void Form1::reportSettingsProblem(const std::string& problem)
 void Form1::loadhkey()
 {
     if (settingsProblem) return;
+    if (auto read = readSettings(); !read) reportSettingsProblem(read.error().message);
+}
+
+// Both records into the cached copies, then into the hotkey window. Nothing is taken
+// over unless all ten values could be read.
+Result<void> Form1::readSettings()
+{
     std::array<std::string, 5> flags, chars;
     for (int16_t row = 0; row < 5; ++row) {
         auto value = enrs->fieldText(row);
-        if (value && !flagNumber(value.value()))
-            value = Error{"field " + std::to_string(row) + " of table en is not a number"};
-        if (!value) return reportSettingsProblem(value.error().message);
+        if (!value) return value.error();
+        if (!flagNumber(value.value())) return Error{"field " + std::to_string(row) + " of table en is not a number"};
         flags[static_cast<size_t>(row)] = value.value();
     }
     for (int16_t row = 0; row < 5; ++row) {
         auto value = kyrs->fieldText(row);
-        if (!value) return reportSettingsProblem(value.error().message);
+        if (!value) return value.error();
         chars[static_cast<size_t>(row)] = value.value();
     }
     hkeyflag = flags;
     hkeychar = chars;
 
     HK& hk = program.hk();
-    for (size_t row = 0; row < 5; ++row) hk.checks()[row]->setValue(hkeyflag[row] == "1" ? 1 : 0);
+    for (size_t row = 0; row < 5; ++row) hk.checks()[row]->setValue(hotkeyEnabled(hkeyflag[row]) ? 1 : 0);
     for (size_t row = 0; row < 5; ++row) hk.keys()[row]->setText(hkeychar[row]);
     hk.combo1.clear();
     for (size_t row = 0; row < 5; ++row)
-        hk.combo1.addItem(kListPrefixes[row] + hkeychar[row] + " " + (hkeyflag[row] == "1" ? "Enabled" : "Disabled"));
+        hk.combo1.addItem(kListPrefixes[row] + hkeychar[row] + " " + (hotkeyEnabled(hkeyflag[row]) ? "Enabled" : "Disabled"));
+    return success();
 }
 
 void Form1::savehkey()
@@ -126,12 +133,27 @@ void Form1::savehkey()
         return hkeydb->commitTrans();
     };
     if (auto written = write(); !written) {
+        // The recordsets drop what was not stored first, or they would read it back as
+        // stored; then the transaction takes back whatever did reach the file.
+        enrs->cancelUpdate();
+        kyrs->cancelUpdate();
         hkeydb->rollbackTrans();
         platform.dialogs.MessageBox(kMessageTitle,
                                     "The hotkey settings were not saved: " + written.error().message + ".");
         return;
     }
-    loadhkey();
+    // The file holds the new settings now. If they cannot be read back, the hotkeys stay
+    // off rather than act on values that were not read, and the user hears why.
+    if (auto reread = readSettings(); !reread) {
+        hkeychar = {};
+        hkeyflag = {};
+        settingsProblem = reread.error().message;
+        platform.dialogs.MessageBox(kMessageTitle, "The hotkey settings were saved in " +
+                                                       settingsFile(platform.environment) +
+                                                       ", but cannot be read back: " + reread.error().message +
+                                                       ". Tolvane runs without hotkeys until it is started again.");
+        return;
+    }
     platform.dialogs.MessageBox(kMessageTitle, "Settings Saved");
 }
 

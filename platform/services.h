@@ -158,6 +158,9 @@ public:
     virtual Result<std::string> fieldText(int16_t position) = 0;
     virtual Result<void> setField(int16_t position, const FieldValue& value) = 0;
     virtual Result<void> update() = 0;
+    // Drops the values set since the last update (ADO's CancelUpdate), so that reading
+    // gives what is stored again; nothing to drop is no failure.
+    virtual Result<void> cancelUpdate() = 0;
 };
 
 class Connection {

@@ -33,6 +33,10 @@ public:
     }
 
     Result<void> update() override { return logged(transcript_, table_ + ".Update()", inner_->update()); }
+    Result<void> cancelUpdate() override
+    {
+        return logged(transcript_, table_ + ".CancelUpdate()", inner_->cancelUpdate());
+    }
 
 private:
     std::string field(int16_t position) const

@@ -91,6 +91,12 @@ public:
         return success();
     }
 
+    Result<void> cancelUpdate() override
+    {
+        pending_.clear();
+        return success();
+    }
+
     Result<void> update() override
     {
         auto pending = std::move(pending_);

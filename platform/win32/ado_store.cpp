@@ -203,6 +203,17 @@ public:
 
     Result<void> update() override { return invoke(rs_.get(), L"Update", DISPATCH_METHOD, nullptr, nullptr); }
 
+    // A recordset whose Update failed keeps the new values in its edit buffer and reads
+    // them back as if stored; CancelUpdate drops them. With no edit under way
+    // (EditMode adEditNone, 0) there is nothing to drop, and ADO would call it an error.
+    Result<void> cancelUpdate() override
+    {
+        Var mode;
+        if (auto r = invoke(rs_.get(), L"EditMode", DISPATCH_PROPERTYGET, nullptr, &mode.v); !r) return r;
+        if (SUCCEEDED(VariantChangeType(&mode.v, &mode.v, 0, VT_I4)) && mode.v.lVal == 0) return success();
+        return invoke(rs_.get(), L"CancelUpdate", DISPATCH_METHOD, nullptr, nullptr);
+    }
+
 private:
     Result<Disp> item(int16_t position)
     {

@@ -54,6 +54,12 @@ public:
         return success();
     }
 
+    Result<void> cancelUpdate() override
+    {
+        pending_.clear();
+        return success();
+    }
+
 private:
     std::shared_ptr<SharedState> state_;
     std::string table_;

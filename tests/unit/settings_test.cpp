@@ -10,6 +10,7 @@
 #include <array>
 #include <functional>
 #include <iterator>
+#include <map>
 #include <random>
 #include <sstream>
 #include <string>
@@ -105,9 +106,10 @@ const std::string kValid = std::string(kTables) +
 // The program started on the simulated platform over a folder, its transcript kept as lines.
 class ProgramRun {
 public:
-    explicit ProgramRun(const std::string& folder)
+    // store: a settings store in place of the simulated platform's own (null: its own).
+    explicit ProgramRun(const std::string& folder, StoreApi* store = nullptr)
         : sim(folder, kDefaultSettings, [this](const std::string& line) { lines.push_back(line); }),
-          program(sim.platform())
+          platform(withStore(sim.platform(), store)), program(platform)
     {
         program.start();
     }
@@ -157,9 +159,24 @@ public:
         hk.Command1.userClick();
     }
 
+    // The user closes the hotkey window and opens it again with "Hot Keys".
+    void reopenHotkeyWindow()
+    {
+        program.hk().userClose();
+        program.form1().Command2.userClick();
+    }
+
     std::vector<std::string> lines;
     SimPlatform sim;
+    Platform platform;
     Program program;
+
+private:
+    static Platform withStore(Platform& p, StoreApi* store)
+    {
+        return {p.windows, p.events,   p.display, p.dialogs,     p.clock, p.privilege,       p.power,
+                p.keyboard, p.shell, p.launcher, p.web, p.environment, store ? *store : p.store};
+    }
 };
 
 struct CorpusFile {
@@ -423,6 +440,162 @@ TEST(SettingsSave, ALockedFileIsNotSavedAndNothingChanges)
     run.program.hk().Command1.userClick();
     EXPECT_EQ(run.count("Settings Saved"), 1u);
     EXPECT_EQ(query(dir.file(), "SELECT * FROM ky"), std::vector<std::string>{"Q,W,E,R,T"});
+}
+
+// A store that behaves as ADO's recordsets do: set values wait in an edit buffer and
+// read back as if stored until Update stores them, and stay there when Update fails,
+// until CancelUpdate drops them.
+class EditBufferStore : public StoreApi {
+public:
+    explicit EditBufferStore(StoreApi& inner) : inner_(inner) {}
+    std::unique_ptr<Connection> createConnection() override
+    {
+        return std::make_unique<BufferedConnection>(inner_.createConnection());
+    }
+
+private:
+    class BufferedRecordset : public Recordset {
+    public:
+        explicit BufferedRecordset(std::unique_ptr<Recordset> inner) : inner_(std::move(inner)) {}
+        Result<std::string> fieldText(int16_t position) override
+        {
+            auto it = buffer_.find(position);
+            if (it == buffer_.end()) return inner_->fieldText(position);
+            return it->second.isText ? it->second.text : std::to_string(it->second.number);
+        }
+        Result<void> setField(int16_t position, const FieldValue& value) override
+        {
+            buffer_[position] = value;
+            return success();
+        }
+        Result<void> update() override
+        {
+            for (const auto& [position, value] : buffer_)
+                if (auto r = inner_->setField(position, value); !r) return r;
+            if (auto r = inner_->update(); !r) return r;
+            buffer_.clear();
+            return success();
+        }
+        Result<void> cancelUpdate() override
+        {
+            buffer_.clear();
+            return inner_->cancelUpdate();
+        }
+
+    private:
+        std::unique_ptr<Recordset> inner_;
+        std::map<int16_t, FieldValue> buffer_;
+    };
+    class BufferedConnection : public Connection {
+    public:
+        explicit BufferedConnection(std::unique_ptr<Connection> inner) : inner_(std::move(inner)) {}
+        Result<void> open(const std::string& c, const std::string& u, const std::string& p, int o) override
+        {
+            return inner_->open(c, u, p, o);
+        }
+        Result<std::unique_ptr<Recordset>> openRecordset(const std::string& s, int c, int l, int o) override
+        {
+            auto opened = inner_->openRecordset(s, c, l, o);
+            if (!opened) return opened.error();
+            return std::unique_ptr<Recordset>(std::make_unique<BufferedRecordset>(std::move(opened.value())));
+        }
+        Result<void> beginTrans() override { return inner_->beginTrans(); }
+        Result<void> commitTrans() override { return inner_->commitTrans(); }
+        Result<void> rollbackTrans() override { return inner_->rollbackTrans(); }
+
+    private:
+        std::unique_ptr<Connection> inner_;
+    };
+    StoreApi& inner_;
+};
+
+// A refused save leaves nothing behind in the recordsets: the hotkey window opened again
+// shows, and the monitor uses, what the file holds.
+TEST(SettingsSave, AFailedSaveIsDroppedFromTheRecordsetsBeforeTheRollback)
+{
+    TempDir dir;
+    execSql(dir.file(), kValid + "CREATE TRIGGER refuse BEFORE UPDATE ON ky BEGIN SELECT RAISE(ABORT, 'refused'); END;");
+    SimPlatform plain(dir.path(), kDefaultSettings, [](const std::string&) {});
+    EditBufferStore store(plain.platform().store);
+    ProgramRun run(dir.path(), &store);
+    run.program.form1().Command2.userClick();
+    run.lines.clear();
+    run.save("QWERT", {1, 1, 1, 1, 1});
+    EXPECT_EQ(run.count("The hotkey settings were not saved: "), 1u);
+
+    run.reopenHotkeyWindow();
+    HK& hk = run.program.hk();
+    EXPECT_EQ(hk.Text1.text(), "S");
+    EXPECT_EQ(hk.Check1.value(), 0);
+    EXPECT_EQ(hk.combo1.items().front(), "Shutdown on Ctrl+Alt+S Disabled");
+    EXPECT_EQ(run.program.form1().hkeychar, (std::array<std::string, 5>{"S", "R", "L", "H", "B"}));
+    run.holdEveryKey();
+    EXPECT_FALSE(run.powerRequested()) << run.sim.powerCalls().front();
+}
+
+TEST(SettingsSave, TheRecordsetsAreCancelledBeforeTheRollbackIsAsked)
+{
+    TempDir dir;
+    execSql(dir.file(), kValid + "CREATE TRIGGER refuse BEFORE UPDATE ON ky BEGIN SELECT RAISE(ABORT, 'refused'); END;");
+    ProgramRun run(dir.path());
+    run.lines.clear();
+    run.save("QWERT", {1, 1, 1, 1, 1});
+    const size_t failed = run.find("ky.Update() -> error: ");
+    const size_t en = run.find("en.CancelUpdate()", failed);
+    const size_t ky = run.find("ky.CancelUpdate()", failed);
+    const size_t rollback = run.find("Connection.RollbackTrans()", failed);
+    ASSERT_LT(rollback, run.lines.size());
+    EXPECT_LT(en, rollback);
+    EXPECT_LT(ky, rollback);
+}
+
+// Stored, but the settings cannot be read back: the user is not told the file was left
+// alone, and the hotkeys stay off rather than act on values that were not read.
+TEST(SettingsSave, ASavedFileThatCannotBeReadBackIsToldAsSaved)
+{
+    TempDir dir;
+    execSql(dir.file(), kValid + "CREATE TRIGGER gone AFTER UPDATE ON ky BEGIN DELETE FROM en; END;");
+    ProgramRun run(dir.path());
+    run.lines.clear();
+    run.save("QWERT", {1, 1, 1, 1, 1});
+    EXPECT_EQ(run.count("Connection.CommitTrans()"), 1u);
+    EXPECT_EQ(run.count("MessageBox(\"Tolvane 3.0\", \"The hotkey settings were saved in " + dir.file() +
+                        ", but cannot be read back: "),
+              1u);
+    EXPECT_EQ(run.count("leaves the file as it is"), 0u);
+    EXPECT_EQ(run.count("Settings Saved"), 0u);
+    EXPECT_EQ(run.count("MessageBox("), 1u);
+    EXPECT_EQ(query(dir.file(), "SELECT * FROM ky"), std::vector<std::string>{"Q,W,E,R,T"});
+    run.holdEveryKey();
+    EXPECT_FALSE(run.powerRequested()) << run.sim.powerCalls().front();
+}
+
+// --- What counts as enabled ------------------------------------------------------------
+
+// The check box, the list line and the monitor take a flag by one rule: its number is 1.
+TEST(SettingsFlags, AFlagWhoseNumberIsOneIsEnabledEverywhereAndNothingElseIs)
+{
+    const std::vector<std::pair<std::string, bool>> flags = {
+        {"'1'", true}, {"'01'", true}, {"'+1'", true}, {"' 1'", true}, {"'1 '", true},
+        {"1", true},   {"0", false},   {"2", false},   {"'-1'", false}, {"'10'", false}};
+    for (const auto& [flag, enabled] : flags) {
+        SCOPED_TRACE(flag);
+        TempDir dir;
+        // Texts in the flag fields keep their spelling: the table holds no numbers.
+        execSql(dir.file(), "CREATE TABLE ky (a TEXT, b TEXT, c TEXT, d TEXT, e TEXT);"
+                            "CREATE TABLE en (a TEXT, b TEXT, c TEXT, d TEXT, e TEXT);"
+                            "INSERT INTO ky VALUES ('S', 'R', 'L', 'H', 'B');"
+                            "INSERT INTO en VALUES (" + flag + ", 0, 0, 0, 0);");
+        ProgramRun run(dir.path());
+        ASSERT_EQ(run.count("MessageBox("), 0u);
+        EXPECT_EQ(run.program.hk().Check1.value(), enabled ? 1 : 0);
+        EXPECT_EQ(run.program.hk().combo1.items().front(),
+                  std::string("Shutdown on Ctrl+Alt+S ") + (enabled ? "Enabled" : "Disabled"));
+        for (int key : {17, 18, static_cast<int>('S')}) run.sim.keyDown(key);
+        run.sim.advance(100);
+        EXPECT_EQ(run.sim.powerCalls(), enabled ? std::vector<std::string>{"ExitWindowsEx(5, 0)"}
+                                                : std::vector<std::string>{});
+    }
 }
 
 // --- Where the file comes from ---------------------------------------------------------
