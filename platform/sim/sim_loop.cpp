@@ -1,6 +1,7 @@
 #include "platform/sim/sim_loop.h"
 
 #include <cstdio>
+#include <stdexcept>
 
 #include "platform/model/timer.h"
 
@@ -46,6 +47,7 @@ bool SimLoop::fireNext(int64_t until)
 
 void SimLoop::advance(int64_t ms)
 {
+    if (!canAdvance(ms)) throw std::out_of_range("simulated time past what the loop holds");
     const int64_t end = now_ + ms;
     while (fireNext(end)) {
     }

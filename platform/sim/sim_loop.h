@@ -2,6 +2,9 @@
 // Simulated time: a virtual monotonic clock, a local wall clock that can be set, and
 // the timer queue. Time passes only in advance(); at one instant, timers fire in the
 // order they were created (Form1's Timer1 to Timer5, then later windows' timers).
+//
+// Supports: simulated time up to kMaxTime from the beginning of the run.
+// Does not: run anything between timer ticks; the simulated world has no other events.
 #include <cstdint>
 #include <map>
 #include <set>
@@ -16,13 +19,21 @@ namespace tolvane {
 class SimLoop : public TimerDriver, public EventLoopApi, public ClockApi {
 public:
     static constexpr int64_t kDayMs = 24LL * 60 * 60 * 1000;
+    // The longest simulated time a run holds, from its beginning: 10^12 hours (3.6 * 10^18
+    // ms, about 114 million years). It leaves room in int64_t for a timer's next due time
+    // (at most INT_MAX ms later) and for the wall clock's offset, so nothing can overflow.
+    static constexpr int64_t kMaxTimeHours = 1'000'000'000'000LL;
+    static constexpr int64_t kMaxTime = kMaxTimeHours * 3'600'000;
 
     // Milliseconds since the run began.
     int64_t now() const { return now_; }
     // Local wall-clock time of day in milliseconds, 0 to kDayMs - 1.
     int64_t wallMs() const;
     void setWallClock(int64_t msOfDay);
+    // True when advance(ms) keeps the time since the run began within kMaxTime.
+    bool canAdvance(int64_t ms) const { return ms >= 0 && ms <= kMaxTime - now_; }
     // Lets `ms` pass, firing everything due up to and including the end of the span.
+    // Throws std::out_of_range when canAdvance(ms) is false.
     void advance(int64_t ms);
 
     void start(Timer& timer) override;

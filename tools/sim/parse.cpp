@@ -1,6 +1,7 @@
 // The small parsers of the scenario language.
 #include <cctype>
 
+#include "platform/sim/sim_loop.h"
 #include "tools/sim/scenario.h"
 
 namespace tolvane {
@@ -8,34 +9,61 @@ namespace tolvane {
 std::optional<long long> parseDuration(const std::string& text)
 {
     if (text.empty()) return std::nullopt;
+    // Each step is checked before it is taken, so no sum or product can leave the range.
+    constexpr long long kMax = SimLoop::kMaxTime;
     long long total = 0;
     size_t i = 0;
     while (i < text.size()) {
         const size_t digits = i;
         long long value = 0;
         while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) {
-            value = value * 10 + (text[i] - '0');
-            if (value > 1'000'000'000LL) return std::nullopt;
+            const int digit = text[i] - '0';
+            if (value > (kMax - digit) / 10) return std::nullopt;
+            value = value * 10 + digit;
             ++i;
         }
         if (i == digits) return std::nullopt;
+        long long unit = 0;
         if (text.compare(i, 2, "ms") == 0) {
-            total += value;
+            unit = 1;
             i += 2;
-        } else if (i < text.size() && text[i] == 'h') {
-            total += value * 3'600'000;
-            ++i;
-        } else if (i < text.size() && text[i] == 'm') {
-            total += value * 60'000;
-            ++i;
-        } else if (i < text.size() && text[i] == 's') {
-            total += value * 1000;
+        } else if (i < text.size() && (text[i] == 'h' || text[i] == 'm' || text[i] == 's')) {
+            unit = text[i] == 'h' ? 3'600'000 : text[i] == 'm' ? 60'000 : 1000;
             ++i;
         } else {
             return std::nullopt;
         }
+        if (value > (kMax - total) / unit) return std::nullopt;
+        total += value * unit;
     }
     return total;
+}
+
+ScenarioLine splitLine(const std::string& line)
+{
+    auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    ScenarioLine out;
+    size_t from = 0;
+    while (from < line.size() && blank(line[from])) ++from;
+    out.text = line.substr(from);
+    for (size_t at = 0; at < out.text.size();) {
+        if (blank(out.text[at])) {
+            ++at;
+            continue;
+        }
+        const size_t begin = at;
+        while (at < out.text.size() && !blank(out.text[at])) ++at;
+        out.words.push_back(out.text.substr(begin, at - begin));
+        out.wordEnds.push_back(at);
+    }
+    return out;
+}
+
+std::string ScenarioLine::after(size_t fixedWords) const
+{
+    if (fixedWords == 0 || fixedWords > wordEnds.size()) return {};
+    const size_t end = wordEnds[fixedWords - 1];
+    return end < text.size() ? text.substr(end + 1) : std::string();
 }
 
 std::optional<long long> parseClock(const std::string& text)

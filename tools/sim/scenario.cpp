@@ -3,7 +3,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
-#include <sstream>
 
 #include "app/form1.h"
 #include "app/form2.h"
@@ -68,13 +67,11 @@ int ScenarioRunner::run(std::istream& scenario)
     while (std::getline(scenario, line)) {
         ++number;
         if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (line.empty() || line[0] == '#') continue;
-        std::vector<std::string> words;
-        std::istringstream split(line);
-        for (std::string w; split >> w;) words.push_back(w);
-        if (words.empty()) continue;
+        // Blanks before the first word are harmless, also before a '#'.
+        const ScenarioLine parsed = splitLine(line);
+        if (parsed.words.empty() || parsed.text[0] == '#') continue;
         try {
-            execute(words, line);
+            execute(parsed);
         } catch (const Failure& failure) {
             err_ << "tolvane-sim: line " << number << ": " << failure.message << " (" << line << ")\n";
             return 2;
@@ -134,16 +131,10 @@ void ScenarioRunner::start()
     program_->start();
 }
 
-void ScenarioRunner::execute(const std::vector<std::string>& words, const std::string& line)
+void ScenarioRunner::execute(const ScenarioLine& line)
 {
+    const std::vector<std::string>& words = line.words;
     const std::string& command = words[0];
-    // Words are separated by single spaces; TEXT runs from after the fixed words to the
-    // end of the line, blanks included.
-    auto textAfter = [&](size_t fixedWords) {
-        size_t at = 0;
-        for (size_t i = 0; i < fixedWords && at != std::string::npos; ++i) at = line.find(' ', at + (i ? 1 : 0));
-        return at == std::string::npos ? std::string() : line.substr(at + 1);
-    };
     auto need = [&](size_t count) {
         if (words.size() != count) throw Failure{"wrong number of words for " + command};
     };
@@ -159,14 +150,18 @@ void ScenarioRunner::execute(const std::vector<std::string>& words, const std::s
             note("windir is taken only before start");
             return;
         }
-        windir_ = textAfter(1);
+        windir_ = line.after(1);
     } else if (command == "start") {
         need(1);
         start();
     } else if (command == "advance") {
         need(2);
         auto ms = parseDuration(words[1]);
-        if (!ms) throw Failure{"malformed duration " + words[1]};
+        if (!ms) throw Failure{"malformed duration " + words[1] + " (at most " +
+                               std::to_string(SimLoop::kMaxTimeHours) + "h in all)"};
+        if (!sim_->loop().canAdvance(*ms))
+            throw Failure{"the simulated time would pass " + std::to_string(SimLoop::kMaxTimeHours) +
+                          "h since the run began, the most the runner holds"};
         sim_->advance(*ms);
     } else if (command == "click") {
         need(2);
@@ -186,17 +181,17 @@ void ScenarioRunner::execute(const std::vector<std::string>& words, const std::s
             throw Failure{words[1] + " is not a button, label, check box or option button"};
         }
     } else if (command == "select") {
-        if (words.size() < 3) throw Failure{"select needs a list and an item"};
+        if (line.after(2).empty()) throw Failure{"select needs a list and an item"};
         auto [w, c] = target(words[1]);
         Window* window = shownWindow(w);
         if (!window) return;
         Control* control = window->findControl(c);
         if (!control || (control->kind() != ControlKind::DropDownList && control->kind() != ControlKind::ListBox))
             throw Failure{words[1] + " is not a list"};
-        if (!static_cast<ListControl*>(control)->userSelect(textAfter(2)))
-            throw Failure{words[1] + " has no item " + textAfter(2)};
+        if (!static_cast<ListControl*>(control)->userSelect(line.after(2)))
+            throw Failure{words[1] + " has no item " + line.after(2)};
     } else if (command == "type" || command == "paste") {
-        if (words.size() < 3) throw Failure{command + " needs an edit box and a text"};
+        if (line.after(2).empty()) throw Failure{command + " needs an edit box and a text"};
         auto [w, c] = target(words[1]);
         Window* window = shownWindow(w);
         if (!window) return;
@@ -204,10 +199,10 @@ void ScenarioRunner::execute(const std::vector<std::string>& words, const std::s
         if (!control || control->kind() != ControlKind::EditBox) throw Failure{words[1] + " is not an edit box"};
         auto* box = static_cast<EditBox*>(control);
         if (command == "type") {
-            for (int code : textCodes(textAfter(2))) box->userType(code);
+            for (int code : textCodes(line.after(2))) box->userType(code);
         } else {
             std::string text;
-            for (int code : textCodes(textAfter(2))) text += utf8(code);
+            for (int code : textCodes(line.after(2))) text += utf8(code);
             box->userPaste(text);
         }
     } else if (command == "close") {

@@ -15,6 +15,18 @@ class Program;
 class SimPlatform;
 class Window;
 
+// A scenario line taken apart. Blanks (spaces, tabs) before the first word are dropped;
+// words are separated by blanks; the TEXT of a command runs from after the one blank that
+// follows its fixed words to the end of the line, inner and trailing blanks included.
+struct ScenarioLine {
+    std::string text;  // the line without its leading blanks
+    std::vector<std::string> words;
+    std::vector<size_t> wordEnds;  // where each word ends in `text`
+    // The rest of the line after the first `fixedWords` words and one blank; empty if none.
+    std::string after(size_t fixedWords) const;
+};
+ScenarioLine splitLine(const std::string& line);
+
 class ScenarioRunner {
 public:
     // defaultSettings: the delivered settings file, put into a Windows directory without one.
@@ -28,7 +40,7 @@ private:
     struct Failure {
         std::string message;
     };
-    void execute(const std::vector<std::string>& words, const std::string& line);
+    void execute(const ScenarioLine& line);
     void start();
     // The window named, or null (with a note) when the user cannot reach it.
     Window* shownWindow(const std::string& name);
@@ -48,7 +60,7 @@ private:
     std::map<std::string, std::set<std::string>> catalogue_;
 };
 
-// "1m30s" -> 90000; none when malformed.
+// "1m30s" -> 90000; none when malformed or longer than the simulator holds (SimLoop::kMaxTime).
 std::optional<long long> parseDuration(const std::string& text);
 // "HH:MM:SS" -> milliseconds of the day; none when malformed.
 std::optional<long long> parseClock(const std::string& text);
