@@ -1,6 +1,9 @@
 #include "platform/sim/sim_loop.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <iterator>
+#include <limits>
 #include <stdexcept>
 
 #include "platform/model/timer.h"
@@ -27,6 +30,13 @@ void SimLoop::stop(Timer& timer)
     due_.erase(it);
 }
 
+void SimLoop::reschedule(Timer* timer, Key from, Key to)
+{
+    queue_.erase({from, timer});
+    queue_.insert({to, timer});
+    due_[timer] = to;
+}
+
 bool SimLoop::fireNext(int64_t until)
 {
     for (auto it = queue_.begin(); it != queue_.end() && it->first.first <= until; ++it) {
@@ -35,22 +45,48 @@ bool SimLoop::fireNext(int64_t until)
         const Key due = it->first;
         now_ = due.first;
         // The next tick counts from when this one was due, so no drift builds up.
-        queue_.erase(it);
-        const Key next{due.first + timer->interval(), due.second};
-        queue_.insert({next, timer});
-        due_[timer] = next;
+        reschedule(timer, due, {due.first + timer->interval(), due.second});
         timer->fire();
         return true;
     }
     return false;
 }
 
+// Why passing over is the same as firing: let Q be the earliest timer, due at t0 with
+// interval i, and N the earliest due time of any other timer (N >= t0, as the queue is
+// in time order). Fired one by one, Q's ticks at t0, t0 + i, ... that are before N and
+// not after `until` follow each other with nothing in between. Each moves Q's next due
+// time to t + i and lets pending events run, which fires nothing: Q's own entry is at
+// t + i > t and every other at N > t. By the quiet rule the rest of the tick does nothing
+// either. So those ticks change nothing but Q's due time and the clock, and the clock is
+// seen only in transcript lines, which none of them writes; the state the quiet rule
+// looks at stays as it was, so the rule holds for every one of them. A tick at N itself
+// is fired as usual: what is due then may run inside it.
+void SimLoop::passOverQuietTicks(int64_t until)
+{
+    if (!skipping_ || !quiet_ || queue_.empty()) return;
+    const auto first = queue_.begin();
+    Timer* timer = first->second;
+    const Key due = first->first;
+    const int64_t interval = timer->interval();
+    if (timer->running() || interval <= 0 || !quiet_(*timer)) return;
+    const auto next = std::next(first);
+    const int64_t others = next == queue_.end() ? std::numeric_limits<int64_t>::max() : next->first.first;
+    const int64_t last = std::min(others - 1, until);  // the latest instant a passed-over tick may have
+    if (due.first > last) return;
+    const int64_t ticks = (last - due.first) / interval + 1;
+    now_ = due.first + (ticks - 1) * interval;
+    passedOver_ += static_cast<uint64_t>(ticks);
+    reschedule(timer, due, {due.first + ticks * interval, due.second});
+}
+
 void SimLoop::advance(int64_t ms)
 {
     if (!canAdvance(ms)) throw std::out_of_range("simulated time past what the loop holds");
     const int64_t end = now_ + ms;
-    while (fireNext(end)) {
-    }
+    do {
+        passOverQuietTicks(end);
+    } while (fireNext(end));
     now_ = end;
 }
 

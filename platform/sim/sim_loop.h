@@ -3,9 +3,11 @@
 // the timer queue. Time passes only in advance(); at one instant, timers fire in the
 // order they were created (Form1's Timer1 to Timer5, then later windows' timers).
 //
-// Supports: simulated time up to kMaxTime from the beginning of the run.
+// Supports: simulated time up to kMaxTime from the beginning of the run; passing over,
+// in one step, the ticks of a timer that a quiet rule says do nothing (see advance()).
 // Does not: run anything between timer ticks; the simulated world has no other events.
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -36,6 +38,17 @@ public:
     // Throws std::out_of_range when canAdvance(ms) is false.
     void advance(int64_t ms);
 
+    // Says whether a tick of the timer, at this moment, would do nothing at all but let
+    // pending events run. advance() passes over such ticks in one step as long as nothing
+    // else is due at or before them: each of them would find no pending event, so it
+    // leaves no trace, and the timer's next tick stays on its own grid.
+    using QuietRule = std::function<bool(const Timer&)>;
+    void setQuietRule(QuietRule quiet) { quiet_ = std::move(quiet); }
+    // On by default; off, every tick is fired one by one (tests compare the two runs).
+    void setSkipping(bool on) { skipping_ = on; }
+    // How many ticks advance() has passed over so far.
+    uint64_t ticksPassedOver() const { return passedOver_; }
+
     void start(Timer& timer) override;
     void stop(Timer& timer) override;
     void processPendingEvents() override;
@@ -47,11 +60,18 @@ private:
     using Key = std::pair<int64_t, unsigned long>;  // due time, creation order
     // Fires the earliest timer due at or before `until` that is not running; false if none.
     bool fireNext(int64_t until);
+    // Moves the earliest timer past its quiet ticks that fall before anything else is due
+    // and not after `until`.
+    void passOverQuietTicks(int64_t until);
+    void reschedule(Timer* timer, Key from, Key to);
 
     int64_t now_ = 0;
     int64_t wallOffset_ = 12LL * 60 * 60 * 1000;
     std::set<std::pair<Key, Timer*>> queue_;
     std::map<Timer*, Key> due_;
+    QuietRule quiet_;
+    bool skipping_ = true;
+    uint64_t passedOver_ = 0;
 };
 
 // "HH:MM:SS.mmm" for a time of day in milliseconds.

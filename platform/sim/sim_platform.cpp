@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "platform/model/timer.h"
 #include "platform/model/window.h"
 #include "platform/sim/recording_store.h"
 #include "platform/sqlite/sqlite_store.h"
@@ -22,6 +23,13 @@ SimPlatform::SimPlatform(std::string windowsDirectory, std::string defaultSettin
     : windowsDirectory_(std::move(windowsDirectory)), transcript_(loop_, std::move(sink))
 {
     windows_.setTimerDriver(&loop_);
+    // Form1's Timer3 is the hotkey monitor: once pending events have run, it reads key
+    // states and acts only on keys that are down, so with every key up its tick ends at the
+    // first query. Reading a key state here changes nothing (there is no "pressed since the
+    // last call" bit) and is not written to the transcript.
+    loop_.setQuietRule([this](const Timer& timer) {
+        return keysDown_.empty() && timer.name() == "Timer3" && timer.window().name() == "Form1";
+    });
     windows_.addObserver(transcript_);
     store_ = std::make_unique<RecordingStore>(std::make_unique<SqliteStore>(std::move(defaultSettings)), transcript_);
     platform_ = std::make_unique<Platform>(Platform{windows_, loop_, *this, *this, loop_, *this, *this, *this, *this,

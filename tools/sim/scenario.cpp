@@ -80,6 +80,8 @@ int ScenarioRunner::run(std::istream& scenario)
     return 0;
 }
 
+SimControls& ScenarioRunner::controls() { return *sim_; }
+
 void ScenarioRunner::note(const std::string& sentence) { sim_->transcript().write("! " + sentence); }
 
 std::pair<std::string, std::string> ScenarioRunner::target(const std::string& word, bool controlNeeded)

@@ -12,6 +12,7 @@
 namespace tolvane {
 
 class Program;
+class SimControls;
 class SimPlatform;
 class Window;
 
@@ -35,6 +36,8 @@ public:
 
     // Returns the exit status: 0 when the whole scenario ran, 2 at a line not understood.
     int run(std::istream& scenario);
+    // The simulated world the scenario acts on; tests change its rules through it.
+    SimControls& controls();
 
 private:
     struct Failure {
