@@ -26,7 +26,8 @@ SimPlatform::SimPlatform(std::string windowsDirectory, std::string defaultSettin
     // Form1's Timer3 is the hotkey monitor: once pending events have run, it reads key
     // states and acts only on keys that are down, so with every key up its tick ends at the
     // first query. Reading a key state here changes nothing (there is no "pressed since the
-    // last call" bit) and is not written to the transcript.
+    // last call" bit) and is not written to the transcript. A test that puts its own
+    // handler on Timer3 holds a key or turns skipping off, or it misses those ticks.
     loop_.setQuietRule([this](const Timer& timer) {
         return keysDown_.empty() && timer.name() == "Timer3" && timer.window().name() == "Form1";
     });
