@@ -4,8 +4,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/win32/ado_calls.h"
 #include "platform/win32/default_settings.h"
-#include "platform/win32/win32_text.h"
 
 #include <windows.h>
 #include <oleauto.h>
@@ -15,10 +15,50 @@ namespace tolvane::win32 {
 
 namespace {
 
+// The program's texts are UTF-8; ADO's are UTF-16 BSTRs.
+std::wstring fromUtf8(const std::string& text)
+{
+    if (text.empty()) return {};
+    const int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring wide(static_cast<size_t>(n), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
+    return wide;
+}
+
+std::string toUtf8(const wchar_t* text, size_t length)
+{
+    if (!text || length == 0) return {};
+    const int n = WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
+    std::string result(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), result.data(), n, nullptr, nullptr);
+    return result;
+}
+
+std::string toUtf8(const wchar_t* text) { return text ? toUtf8(text, wcslen(text)) : std::string(); }
+std::string toUtf8(BSTR text) { return toUtf8(text, SysStringLen(text)); }
+
+// Codes that come without a description (Wine's ADO gives none), in words.
 std::string hresultText(HRESULT hr)
 {
-    char text[32];
-    std::snprintf(text, sizeof text, "error 0x%08lX", static_cast<unsigned long>(hr));
+    const char* words = "";
+    switch (static_cast<unsigned long>(hr)) {
+    case 0x800A0BCDul:
+        words = "there is no current record, ";
+        break;
+    case 0x800A0CC1ul:
+        words = "there is no such item, ";
+        break;
+    case 0x80004001ul:
+        words = "this ADO does not implement it, ";
+        break;
+    case 0x8002801Dul:
+        words = "ADO's type library is not registered, ";
+        break;
+    default:
+        break;
+    }
+    char text[96];
+    std::snprintf(text, sizeof text, "%serror 0x%08lX", words, static_cast<unsigned long>(hr));
     return text;
 }
 
@@ -91,7 +131,8 @@ public:
     {
         VARIANT& v = next();
         v.vt = VT_BSTR;
-        v.bstrVal = SysAllocString(widen(s).c_str());
+        const std::wstring wide = fromUtf8(s);
+        v.bstrVal = SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
         return *this;
     }
     Args& i4(int n)
@@ -117,6 +158,14 @@ public:
         return *this;
     }
     std::vector<VARIANT>& list() { return list_; }
+    // Whether these are the arguments the call's record lists, type for type.
+    bool match(const ado::Call& call) const
+    {
+        if (list_.size() != call.argCount) return false;
+        for (size_t i = 0; i < list_.size(); ++i)
+            if (list_[i].vt != call.args[i]) return false;
+        return true;
+    }
 
 private:
     VARIANT& next()
@@ -128,12 +177,19 @@ private:
     std::vector<VARIANT> list_;
 };
 
-Result<void> invoke(IDispatch* object, const wchar_t* name, WORD flags, Args* args, VARIANT* result)
+// One call by its record in ado_calls.h, whose argument types the build holds against
+// ADO's declared interfaces; arguments of any other types are refused here.
+Result<void> invoke(IDispatch* object, const ado::Call& call, Args* args, VARIANT* result)
 {
+    const wchar_t* name = call.name;
+    const WORD flags = ado::dispatchFlags(call);
+    Args none;
+    if (!(args ? *args : none).match(call))
+        return Error{"the settings store passes " + toUtf8(name) + " other arguments than ADO declares"};
     DISPID id = 0;
     LPOLESTR member = const_cast<LPOLESTR>(name);
     HRESULT hr = object->GetIDsOfNames(IID_NULL, &member, 1, LOCALE_USER_DEFAULT, &id);
-    if (FAILED(hr)) return Error{narrow(name) + " is not known to the database objects (" + hresultText(hr) + ")"};
+    if (FAILED(hr)) return Error{toUtf8(name) + " is not known to the database objects (" + hresultText(hr) + ")"};
     std::vector<VARIANT> reversed;  // IDispatch takes its arguments last first
     if (args) reversed.assign(args->list().rbegin(), args->list().rend());
     DISPPARAMS params{reversed.data(), nullptr, static_cast<UINT>(reversed.size()), 0};
@@ -147,12 +203,12 @@ Result<void> invoke(IDispatch* object, const wchar_t* name, WORD flags, Args* ar
     hr = object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result, &exception, &badArgument);
     if (SUCCEEDED(hr)) return success();
     if (exception.pfnDeferredFillIn) exception.pfnDeferredFillIn(&exception);
-    std::string description = tidy(narrow(exception.bstrDescription));
+    std::string description = tidy(toUtf8(exception.bstrDescription));
     if (exception.bstrDescription) SysFreeString(exception.bstrDescription);
     if (exception.bstrSource) SysFreeString(exception.bstrSource);
     if (exception.bstrHelpFile) SysFreeString(exception.bstrHelpFile);
     if (hr == DISP_E_EXCEPTION && exception.scode != 0) hr = exception.scode;
-    if (description.empty()) description = narrow(name) + " failed (" + hresultText(hr) + ")";
+    if (description.empty()) description = toUtf8(name) + " failed: " + hresultText(hr);
     return Error{description};
 }
 
@@ -160,11 +216,11 @@ Result<Disp> createObject(const wchar_t* progId)
 {
     CLSID clsid;
     HRESULT hr = CLSIDFromProgID(progId, &clsid);
-    if (FAILED(hr)) return Error{narrow(progId) + " is not installed (" + hresultText(hr) + ")"};
+    if (FAILED(hr)) return Error{toUtf8(progId) + " is not installed (" + hresultText(hr) + ")"};
     IDispatch* object = nullptr;
     hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER, IID_IDispatch,
                           reinterpret_cast<void**>(&object));
-    if (FAILED(hr) || !object) return Error{narrow(progId) + " cannot be created (" + hresultText(hr) + ")"};
+    if (FAILED(hr) || !object) return Error{toUtf8(progId) + " cannot be created (" + hresultText(hr) + ")"};
     return Disp(object);
 }
 
@@ -180,13 +236,13 @@ public:
 
     Result<std::string> fieldText(int16_t position) override
     {
+        const std::string where = "field " + std::to_string(position) + " of table " + table_;
+        auto field = item(position);
+        if (!field) return field.error();
         Var value;
-        if (auto r = fieldValue(position, value); !r) return r.error();
-        if (value.v.vt == VT_NULL || value.v.vt == VT_EMPTY)
-            return Error{"field " + std::to_string(position) + " of table " + table_ + " is empty"};
-        if (FAILED(VariantChangeType(&value.v, &value.v, 0, VT_BSTR)))
-            return Error{"field " + std::to_string(position) + " of table " + table_ + " cannot be read as text"};
-        return narrow(value.v.bstrVal);
+        if (auto r = invoke(field.value().get(), ado::kFieldValue, nullptr, &value.v); !r)
+            return Error{where + " cannot be read (" + r.error().message + ")"};
+        return fieldTextOf(value.v, where);
     }
 
     Result<void> setField(int16_t position, const FieldValue& value) override
@@ -198,10 +254,15 @@ public:
             args.text(value.text);
         else
             args.i2(value.number);
-        return invoke(field.value().get(), L"Value", DISPATCH_PROPERTYPUT, &args, nullptr);
+        if (auto r = invoke(field.value().get(), value.isText ? ado::kFieldSetText : ado::kFieldSetNumber, &args,
+                            nullptr);
+            !r)
+            return Error{"field " + std::to_string(position) + " of table " + table_ + " cannot be written (" +
+                         r.error().message + ")"};
+        return success();
     }
 
-    Result<void> update() override { return invoke(rs_.get(), L"Update", DISPATCH_METHOD, nullptr, nullptr); }
+    Result<void> update() override { return invoke(rs_.get(), ado::kRecordsetUpdate, nullptr, nullptr); }
 
     // A recordset whose Update failed keeps the new values in its edit buffer and reads
     // them back as if stored; CancelUpdate drops them. With no edit under way
@@ -209,33 +270,26 @@ public:
     Result<void> cancelUpdate() override
     {
         Var mode;
-        if (auto r = invoke(rs_.get(), L"EditMode", DISPATCH_PROPERTYGET, nullptr, &mode.v); !r) return r;
+        if (auto r = invoke(rs_.get(), ado::kRecordsetEditMode, nullptr, &mode.v); !r) return r;
         if (SUCCEEDED(VariantChangeType(&mode.v, &mode.v, 0, VT_I4)) && mode.v.lVal == 0) return success();
-        return invoke(rs_.get(), L"CancelUpdate", DISPATCH_METHOD, nullptr, nullptr);
+        return invoke(rs_.get(), ado::kRecordsetCancelUpdate, nullptr, nullptr);
     }
 
 private:
     Result<Disp> item(int16_t position)
     {
         Var fields;
-        if (auto r = invoke(rs_.get(), L"Fields", DISPATCH_PROPERTYGET, nullptr, &fields.v); !r) return r.error();
+        if (auto r = invoke(rs_.get(), ado::kRecordsetFields, nullptr, &fields.v); !r) return r.error();
         Disp fieldsObject = fields.takeDispatch();
         if (!fieldsObject) return Error{"table " + table_ + " has no fields"};
         Args args;
         args.i2(position);
         Var field;
-        if (auto r = invoke(fieldsObject.get(), L"Item", DISPATCH_METHOD | DISPATCH_PROPERTYGET, &args, &field.v); !r)
+        if (auto r = invoke(fieldsObject.get(), ado::kFieldsItem, &args, &field.v); !r)
             return Error{"table " + table_ + " has no field " + std::to_string(position) + " (" + r.error().message + ")"};
         Disp fieldObject = field.takeDispatch();
         if (!fieldObject) return Error{"table " + table_ + " has no field " + std::to_string(position)};
         return fieldObject;
-    }
-
-    Result<void> fieldValue(int16_t position, Var& value)
-    {
-        auto field = item(position);
-        if (!field) return field.error();
-        return invoke(field.value().get(), L"Value", DISPATCH_PROPERTYGET, nullptr, &value.v);
     }
 
     Disp rs_;
@@ -244,19 +298,23 @@ private:
 
 class AdoConnection : public Connection {
 public:
-    Result<void> open(const std::string& connectionString, const std::string& userId, const std::string& password,
+    explicit AdoConnection(std::string replacement) : replacement_(std::move(replacement)) {}
+
+    Result<void> open(const std::string& logicString, const std::string& userId, const std::string& password,
                       int options) override
     {
+        const std::string& connectionString = replacement_.empty() ? logicString : replacement_;
         auto connection = createObject(L"ADODB.Connection");
         if (!connection) return connection.error();
-        const std::string file = dataSourceOf(connectionString);
-        if (!file.empty() && GetFileAttributesA(file.c_str()) == INVALID_FILE_ATTRIBUTES &&
+        // The settings file is the one the logic names, whatever opens it.
+        const std::string file = dataSourceOf(logicString);
+        if (!file.empty() && GetFileAttributesW(fromUtf8(file).c_str()) == INVALID_FILE_ATTRIBUTES &&
             GetLastError() == ERROR_FILE_NOT_FOUND) {
             if (auto created = createDefault(connectionString, file); !created) return created;
         }
         Args args;
         args.text(connectionString).text(userId).text(password).i4(options);
-        if (auto r = invoke(connection.value().get(), L"Open", DISPATCH_METHOD, &args, nullptr); !r) return r;
+        if (auto r = invoke(connection.value().get(), ado::kConnectionOpen, &args, nullptr); !r) return r;
         conn_ = std::move(connection.value());
         return success();
     }
@@ -269,20 +327,20 @@ public:
         if (!recordset) return recordset.error();
         Args args;
         args.text(source).object(conn_.get()).i4(cursorType).i4(lockType).i4(options);
-        if (auto r = invoke(recordset.value().get(), L"Open", DISPATCH_METHOD, &args, nullptr); !r) return r.error();
+        if (auto r = invoke(recordset.value().get(), ado::kRecordsetOpen, &args, nullptr); !r) return r.error();
         return std::unique_ptr<Recordset>(std::make_unique<AdoRecordset>(std::move(recordset.value()), tableOf(source)));
     }
 
-    Result<void> beginTrans() override { return call(L"BeginTrans"); }
-    Result<void> commitTrans() override { return call(L"CommitTrans"); }
-    Result<void> rollbackTrans() override { return call(L"RollbackTrans"); }
+    Result<void> beginTrans() override { return call(ado::kConnectionBeginTrans); }
+    Result<void> commitTrans() override { return call(ado::kConnectionCommitTrans); }
+    Result<void> rollbackTrans() override { return call(ado::kConnectionRollbackTrans); }
 
 private:
-    Result<void> call(const wchar_t* method)
+    Result<void> call(const ado::Call& method)
     {
         if (!conn_) return Error{"the settings database is not open"};
         Var ignored;
-        return invoke(conn_.get(), method, DISPATCH_METHOD, nullptr, &ignored.v);
+        return invoke(conn_.get(), method, nullptr, &ignored.v);
     }
 
     // The delivered default, made through Jet's own catalog so that the file is a Jet
@@ -295,13 +353,13 @@ private:
         Var created;
         Args createArgs;
         createArgs.text(connectionString);
-        auto made = invoke(catalog.value().get(), L"Create", DISPATCH_METHOD, &createArgs, &created.v);
+        auto made = invoke(catalog.value().get(), ado::kCatalogCreate, &createArgs, &created.v);
         if (!made) {
-            DeleteFileA(file.c_str());
+            DeleteFileW(fromUtf8(file).c_str());
             return Error{"the settings file is missing and cannot be created: " + made.error().message};
         }
         Var active;
-        Result<void> result = invoke(catalog.value().get(), L"ActiveConnection", DISPATCH_PROPERTYGET, nullptr, &active.v);
+        Result<void> result = invoke(catalog.value().get(), ado::kCatalogActiveConnection, nullptr, &active.v);
         Disp connection = active.takeDispatch();
         if (result && !connection) result = Error{"the new settings file has no connection"};
         for (const std::string& statement : sqlStatements(kDefaultSettingsSql)) {
@@ -309,25 +367,36 @@ private:
             Args args;
             args.text(statement);
             Var ignored;
-            result = invoke(connection.get(), L"Execute", DISPATCH_METHOD, &args, &ignored.v);
+            result = invoke(connection.get(), ado::kConnectionExecute, &args, &ignored.v);
         }
         if (connection) {
             Var ignored;
-            invoke(connection.get(), L"Close", DISPATCH_METHOD, nullptr, &ignored.v);
+            invoke(connection.get(), ado::kConnectionClose, nullptr, &ignored.v);
         }
         connection.reset();
         catalog.value().reset();
         if (!result) {
-            DeleteFileA(file.c_str());
+            DeleteFileW(fromUtf8(file).c_str());
             return Error{"the settings file is missing and cannot be created: " + result.error().message};
         }
         return success();
     }
 
+    std::string replacement_;
     Disp conn_;
 };
 
 }  // namespace
+
+Result<std::string> fieldTextOf(const VARIANT& value, const std::string& where)
+{
+    if (value.vt == VT_NULL || value.vt == VT_EMPTY) return Error{where + " is empty (Null)"};
+    Var text;
+    // VariantChangeType does not change its source; mingw-w64 declares it without const.
+    if (FAILED(VariantChangeType(&text.v, const_cast<VARIANT*>(&value), 0, VT_BSTR)))
+        return Error{where + " cannot be read as text"};
+    return toUtf8(text.v.bstrVal);
+}
 
 std::string dataSourceOf(const std::string& connectionString)
 {
@@ -369,6 +438,9 @@ std::vector<std::string> sqlStatements(const std::string& script)
     return statements;
 }
 
-std::unique_ptr<Connection> AdoStore::createConnection() { return std::make_unique<AdoConnection>(); }
+std::unique_ptr<Connection> AdoStore::createConnection()
+{
+    return std::make_unique<AdoConnection>(connectionString_);
+}
 
 }  // namespace tolvane::win32

@@ -5,28 +5,45 @@
 //
 // Supports: Connection.Open with the connection string as the logic builds it,
 // Recordset.Open over it (dynamic cursor, optimistic locks), Fields.Item(position).Value
-// read as text and assigned, Update, and BeginTrans/CommitTrans/RollbackTrans so that
-// both records are saved in one transaction. When the file named by the connection
-// string's Data Source is absent, the delivered default (the statements of
-// resources/tolvdata.sql: keys S R L H B, all disabled) is created through Jet's own
-// catalog, ADOX.Catalog.Create, and removed again if any step of that fails.
+// read as text and assigned, Update, CancelUpdate after a failed save (when EditMode says
+// an edit is under way), and BeginTrans/CommitTrans/RollbackTrans so that both records
+// are saved in one transaction. Every call is made from its record in ado_calls.h, which
+// the build holds against ADO's declared interfaces. When the file named by the logic's
+// Data Source is absent, the delivered default (the statements of resources/tolvdata.sql:
+// keys S R L H B, all disabled) is created through Jet's own catalog, ADOX.Catalog.Create,
+// and removed again if any step of that fails.
 // Not supported: any provider's quirks beyond Jet's. Every failure, down to ADO itself
-// missing (Wine has no Jet provider), comes back as an Error with the provider's own
-// description, which the logic turns into its one message and runs without hotkeys.
+// missing (Wine has no Jet provider, and its own ADO reads no records: docs/windows.md),
+// comes back as an Error with the provider's own description or the code in words, which
+// the logic turns into its one message and runs without hotkeys.
+// Texts cross this edge as UTF-8 inside the program and UTF-16 BSTRs in ADO.
 // COM must be initialised on the calling thread (the program's main does it).
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/services.h"
+
+struct tagVARIANT;
 
 namespace tolvane::win32 {
 
 class AdoStore : public StoreApi {
 public:
+    AdoStore() = default;
+    // For the tests only: every connection opens `connectionString` in place of the one
+    // the logic passes (an ODBC source where there is no Jet); the rest is unchanged.
+    explicit AdoStore(std::string connectionString) : connectionString_(std::move(connectionString)) {}
     std::unique_ptr<Connection> createConnection() override;
+
+private:
+    std::string connectionString_;
 };
 
+// A field's value as the program's text (UTF-8); a Null, an empty value or one that has
+// no text form is refused, naming `where` (as "field 3 of table en").
+Result<std::string> fieldTextOf(const tagVARIANT& value, const std::string& where);
 // The value of "Data Source=" in a connection string, up to its ';' (or the end).
 std::string dataSourceOf(const std::string& connectionString);
 // The statements of an SQL script: split at ';', with "--" comment lines dropped.

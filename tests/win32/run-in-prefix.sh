@@ -15,6 +15,11 @@ cp -a "$TOLVANE_WINE_BASE" "$WINEPREFIX"
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES="mscoree,mshtml="
 export TOLVANE_TEST_WORK="$work"
+# ODBC (Wine's odbc32 hands over to the host's unixODBC) sees only the tests' own set-up:
+# the drivers of tests/win32/odbc/odbcinst.ini and the data sources a test writes into
+# its own odbc.ini; never the machine's /etc/odbc*.ini or the user's ~/.odbc.ini.
+export ODBCSYSINI="$(cd "$(dirname "$0")" && pwd)/odbc"
+export ODBCINI="$work/odbc.ini"
 status=0
 wine "$@" || status=$?
 wineserver -w >/dev/null 2>&1 || true
