@@ -1,11 +1,12 @@
 # make build  builds everything into build/ (build/tolvane-sim among it)
 # make test   installs what is missing, builds, and runs every test
 # make run    builds and starts the desktop program
+# make package builds the Debian package and the Windows setup program into dist/
 WERROR ?= OFF
 BUILD ?= build
 JOBS ?= 2
 
-.PHONY: deps build test run bench clean
+.PHONY: deps build test run bench package clean
 
 deps:
 	@scripts/install-deps
@@ -20,6 +21,10 @@ test: build
 
 run: build
 	@scripts/run-desktop $(BUILD)
+
+package: build
+	@scripts/package-deb $(BUILD) dist
+	@scripts/package-win32 dist
 
 bench: build
 	cmake --build $(BUILD) --target benchmarks -j $(JOBS)

@@ -8,7 +8,8 @@ tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 cmake --install "$build" --prefix "$tmp/prefix" >/dev/null
 for f in bin/tolvane bin/tolvane-dryrun share/tolvane/tolvdata.v share/applications/tolvane.desktop \
-         share/icons/hicolor/32x32/apps/tolvane.png share/pixmaps/tolvane.xpm; do
+         share/icons/hicolor/32x32/apps/tolvane.png share/pixmaps/tolvane.xpm \
+         share/man/man1/tolvane.1.gz share/man/man1/tolvane-dryrun.1.gz share/doc/tolvane/copyright; do
   [ -e "$tmp/prefix/$f" ] || { echo "not installed: $f" >&2; exit 1; }
 done
 grep -qx 'Exec=tolvane' "$tmp/prefix/share/applications/tolvane.desktop"
