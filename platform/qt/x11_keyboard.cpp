@@ -120,6 +120,7 @@ void X11Keyboard::queryKeymap()
     // Raw events that Xlib queued while it waited for the answer are older than it.
     handleEvents(QueuedAlready, false);
     for (size_t code = 0; code < down_.size(); ++code) down_[code] = (keys[code / 8] & (1 << (code % 8))) != 0;
+    updateInterest();
 }
 
 void X11Keyboard::readEvents() { handleEvents(QueuedAfterReading, true); }
@@ -128,6 +129,7 @@ void X11Keyboard::handleEvents(int mode, bool keys)
 {
     Display* dpy = xDisplay(display_);
     if (!dpy) return;
+    bool mirrorChanged = false;
     while (XEventsQueued(dpy, mode) > 0) {
         XEvent event;
         XNextEvent(dpy, &event);
@@ -150,11 +152,14 @@ void X11Keyboard::handleEvents(int mode, bool keys)
         if (cookie->type != GenericEvent || cookie->extension != xiOpcode_ || !XGetEventData(dpy, cookie)) continue;
         if (keys && (cookie->evtype == XI_RawKeyPress || cookie->evtype == XI_RawKeyRelease)) {
             const int code = static_cast<const XIRawEvent*>(cookie->data)->detail;
-            if (code >= 0 && code < static_cast<int>(down_.size()))
+            if (code >= 0 && code < static_cast<int>(down_.size())) {
                 down_[static_cast<size_t>(code)] = cookie->evtype == XI_RawKeyPress;
+                mirrorChanged = true;
+            }
         }
         XFreeEventData(dpy, cookie);
     }
+    if (mirrorChanged) updateInterest();
 }
 
 // The keysyms of every group, read again whenever the layouts change.
@@ -195,6 +200,7 @@ void X11Keyboard::readLayout()
             XFree(map);
         }
     }
+    updateInterest();
 }
 
 const std::vector<int>& X11Keyboard::keycodes(int virtualKey) const
@@ -202,6 +208,24 @@ const std::vector<int>& X11Keyboard::keycodes(int virtualKey) const
     static const std::vector<int> none;
     if (virtualKey < 0 || virtualKey > 255) return none;
     return keycodes_[static_cast<size_t>(virtualKey)];
+}
+
+void X11Keyboard::setKeysOfInterest(std::vector<int> virtualKeys)
+{
+    interest_ = std::move(virtualKeys);
+    updateInterest();
+}
+
+bool X11Keyboard::mayBeDown() const { return !mirrored() || interestDown_; }
+
+void X11Keyboard::updateInterest()
+{
+    bool down = false;
+    for (int vk : interest_)
+        for (int code : keycodes(vk)) down = down || down_[static_cast<size_t>(code)];
+    if (down == interestDown_) return;
+    interestDown_ = down;
+    if (mirrored()) changed();
 }
 
 int16_t X11Keyboard::GetAsyncKeyState(int virtualKey)

@@ -20,6 +20,10 @@
 // group or of the layouts is followed as XKB announces it. Without XKB, the first group of
 // the core keyboard mapping serves.
 //
+// The keyboard is also a KeyInterest: while the mirror is in use it tells whether any of the
+// keys of interest may be down, and when that changes, so that the monitor's timer can rest.
+// Without the mirror (or without a display) the answer is always yes.
+//
 // Without an X display (a pure Wayland session) no key is ever down, so the hotkeys are
 // off; this is said once on standard error. Under XWayland, X11 sees the keyboard only
 // while an X11 window has the focus, which is said too.
@@ -29,13 +33,14 @@
 #include <string>
 #include <vector>
 
+#include "platform/qt/key_interest.h"
 #include "platform/services.h"
 
 class QSocketNotifier;
 
 namespace tolvane {
 
-class X11Keyboard : public KeyboardApi {
+class X11Keyboard : public KeyboardApi, public KeyInterest {
 public:
     // Where the key state comes from: the raw-event mirror where the server has XInput 2.1,
     // or XQueryKeymap on every poll.
@@ -49,6 +54,10 @@ public:
     X11Keyboard& operator=(const X11Keyboard&) = delete;
 
     int16_t GetAsyncKeyState(int virtualKey) override;
+
+    // The Windows key codes whose state mayBeDown() answers for.
+    void setKeysOfInterest(std::vector<int> virtualKeys);
+    bool mayBeDown() const override;
 
     bool connected() const { return display_ != nullptr; }
     // Whether the raw-event mirror is in use (XInput 2.1 or later).
@@ -66,14 +75,18 @@ private:
     // Handles queued X events (mode: an XEventsQueued mode); keys: whether raw key events
     // update the mirror.
     void handleEvents(int mode, bool keys);
+    // Tells the listener when the answer of mayBeDown() has changed.
+    void updateInterest();
 
     void* display_ = nullptr;  // Display*, kept out of this header
-    void* xkbMap_ = nullptr;  // XkbDescPtr: key types and keysyms of every group
+    void* xkbMap_ = nullptr;   // XkbDescPtr: key types and keysyms of every group
     int xiOpcode_ = -1;
     int xkbEvent_ = -1;  // XKB's event code, -1 without XKB
     int group_ = 0;      // the keyboard group in use
     std::array<std::vector<int>, 256> keycodes_;
     std::array<bool, 256> down_{};  // by X keycode
+    std::vector<int> interest_;
+    bool interestDown_ = false;
     std::unique_ptr<QSocketNotifier> notifier_;
 };
 

@@ -1,6 +1,7 @@
 // The X11 key state on a virtual X server (Xvfb): keys pressed with XTest, as a keyboard
 // would; a second client that grabs the keyboard, as an open menu or a virtual machine's
-// window does; two keyboard layouts and a change of group while the program runs.
+// window does; two keyboard layouts and a change of group while the program runs; and the
+// hotkey monitor's rest while no key of interest is down.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
@@ -12,6 +13,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -167,6 +169,15 @@ protected:
     std::vector<std::pair<qint64, std::string>> lines_;
 };
 
+// The main thread's voluntary context switches: each time it went to sleep and was woken.
+long wakeUps(qint64 pid)
+{
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind("voluntary_ctxt_switches:", 0) == 0) return std::stol(line.substr(24));
+    return -1;
+}
+
 TEST_F(XKeyboard, KeyStateComesFromX11WithTheKeypadKeptApart)
 {
     if (IsSkipped()) return;
@@ -284,6 +295,87 @@ TEST_F(XKeyboard, TheDryRunProgramFiresTheRowOfTheLetterInTheGroupInUse)
     for (const char* k : {"Alt_L", "Control_L"}) key(k, false);
     waitFor([] { return false; }, 300);
     EXPECT_EQ(count(shutdown), shutdowns) << "and no longer y";
+}
+
+TEST_F(XKeyboard, TheMirrorTellsWhetherAKeyOfInterestMayBeDown)
+{
+    if (IsSkipped()) return;
+    X11Keyboard keyboard(display_, nullptr);
+    ASSERT_TRUE(keyboard.mirrored());
+    keyboard.setKeysOfInterest({VK_CONTROL, VK_MENU});
+    int told = 0;
+    keyboard.onChange([&] { ++told; });
+    EXPECT_FALSE(keyboard.mayBeDown()) << "nothing is pressed";
+
+    key("s", true);
+    waitFor([] { return false; }, 200);
+    EXPECT_FALSE(keyboard.mayBeDown()) << "S is of no interest";
+    EXPECT_EQ(told, 0);
+    key("Alt_R", true);
+    EXPECT_TRUE(waitFor([&] { return keyboard.mayBeDown(); }, 3000)) << "the raw event of Alt is seen";
+    EXPECT_EQ(told, 1);
+    key("Control_L", true);
+    waitFor([] { return false; }, 200);
+    EXPECT_EQ(told, 1) << "still down: nothing new to tell";
+    key("Alt_R", false);
+    key("Control_L", false);
+    EXPECT_TRUE(waitFor([&] { return !keyboard.mayBeDown(); }, 3000));
+    EXPECT_EQ(told, 2);
+    key("s", false);
+
+    // A layout change that moves no key of interest keeps the answer.
+    ASSERT_NO_FATAL_FAILURE(setLayouts("us,de"));
+    waitFor([] { return false; }, 300);
+    EXPECT_FALSE(keyboard.mayBeDown());
+}
+
+TEST_F(XKeyboard, WithoutTheRawEventMirrorAKeyMayAlwaysBeDown)
+{
+    if (IsSkipped()) return;
+    X11Keyboard keyboard(display_, nullptr, X11Keyboard::KeySource::QueryOnly);
+    ASSERT_TRUE(keyboard.connected());
+    EXPECT_FALSE(keyboard.mirrored());
+    keyboard.setKeysOfInterest({VK_CONTROL, VK_MENU});
+    EXPECT_TRUE(keyboard.mayBeDown()) << "without the mirror nothing is known between two polls";
+    key("Control_L", true);
+    EXPECT_TRUE(waitFor([&] { return (keyboard.GetAsyncKeyState(VK_CONTROL) & 0x8000) != 0; }, 3000))
+        << "every poll asks the server";
+    key("Control_L", false);
+    EXPECT_TRUE(waitFor([&] { return keyboard.GetAsyncKeyState(VK_CONTROL) == 0; }, 3000));
+    EXPECT_TRUE(keyboard.mayBeDown());
+
+    X11Keyboard nowhere("", nullptr);  // the tests run without $DISPLAY
+    EXPECT_FALSE(nowhere.connected());
+    EXPECT_TRUE(nowhere.mayBeDown()) << "no display, no mirror: never paused";
+}
+
+TEST_F(XKeyboard, TheIdleProgramSleepsAndAHotkeyStillFiresWithinATick)
+{
+    if (IsSkipped()) return;
+    ASSERT_NO_FATAL_FAILURE(startProgram("restart = 'R'"));
+    waitFor([] { return false; }, 2500);  // start-up settles (the page trim comes after 2 s)
+
+    // Ten ticks a second would wake the program 30 times in 3 s.
+    const long before = wakeUps(program_.processId());
+    ASSERT_GE(before, 0);
+    waitFor([] { return false; }, 3000);
+    const long idle = wakeUps(program_.processId()) - before;
+    std::printf("idle: %ld wake-ups of the main thread in 3 s\n", idle);
+    EXPECT_LE(idle, 6) << "no key of interest is down, so the hotkey monitor rests";
+
+    for (int press = 0; press < 5; ++press) {
+        const size_t from = lines_.size();
+        key("Control_L", true);
+        key("Alt_L", true);
+        const qint64 pressed = clock_.elapsed();
+        key("r", true);
+        const qint64 seen = lineTime("dry-run restart Reboot(true)", from, 5000);
+        for (const char* k : {"r", "Alt_L", "Control_L"}) key(k, false);
+        ASSERT_GE(seen, 0) << "press " << press << " was not seen";
+        std::printf("hotkey after rest: key down to request %lld ms\n", static_cast<long long>(seen - pressed));
+        EXPECT_LE(seen - pressed, 300) << "about one 100 ms tick, with room for a loaded machine";
+        waitFor([] { return false; }, 330 + 37 * press);  // the next press falls at another phase
+    }
 }
 
 }  // namespace
