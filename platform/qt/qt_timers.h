@@ -4,6 +4,9 @@
 // Each running model timer has one repeating QTimer of type Qt::PreciseTimer: it is due
 // every interval counted from its start, without the 5 % slack of coarse timers, and
 // Qt counts each next expiry from the previous one, so late ticks do not add up to drift.
+// A timer of two seconds or more also wakes the program 150 ms before each tick, because
+// the kernel lets a long wait end up to a thousandth of its length late (60 ms for the
+// minute countdown) and a short one next to nothing.
 // Ticks are delivered on the GUI thread; the model refuses a tick while the timer's own
 // handler still runs (a message box or "let pending events run" inside it).
 //
@@ -44,16 +47,20 @@ public:
     const QTimer* running(const Timer& timer) const;
     // Whether a running timer rests for want of a key of interest.
     bool paused(const Timer& timer) const;
+    // The wake-up armed before the next tick of a long timer, or null.
+    const QTimer* guard(const Timer& timer) const;
 
 private:
     struct Running {
         QTimer* qtimer = nullptr;
+        QTimer* guard = nullptr;  // the wake-up before the next tick of a long timer
         QElapsedTimer since;  // the start of the count: the ticks fall whole intervals after it
         KeyInterest* keys = nullptr;
         bool paused = false;
     };
     void keysChanged(KeyInterest& keys);
     void pauseOrResume(Timer& timer, Running& entry);
+    void armGuard(const Timer& timer, Running& entry);
 
     std::map<const Timer*, Running> timers_;
     std::map<const Timer*, KeyInterest*> pausable_;

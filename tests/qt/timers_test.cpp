@@ -222,5 +222,32 @@ TEST_F(Timers, KeysGoingUpDuringATickStopTheTicksAfterIt)
     EXPECT_TRUE(driver_.paused(timer));
 }
 
+TEST_F(Timers, ALongTimerIsWokenForShortlyBeforeEachTick)
+{
+    TimedWindow window_(system_, 2000, 1000);
+    Timer& timer = window_.timer;
+    int ticks = 0;
+    timer.onTimer = [&] { ++ticks; };
+    window_.other.onTimer = [] {};
+    window_.load();
+    const QTimer* guard = driver_.guard(timer);
+    ASSERT_NE(guard, nullptr) << "the wait for a two-second tick would have two milliseconds of slack";
+    EXPECT_EQ(guard->timerType(), Qt::PreciseTimer);
+    EXPECT_GE(guard->remainingTime(), 1800);
+    EXPECT_LE(guard->remainingTime(), 1850) << "150 ms before the tick";
+    EXPECT_EQ(driver_.guard(window_.other), nullptr) << "a one-second wait needs none";
+
+    // After a tick the guard waits for the next one.
+    ASSERT_TRUE(waitFor([&] { return ticks == 1; }, 5000));
+    guard = driver_.guard(timer);
+    ASSERT_NE(guard, nullptr);
+    EXPECT_GE(guard->remainingTime(), 1700);
+    EXPECT_LE(guard->remainingTime(), 1850);
+
+    timer.setEnabled(false);
+    EXPECT_EQ(driver_.guard(timer), nullptr);
+    flushDeletes();
+}
+
 }  // namespace
 }  // namespace tolvane::test
