@@ -1,5 +1,7 @@
 #include "platform/qt/desktop.h"
 
+#include "app/form1.h"
+
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QSessionManager>
@@ -61,8 +63,19 @@ QtDesktop::~QtDesktop() = default;
 
 void QtDesktop::start()
 {
+    restTheHotkeyMonitorWhileIdle();
     program_.start();
     QTimer::singleShot(2000, [] { trimStartupPages(); });
+}
+
+// The hotkey monitor's tick does nothing unless Ctrl and Alt are both down. While the
+// keyboard is sure that neither is (it mirrors the raw key events of the whole display),
+// Timer3 need not wake the program; a press of either brings the ticks back on their phase.
+void QtDesktop::restTheHotkeyMonitorWhileIdle()
+{
+    constexpr int VK_CONTROL = 17, VK_MENU = 18;
+    keyboard_.setKeysOfInterest({VK_CONTROL, VK_MENU});
+    timers_.pauseWhileNoKeyIsDown(program_.form1().Timer3, keyboard_);
 }
 
 long trimStartupPages()

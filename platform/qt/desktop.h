@@ -40,6 +40,8 @@ public:
     LogindPower& logind() { return logind_; }
 
 private:
+    void restTheHotkeyMonitorWhileIdle();
+
     WindowSystem windowSystem_;
     QtWindows windows_;
     QtTimers timers_;

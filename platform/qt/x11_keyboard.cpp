@@ -5,11 +5,39 @@
 #include <cstdlib>
 
 // Last: Xlib's macros (None, Bool, KeyPress, ...) would clash with Qt's names.
+#include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/XInput2.h>
 #include <X11/keysym.h>
 
 namespace tolvane {
+
+namespace {
+
+Display* xDisplay(void* display) { return static_cast<Display*>(display); }
+XkbDescPtr xkbMap(void* map) { return static_cast<XkbDescPtr>(map); }
+
+// The group a key uses while the keyboard is in `group`: a key defined for fewer groups
+// brings the group into its range as its own group information says (as the server does).
+int effectiveGroup(XkbDescPtr xkb, int code, int group)
+{
+    const int groups = XkbKeyNumGroups(xkb, code);
+    if (groups == 0) return -1;
+    if (group < groups) return group;
+    const unsigned char info = XkbKeyGroupInfo(xkb, code);
+    switch (XkbOutOfRangeGroupAction(info)) {
+    case XkbClampIntoRange:
+        return groups - 1;
+    case XkbRedirectIntoRange: {
+        const int redirected = XkbOutOfRangeGroupNumber(info);
+        return redirected < groups ? redirected : 0;
+    }
+    default:
+        return group % groups;
+    }
+}
+
+}  // namespace
 
 int virtualKeyForKeysym(unsigned long keysym)
 {
@@ -33,7 +61,8 @@ int virtualKeyForKeysym(unsigned long keysym)
     return 0;
 }
 
-X11Keyboard::X11Keyboard(const std::string& display, std::function<void(const std::string&)> notes)
+X11Keyboard::X11Keyboard(const std::string& display, std::function<void(const std::string&)> notes,
+                         KeySource source)
 {
     const char* name = display.empty() ? nullptr : display.c_str();
     if (name || std::getenv("DISPLAY")) display_ = XOpenDisplay(name);
@@ -43,12 +72,25 @@ X11Keyboard::X11Keyboard(const std::string& display, std::function<void(const st
     }
     if (notes && std::getenv("WAYLAND_DISPLAY"))
         notes("Wayland session: the Ctrl+Alt hotkeys are seen only while an X11 window has the focus");
-    auto* dpy = static_cast<Display*>(display_);
-    readLayout();
+    Display* dpy = xDisplay(display_);
 
-    int opcode = 0, event = 0, error = 0, major = 2, minor = 0;
-    if (XQueryExtension(dpy, "XInputExtension", &opcode, &event, &error) && XIQueryVersion(dpy, &major, &minor) == Success &&
-        major >= 2) {
+    int opcode = 0, event = 0, error = 0, major = XkbMajorVersion, minor = XkbMinorVersion;
+    if (XkbQueryExtension(dpy, &opcode, &event, &error, &major, &minor)) {
+        xkbEvent_ = event;
+        XkbSelectEvents(dpy, XkbUseCoreKbd, XkbNewKeyboardNotifyMask | XkbMapNotifyMask,
+                        XkbNewKeyboardNotifyMask | XkbMapNotifyMask);
+        // Of the state, only the group matters here; a modifier going down tells nothing.
+        XkbSelectEventDetails(dpy, XkbUseCoreKbd, XkbStateNotify, XkbGroupStateMask, XkbGroupStateMask);
+        XkbStateRec state{};
+        if (XkbGetState(dpy, XkbUseCoreKbd, &state) == Success) group_ = state.group;
+    }
+    readKeyboardMap();
+
+    // 2.2 asked, 2.1 needed: from 2.1 on, raw events are delivered during another client's grab.
+    major = 2;
+    minor = 2;
+    if (source == KeySource::RawEvents && XQueryExtension(dpy, "XInputExtension", &opcode, &event, &error) &&
+        XIQueryVersion(dpy, &major, &minor) == Success && (major > 2 || (major == 2 && minor >= 1))) {
         unsigned char bits[XIMaskLen(XI_LASTEVENT)] = {};
         XISetMask(bits, XI_RawKeyPress);
         XISetMask(bits, XI_RawKeyRelease);
@@ -56,71 +98,109 @@ X11Keyboard::X11Keyboard(const std::string& display, std::function<void(const st
         if (XISelectEvents(dpy, DefaultRootWindow(dpy), &mask, 1) == Success) {
             xiOpcode_ = opcode;
             queryKeymap();
-            notifier_ = std::make_unique<QSocketNotifier>(ConnectionNumber(dpy), QSocketNotifier::Read);
-            QObject::connect(notifier_.get(), &QSocketNotifier::activated, [this] { readEvents(); });
         }
     }
+    // Layout changes come as events with or without the mirror.
+    notifier_ = std::make_unique<QSocketNotifier>(ConnectionNumber(dpy), QSocketNotifier::Read);
+    QObject::connect(notifier_.get(), &QSocketNotifier::activated, [this] { readEvents(); });
     XFlush(dpy);
 }
 
 X11Keyboard::~X11Keyboard()
 {
     notifier_.reset();
-    if (display_) XCloseDisplay(static_cast<Display*>(display_));
+    if (xkbMap_) XkbFreeKeyboard(xkbMap(xkbMap_), 0, True);
+    if (display_) XCloseDisplay(xDisplay(display_));
 }
 
 void X11Keyboard::queryKeymap()
 {
     char keys[32];
-    XQueryKeymap(static_cast<Display*>(display_), keys);
+    XQueryKeymap(xDisplay(display_), keys);
     // Raw events that Xlib queued while it waited for the answer are older than it.
     handleEvents(QueuedAlready, false);
     for (size_t code = 0; code < down_.size(); ++code) down_[code] = (keys[code / 8] & (1 << (code % 8))) != 0;
+    updateInterest();
 }
 
 void X11Keyboard::readEvents() { handleEvents(QueuedAfterReading, true); }
 
 void X11Keyboard::handleEvents(int mode, bool keys)
 {
-    auto* dpy = static_cast<Display*>(display_);
+    Display* dpy = xDisplay(display_);
     if (!dpy) return;
+    bool mirrorChanged = false;
     while (XEventsQueued(dpy, mode) > 0) {
         XEvent event;
         XNextEvent(dpy, &event);
+        if (xkbEvent_ >= 0 && event.type == xkbEvent_) {
+            const auto& xkb = reinterpret_cast<const XkbEvent&>(event);
+            if (xkb.any.xkb_type == XkbStateNotify && (xkb.state.changed & XkbGroupStateMask)) {
+                group_ = xkb.state.group;
+                readLayout();
+            } else if (xkb.any.xkb_type == XkbMapNotify || xkb.any.xkb_type == XkbNewKeyboardNotify) {
+                readKeyboardMap();
+            }
+            continue;
+        }
         if (event.type == MappingNotify) {
             XRefreshKeyboardMapping(&event.xmapping);
-            for (auto& codes : keycodes_) codes.clear();
-            readLayout();
+            if (event.xmapping.request == MappingKeyboard) readKeyboardMap();
             continue;
         }
         XGenericEventCookie* cookie = &event.xcookie;
         if (cookie->type != GenericEvent || cookie->extension != xiOpcode_ || !XGetEventData(dpy, cookie)) continue;
         if (keys && (cookie->evtype == XI_RawKeyPress || cookie->evtype == XI_RawKeyRelease)) {
             const int code = static_cast<const XIRawEvent*>(cookie->data)->detail;
-            if (code >= 0 && code < static_cast<int>(down_.size()))
+            if (code >= 0 && code < static_cast<int>(down_.size())) {
                 down_[static_cast<size_t>(code)] = cookie->evtype == XI_RawKeyPress;
+                mirrorChanged = true;
+            }
         }
         XFreeEventData(dpy, cookie);
     }
+    if (mirrorChanged) updateInterest();
+}
+
+// The keysyms of every group, read again whenever the layouts change.
+void X11Keyboard::readKeyboardMap()
+{
+    if (xkbEvent_ >= 0) {
+        if (xkbMap_) XkbFreeKeyboard(xkbMap(xkbMap_), 0, True);
+        xkbMap_ = XkbGetMap(xDisplay(display_), XkbKeyTypesMask | XkbKeySymsMask, XkbUseCoreKbd);
+    }
+    readLayout();
 }
 
 void X11Keyboard::readLayout()
 {
-    auto* dpy = static_cast<Display*>(display_);
-    int minCode = 0, maxCode = 0;
-    XDisplayKeycodes(dpy, &minCode, &maxCode);
-    int perCode = 0;
-    KeySym* map = XGetKeyboardMapping(dpy, static_cast<KeyCode>(minCode), maxCode - minCode + 1, &perCode);
-    if (!map) return;
-    for (int code = minCode; code <= maxCode; ++code) {
-        for (int i = 0; i < perCode; ++i) {
-            const int vk = virtualKeyForKeysym(map[(code - minCode) * perCode + i]);
-            if (vk == 0) continue;
-            std::vector<int>& codes = keycodes_[static_cast<size_t>(vk)];
-            if (codes.empty() || codes.back() != code) codes.push_back(code);
+    for (auto& codes : keycodes_) codes.clear();
+    const auto add = [this](unsigned long keysym, int code) {
+        const int vk = virtualKeyForKeysym(keysym);
+        if (vk == 0) return;
+        std::vector<int>& codes = keycodes_[static_cast<size_t>(vk)];
+        if (codes.empty() || codes.back() != code) codes.push_back(code);
+    };
+    if (XkbDescPtr xkb = xkbMap(xkbMap_)) {
+        for (int code = xkb->min_key_code; code <= xkb->max_key_code; ++code) {
+            const int group = effectiveGroup(xkb, code, group_);
+            if (group < 0) continue;
+            for (int level = 0; level < XkbKeyGroupWidth(xkb, code, group); ++level)
+                add(XkbKeySymEntry(xkb, code, level, group), code);
+        }
+    } else {
+        // No XKB: the core mapping's first group (its first two columns).
+        Display* dpy = xDisplay(display_);
+        int minCode = 0, maxCode = 0, perCode = 0;
+        XDisplayKeycodes(dpy, &minCode, &maxCode);
+        KeySym* map = XGetKeyboardMapping(dpy, static_cast<KeyCode>(minCode), maxCode - minCode + 1, &perCode);
+        if (map) {
+            for (int code = minCode; code <= maxCode; ++code)
+                for (int i = 0; i < std::min(perCode, 2); ++i) add(map[(code - minCode) * perCode + i], code);
+            XFree(map);
         }
     }
-    XFree(map);
+    updateInterest();
 }
 
 const std::vector<int>& X11Keyboard::keycodes(int virtualKey) const
@@ -128,6 +208,24 @@ const std::vector<int>& X11Keyboard::keycodes(int virtualKey) const
     static const std::vector<int> none;
     if (virtualKey < 0 || virtualKey > 255) return none;
     return keycodes_[static_cast<size_t>(virtualKey)];
+}
+
+void X11Keyboard::setKeysOfInterest(std::vector<int> virtualKeys)
+{
+    interest_ = std::move(virtualKeys);
+    updateInterest();
+}
+
+bool X11Keyboard::mayBeDown() const { return !mirrored() || interestDown_; }
+
+void X11Keyboard::updateInterest()
+{
+    bool down = false;
+    for (int vk : interest_)
+        for (int code : keycodes(vk)) down = down || down_[static_cast<size_t>(code)];
+    if (down == interestDown_) return;
+    interestDown_ = down;
+    if (mirrored()) changed();
 }
 
 int16_t X11Keyboard::GetAsyncKeyState(int virtualKey)

@@ -17,7 +17,6 @@
 #include <string>
 #include <vector>
 
-#include "platform/qt/x11_keyboard.h"
 #include "wait.h"
 
 // Last: Xlib's macros would clash with Qt's names.
@@ -229,32 +228,6 @@ TEST_F(EndToEnd, TrayIconThenWarnedSetCarriesOutTheScheduleAndAHotkeyActsAtOnce)
     EXPECT_LE(after, 62000);
     EXPECT_EQ(count("dry-run shutdown PowerOff(true)"), 1u);
     EXPECT_EQ(program_.state(), QProcess::Running);
-}
-
-TEST_F(EndToEnd, KeyStateComesFromX11WithTheKeypadKeptApart)
-{
-    if (IsSkipped()) return;
-    std::vector<std::string> notes;
-    X11Keyboard keyboard(display_.toStdString(), [&](const std::string& n) { notes.push_back(n); });
-    ASSERT_TRUE(keyboard.connected());
-    EXPECT_TRUE(keyboard.mirrored()) << "Xvfb has XInput 2";
-    EXPECT_TRUE(notes.empty());
-    EXPECT_EQ(keyboard.GetAsyncKeyState(17), 0);
-    const auto down = [&](int vk) { return (keyboard.GetAsyncKeyState(vk) & 0x8000) != 0; };
-
-    ASSERT_EQ(xdotool({"keydown", "KP_5"}), 0);
-    EXPECT_TRUE(waitFor([&] { return down(101); }, 3000)) << "keypad 5 is VK_NUMPAD5";
-    EXPECT_FALSE(down('5')) << "the keypad is not the main block";
-    ASSERT_EQ(xdotool({"keyup", "KP_5"}), 0);
-    EXPECT_TRUE(waitFor([&] { return !down(101); }, 3000));
-
-    ASSERT_EQ(xdotool({"keydown", "Control_R", "Alt_L", "5", "s"}), 0);
-    EXPECT_TRUE(waitFor([&] { return down(17) && down(18) && down('5') && down('S'); }, 3000));
-    EXPECT_FALSE(down('R'));
-    EXPECT_FALSE(down(101));
-    ASSERT_EQ(xdotool({"keyup", "s", "5", "Alt_L", "Control_R"}), 0);
-    EXPECT_TRUE(waitFor([&] { return !down(17) && !down(18) && !down('5') && !down('S'); }, 3000))
-        << "the mirror sees the releases";
 }
 
 }  // namespace

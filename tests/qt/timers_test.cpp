@@ -1,10 +1,14 @@
 // The model's interval timers on Qt's event loop: precise, restarted by a new interval,
-// stoppable from their own tick, never re-entered by "let pending events run".
+// stoppable from their own tick, never re-entered by "let pending events run"; a timer
+// marked pausable rests while no key of interest may be down and comes back on its phase.
+#include <QElapsedTimer>
 #include <QThread>
+#include <vector>
 
 #include "desktop_fixture.h"
 #include "platform/model/timer.h"
 #include "platform/model/window.h"
+#include "platform/qt/key_interest.h"
 #include "platform/qt/qt_timers.h"
 #include "platform/qt/qt_windows.h"
 
@@ -98,6 +102,150 @@ TEST_F(Timers, UnloadingTheWindowStopsItsTimers)
     ASSERT_NE(driver_.running(timer), nullptr);
     window_.requestUnload();
     EXPECT_EQ(driver_.running(timer), nullptr);
+    flushDeletes();
+}
+
+// A key-state service whose answer the test sets.
+struct FakeKeys : KeyInterest {
+    bool down = false;
+    bool mayBeDown() const override { return down; }
+    void set(bool value)
+    {
+        down = value;
+        changed();
+    }
+};
+
+constexpr qint64 kMs = 1000000;
+
+// Where a tick fell against the phase of a count that started at 0: the whole interval it
+// belongs to, and how late after it the tick came (ticks come late, never early; 2 ms of
+// slack for the rounding of the clocks).
+struct Phase {
+    qint64 interval;
+    qint64 late;
+};
+Phase phaseOf(qint64 tickNs, qint64 intervalMs)
+{
+    const qint64 k = (tickNs + 2 * kMs) / (intervalMs * kMs);
+    return {k, (tickNs - k * intervalMs * kMs) / kMs};
+}
+
+TEST_F(Timers, APausableTimerRestsWhileNoKeyIsDownAndResumesOnItsOwnPhase)
+{
+    FakeKeys keys;
+    TimedWindow window_(system_, 100, 0);
+    Timer& timer = window_.timer;
+    driver_.pauseWhileNoKeyIsDown(timer, keys);
+    QElapsedTimer clock;
+    std::vector<qint64> ticks;
+    timer.onTimer = [&] { ticks.push_back(clock.nsecsElapsed()); };
+    clock.start();
+    window_.load();  // the count starts here, within microseconds of the clock
+    EXPECT_TRUE(driver_.paused(timer));
+    ASSERT_NE(driver_.running(timer), nullptr) << "a resting timer still runs for the model";
+    EXPECT_FALSE(driver_.running(timer)->isActive()) << "nothing to wake the program";
+
+    waitFor([] { return false; }, 330);
+    EXPECT_TRUE(ticks.empty()) << "no tick while no key of interest is down";
+
+    // A key goes down half way between two ticks: the ticks come on the old phase, not 100 ms
+    // after the press.
+    waitFor([&] { return clock.elapsed() >= 350; }, 1000);
+    const qint64 pressed = clock.nsecsElapsed();
+    keys.set(true);
+    EXPECT_FALSE(driver_.paused(timer));
+    ASSERT_TRUE(waitFor([&] { return ticks.size() >= 4; }, 5000));
+    const Phase first = phaseOf(ticks[0], 100);
+    EXPECT_EQ(first.interval, pressed / (100 * kMs) + 1) << "the first tick is the next one due";
+    for (size_t i = 0; i < ticks.size(); ++i) {
+        const Phase p = phaseOf(ticks[i], 100);
+        EXPECT_EQ(p.interval, first.interval + static_cast<qint64>(i)) << "tick " << i;
+        EXPECT_LE(p.late, 35) << "tick " << i << " is off the phase";
+    }
+
+    // All keys up: the ticks rest again; down again at another point of the phase.
+    keys.set(false);
+    EXPECT_TRUE(driver_.paused(timer));
+    const size_t rested = ticks.size();
+    waitFor([] { return false; }, 250);
+    EXPECT_EQ(ticks.size(), rested);
+    waitFor([&] { return clock.nsecsElapsed() % (100 * kMs) >= 70 * kMs; }, 1000);
+    keys.set(true);
+    ASSERT_TRUE(waitFor([&] { return ticks.size() >= rested + 2; }, 5000));
+    for (size_t i = rested; i < ticks.size(); ++i) EXPECT_LE(phaseOf(ticks[i], 100).late, 35) << "tick " << i;
+    EXPECT_EQ(driver_.running(timer)->interval(), 100) << "the interval repeats again after the first tick";
+}
+
+TEST_F(Timers, OnlyTheMarkedTimerRestsAndARestartWhileResting)
+{
+    FakeKeys keys;
+    TimedWindow window_(system_, 40, 20);
+    Timer& marked = window_.timer;
+    Timer& other = window_.other;
+    driver_.pauseWhileNoKeyIsDown(marked, keys);
+    int markedTicks = 0, otherTicks = 0;
+    marked.onTimer = [&] { ++markedTicks; };
+    other.onTimer = [&] { ++otherTicks; };
+    window_.load();
+    ASSERT_TRUE(waitFor([&] { return otherTicks >= 5; }, 5000)) << "an unmarked timer never waits for the keyboard";
+    EXPECT_FALSE(driver_.paused(other));
+    EXPECT_EQ(markedTicks, 0);
+
+    // Disabled and enabled while resting: it runs for the model again, and still rests.
+    marked.setEnabled(false);
+    EXPECT_EQ(driver_.running(marked), nullptr);
+    marked.setEnabled(true);
+    EXPECT_NE(driver_.running(marked), nullptr);
+    EXPECT_TRUE(driver_.paused(marked));
+    keys.set(true);
+    EXPECT_TRUE(waitFor([&] { return markedTicks >= 2; }, 5000));
+}
+
+TEST_F(Timers, KeysGoingUpDuringATickStopTheTicksAfterIt)
+{
+    FakeKeys keys;
+    keys.down = true;
+    TimedWindow window_(system_, 10, 0);
+    Timer& timer = window_.timer;
+    driver_.pauseWhileNoKeyIsDown(timer, keys);
+    int ticks = 0;
+    // As the monitor's own key-state query learns that the keys went up.
+    timer.onTimer = [&] {
+        if (++ticks == 3) keys.set(false);
+    };
+    window_.load();
+    EXPECT_FALSE(driver_.paused(timer));
+    ASSERT_TRUE(waitFor([&] { return ticks == 3; }, 5000));
+    waitFor([] { return false; }, 100);
+    EXPECT_EQ(ticks, 3);
+    EXPECT_TRUE(driver_.paused(timer));
+}
+
+TEST_F(Timers, ALongTimerIsWokenForShortlyBeforeEachTick)
+{
+    TimedWindow window_(system_, 2000, 1000);
+    Timer& timer = window_.timer;
+    int ticks = 0;
+    timer.onTimer = [&] { ++ticks; };
+    window_.other.onTimer = [] {};
+    window_.load();
+    const QTimer* guard = driver_.guard(timer);
+    ASSERT_NE(guard, nullptr) << "the wait for a two-second tick would have two milliseconds of slack";
+    EXPECT_EQ(guard->timerType(), Qt::PreciseTimer);
+    EXPECT_GE(guard->remainingTime(), 1800);
+    EXPECT_LE(guard->remainingTime(), 1850) << "150 ms before the tick";
+    EXPECT_EQ(driver_.guard(window_.other), nullptr) << "a one-second wait needs none";
+
+    // After a tick the guard waits for the next one.
+    ASSERT_TRUE(waitFor([&] { return ticks == 1; }, 5000));
+    guard = driver_.guard(timer);
+    ASSERT_NE(guard, nullptr);
+    EXPECT_GE(guard->remainingTime(), 1700);
+    EXPECT_LE(guard->remainingTime(), 1850);
+
+    timer.setEnabled(false);
+    EXPECT_EQ(driver_.guard(timer), nullptr);
     flushDeletes();
 }
 
