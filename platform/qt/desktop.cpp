@@ -6,10 +6,6 @@
 #include <QSocketNotifier>
 #include <QTimer>
 #include <csignal>
-#include <fstream>
-#include <sstream>
-#include <sys/mman.h>
-#include <vector>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -62,43 +58,6 @@ QtDesktop::~QtDesktop() = default;
 void QtDesktop::start()
 {
     program_.start();
-    QTimer::singleShot(2000, [] { trimStartupPages(); });
-}
-
-long trimStartupPages()
-{
-    std::ifstream maps("/proc/self/smaps");
-    struct Mapping {
-        uintptr_t start = 0, end = 0;
-        bool candidate = false;
-        long anonymousKb = -1;
-    };
-    std::vector<Mapping> mappings;
-    for (std::string line; std::getline(maps, line);) {
-        std::istringstream fields(line);
-        std::string first;
-        fields >> first;
-        if (const size_t dash = first.find('-'); dash != std::string::npos && first.back() != ':') {
-            std::string perms, offset, device, inode, path;
-            fields >> perms >> offset >> device >> inode >> path;
-            Mapping m;
-            m.start = std::stoull(first.substr(0, dash), nullptr, 16);
-            m.end = std::stoull(first.substr(dash + 1), nullptr, 16);
-            // Private, not writable, backed by a file: its pages can always be read again.
-            m.candidate = perms.size() == 4 && perms[1] == '-' && perms[3] == 'p' && !path.empty() && path[0] == '/';
-            mappings.push_back(m);
-        } else if (first == "Anonymous:" && !mappings.empty()) {
-            fields >> mappings.back().anonymousKb;
-        }
-    }
-    long trimmed = 0;
-    for (const Mapping& m : mappings) {
-        // A page that was ever written (a relocated page, say) is the program's own copy: kept.
-        if (!m.candidate || m.anonymousKb != 0) continue;
-        if (::madvise(reinterpret_cast<void*>(m.start), m.end - m.start, MADV_DONTNEED) == 0)
-            trimmed += static_cast<long>((m.end - m.start) / 1024);
-    }
-    return trimmed;
 }
 
 namespace {

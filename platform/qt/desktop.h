@@ -29,8 +29,7 @@ public:
     QtDesktop(const QtDesktop&) = delete;
     QtDesktop& operator=(const QtDesktop&) = delete;
 
-    // The program's start-up: the main window is created and loaded. The pages that only
-    // start-up used are let go a little later, once the first page loads have settled.
+    // The program's start-up: the main window is created and loaded.
     void start();
 
     Program& program() { return program_; }
@@ -54,13 +53,6 @@ private:
     Platform platform_;
     Program program_;
 };
-
-// Lets go of the pages that only start-up needed: file-backed pages that were never
-// written (code and read-only data of the libraries, read-only data files) leave the
-// program's resident set and come back from the page cache the moment they are used
-// again. The tray program idles for days, so what it holds should be what it uses.
-// Returns the kilobytes let go.
-long trimStartupPages();
 
 // Writes one line "tolvane: TEXT" on standard error.
 void writeError(const std::string& text);

@@ -3,9 +3,6 @@
 #include <X11/keysym.h>
 
 #include <QImage>
-#include <fcntl.h>
-#include <sys/mman.h>
-#include <unistd.h>
 #include <filesystem>
 #include <fstream>
 #include <regex>
@@ -171,44 +168,6 @@ TEST(KeyCodes, WithoutADisplayNoKeyIsEverDownAndThatIsSaidOnce)
     EXPECT_EQ(keyboard.GetAsyncKeyState('S'), 0);
     ASSERT_EQ(notes.size(), 1u);
     EXPECT_NE(notes[0].find("hotkeys are off"), std::string::npos);
-}
-
-long residentKb()
-{
-    std::ifstream status("/proc/self/status");
-    for (std::string line; std::getline(status, line);)
-        if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
-    return -1;
-}
-
-TEST(StartupTrim, LetsGoOfUnwrittenFilePagesAndKeepsEveryWrittenOne)
-{
-    TempFolder folder;
-    const std::string file = folder.path() + "/pages";
-    {
-        std::ofstream out(file, std::ios::binary);
-        out << std::string(8192, 'A');
-    }
-    const int fd = ::open(file.c_str(), O_RDONLY);
-    ASSERT_GE(fd, 0);
-    // One page only ever read, one written and then made read-only (as a relocated page is).
-    auto* readOnly = static_cast<char*>(::mmap(nullptr, 4096, PROT_READ, MAP_PRIVATE, fd, 0));
-    auto* written = static_cast<char*>(::mmap(nullptr, 4096, PROT_READ | PROT_WRITE, MAP_PRIVATE, fd, 4096));
-    ::close(fd);
-    ASSERT_NE(readOnly, MAP_FAILED);
-    ASSERT_NE(written, MAP_FAILED);
-    EXPECT_EQ(readOnly[0], 'A');
-    written[0] = 'B';
-    ASSERT_EQ(::mprotect(written, 4096, PROT_READ), 0);
-
-    const long before = residentKb();
-    EXPECT_GT(trimStartupPages(), 0);
-    EXPECT_LT(residentKb(), before);
-    EXPECT_EQ(written[0], 'B') << "a written page is never dropped";
-    EXPECT_EQ(readOnly[0], 'A') << "a dropped page reads the same again";
-    EXPECT_EQ(QString::number(42), "42") << "the libraries' code comes back as it is used";
-    ::munmap(readOnly, 4096);
-    ::munmap(written, 4096);
 }
 
 }  // namespace
