@@ -5,9 +5,12 @@
 #include <QSessionManager>
 #include <QSocketNotifier>
 #include <QTimer>
+#include <QWidget>
 #include <csignal>
 #include <sys/socket.h>
 #include <unistd.h>
+
+#include "app/form1.h"
 
 namespace tolvane {
 
@@ -29,6 +32,7 @@ std::string sessionIdText()
 
 QtDesktop::QtDesktop(PowerMode mode, std::FILE* dryRunOutput)
     : windows_(windowSystem_),
+      trayHost_(QDBusConnection::sessionBus()),
       logind_(QDBusConnection::systemBus(), writeError),
       dryRun_(mode == PowerMode::DryRun ? std::make_unique<DryRunPower>(dryRunOutput, sessionIdText()) : nullptr),
       keyboard_("", writeError),
@@ -50,10 +54,24 @@ QtDesktop::QtDesktop(PowerMode mode, std::FILE* dryRunOutput)
       program_(platform_)
 {
     windowSystem_.setTimerDriver(&timers_);
-    windows_.setTrayAvailable(&QtTray::available);
+    tray_.setHost(&trayHost_);
+    windows_.setTrayAvailable([this] { return trayHost_.available(); });
+    trayHost_.setChanged([this] { trayHostChanged(); });
 }
 
 QtDesktop::~QtDesktop() = default;
+
+void QtDesktop::trayHostChanged()
+{
+    tray_.hostChanged();
+    Form1& form1 = program_.form1();
+    QWidget* main = form1.loaded() ? windows_.widget(form1) : nullptr;
+    if (!main || form1.visible()) return;
+    if (trayHost_.available())
+        main->hide();
+    else if (!main->isVisible() || !main->isMinimized())
+        main->showMinimized();
+}
 
 void QtDesktop::start()
 {

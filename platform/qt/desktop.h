@@ -14,6 +14,7 @@
 #include "platform/qt/qt_timers.h"
 #include "platform/qt/qt_tray.h"
 #include "platform/qt/qt_windows.h"
+#include "platform/qt/tray_host.h"
 #include "platform/qt/x11_keyboard.h"
 #include "platform/sqlite/sqlite_store.h"
 
@@ -35,13 +36,19 @@ public:
     Program& program() { return program_; }
     QtWindows& windows() { return windows_; }
     QtTray& tray() { return tray_; }
+    TrayHost& trayHost() { return trayHost_; }
     QtTimers& timers() { return timers_; }
     LogindPower& logind() { return logind_; }
 
 private:
+    // A notification area came or went: the icons that waited for one are made, and the
+    // hidden main window waits where the user finds it (see QtWindows::setTrayAvailable).
+    void trayHostChanged();
+
     WindowSystem windowSystem_;
     QtWindows windows_;
     QtTimers timers_;
+    TrayHost trayHost_;
     QtTray tray_;
     LogindPower logind_;
     std::unique_ptr<DryRunPower> dryRun_;
