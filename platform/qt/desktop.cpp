@@ -7,6 +7,8 @@
 #include <QTimer>
 #include <QWidget>
 #include <csignal>
+#include <cstdlib>
+#include <string>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -22,6 +24,11 @@ void writeError(const std::string& text)
 
 namespace {
 
+// Under XWayland X11 sees the keyboard only while one of its own windows has the focus and
+// misses every other press without an error, so a Wayland session asks the desktop for
+// global shortcuts even where an X display is there too.
+HotkeySource hotkeySource() { return waylandSession() ? HotkeySource::Portal : HotkeySource::X11; }
+
 std::string sessionIdText()
 {
     const char* id = std::getenv("XDG_SESSION_ID");
@@ -30,12 +37,19 @@ std::string sessionIdText()
 
 }  // namespace
 
+bool waylandSession()
+{
+    const char* display = std::getenv("WAYLAND_DISPLAY");
+    const char* type = std::getenv("XDG_SESSION_TYPE");
+    return (display && *display) || (type && std::string(type) == "wayland");
+}
+
 QtDesktop::QtDesktop(PowerMode mode, std::FILE* dryRunOutput)
     : windows_(windowSystem_),
       trayHost_(QDBusConnection::sessionBus()),
       logind_(QDBusConnection::systemBus(), writeError),
       dryRun_(mode == PowerMode::DryRun ? std::make_unique<DryRunPower>(dryRunOutput, sessionIdText()) : nullptr),
-      keyboard_("", writeError),
+      hotkeys_(hotkeySource(), windowSystem_, windows_, QDBusConnection::sessionBus(), writeError),
       launcher_(writeError),
       store_(defaultSettingsFile()),
       platform_{windowSystem_,
@@ -45,7 +59,7 @@ QtDesktop::QtDesktop(PowerMode mode, std::FILE* dryRunOutput)
                 clock_,
                 logind_,
                 dryRun_ ? static_cast<PowerApi&>(*dryRun_) : static_cast<PowerApi&>(logind_),
-                keyboard_,
+                hotkeys_,
                 tray_,
                 launcher_,
                 windows_,
@@ -54,6 +68,7 @@ QtDesktop::QtDesktop(PowerMode mode, std::FILE* dryRunOutput)
       program_(platform_)
 {
     windowSystem_.setTimerDriver(&timers_);
+    hotkeys_.setProgram(program_);
     tray_.setHost(&trayHost_);
     windows_.setTrayAvailable([this] { return trayHost_.available(); });
     trayHost_.setChanged([this] { trayHostChanged(); });

@@ -1,13 +1,15 @@
 #pragma once
 // The Linux desktop program put together: the Qt windows, timers and tray, logind (or the
-// dry-run printer) for the power calls, X11 key state, the SQLite settings store, and the
-// program's logic on top. tolvane and tolvane-dryrun differ only in the PowerApi.
+// dry-run printer) for the power calls, the key state (X11's, or the desktop portal's global
+// shortcuts in a Wayland session), the SQLite settings store, and the program's logic on top.
+// tolvane and tolvane-dryrun differ only in the PowerApi.
 #include <cstdio>
 #include <memory>
 
 #include "app/program.h"
 #include "platform/model/window_system.h"
 #include "platform/platform.h"
+#include "platform/qt/desktop_hotkeys.h"
 #include "platform/qt/desktop_services.h"
 #include "platform/qt/dryrun_power.h"
 #include "platform/qt/logind_power.h"
@@ -15,7 +17,6 @@
 #include "platform/qt/qt_tray.h"
 #include "platform/qt/qt_windows.h"
 #include "platform/qt/tray_host.h"
-#include "platform/qt/x11_keyboard.h"
 #include "platform/sqlite/sqlite_store.h"
 
 namespace tolvane {
@@ -39,6 +40,7 @@ public:
     TrayHost& trayHost() { return trayHost_; }
     QtTimers& timers() { return timers_; }
     LogindPower& logind() { return logind_; }
+    DesktopHotkeys& hotkeys() { return hotkeys_; }
 
 private:
     // A notification area came or went: the icons that waited for one are made, and the
@@ -52,7 +54,7 @@ private:
     QtTray tray_;
     LogindPower logind_;
     std::unique_ptr<DryRunPower> dryRun_;
-    X11Keyboard keyboard_;
+    DesktopHotkeys hotkeys_;
     LocalClock clock_;
     XdgEnvironment environment_;
     XdgLauncher launcher_;
@@ -60,6 +62,10 @@ private:
     Platform platform_;
     Program program_;
 };
+
+// A Wayland session: WAYLAND_DISPLAY is set or XDG_SESSION_TYPE is "wayland" (with or
+// without an X display beside it).
+bool waylandSession();
 
 // Writes one line "tolvane: TEXT" on standard error.
 void writeError(const std::string& text);
