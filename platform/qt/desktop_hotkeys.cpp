@@ -72,7 +72,8 @@ void DesktopHotkeys::settingsRead(bool saved)
 
 void DesktopHotkeys::portalProblem(const PortalShortcuts::Problem& problem)
 {
-    if (errors_) errors_("global shortcuts: " + problem.reason);
+    if (errors_)
+        errors_("global shortcuts: " + problem.reason + (problem.detail.empty() ? "" : " (" + problem.detail + ")"));
     switch (problem.kind) {
         case PortalShortcuts::Problem::Missing: {
             // A desktop without global shortcuts is not asked again; XWayland, if there, is

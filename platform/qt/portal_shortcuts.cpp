@@ -164,7 +164,7 @@ void PortalShortcuts::start()
         return;
     }
     if (!bus_.isConnected()) {
-        fail(Problem::Missing, "there is no session bus (" + bus_.lastError().message().toStdString() + ")");
+        fail(Problem::Missing, "there is no session bus", bus_.lastError().message().toStdString());
         return;
     }
     state_ = State::CreatingSession;
@@ -240,11 +240,11 @@ void PortalShortcuts::request(const QString& method, const QList<QVariant>& argu
                 if (generation != generation_) return;
                 const QString name = reply.errorName();
                 if (meansMissing(name))
-                    fail(Problem::Missing, "the desktop offers no global shortcuts (" + name.toStdString() + ": " +
-                                               reply.errorMessage().toStdString() + ")");
+                    fail(Problem::Missing, "the desktop offers no global shortcuts",
+                         name.toStdString() + ": " + reply.errorMessage().toStdString());
                 else
-                    fail(Problem::Refused, "the desktop's global shortcuts failed (" + method.toStdString() + ": " +
-                                               name.toStdString() + ": " + reply.errorMessage().toStdString() + ")");
+                    fail(Problem::Refused, "the desktop's global shortcuts failed",
+                         method.toStdString() + ": " + name.toStdString() + ": " + reply.errorMessage().toStdString());
                 return;
             }
             // An older portal may choose its own path: the answer comes there then.
@@ -262,9 +262,9 @@ void PortalShortcuts::request(const QString& method, const QList<QVariant>& argu
 void PortalShortcuts::sessionCreated(uint32_t response, const QVariantMap& results)
 {
     if (response != 0) {
-        fail(Problem::Refused, response == 1 ? "the desktop's global shortcuts were cancelled"
-                                             : "the desktop refused a global shortcuts session (response " +
-                                                   std::to_string(response) + ")");
+        fail(Problem::Refused,
+             response == 1 ? "the desktop's global shortcuts were cancelled" : "the desktop refused them",
+             "CreateSession answered " + std::to_string(response));
         return;
     }
     session_ = pathOf(results.value("session_handle"));
@@ -295,8 +295,8 @@ void PortalShortcuts::shortcutsBound(uint32_t response, const QVariantMap& resul
 {
     if (response != 0) {
         closeSession();
-        fail(Problem::Refused, response == 1 ? "they were not confirmed on the desktop"
-                                             : "the desktop refused them (response " + std::to_string(response) + ")");
+        fail(Problem::Refused, response == 1 ? "they were not confirmed on the desktop" : "the desktop refused them",
+             "BindShortcuts answered " + std::to_string(response));
         return;
     }
     state_ = State::Bound;
@@ -314,10 +314,10 @@ void PortalShortcuts::shortcutsBound(uint32_t response, const QVariantMap& resul
     if (!missing.empty()) fail(Problem::Partial, "the desktop did not take " + missing);
 }
 
-void PortalShortcuts::fail(Problem::Kind kind, const std::string& reason)
+void PortalShortcuts::fail(Problem::Kind kind, const std::string& reason, const std::string& detail)
 {
     if (kind != Problem::Partial) state_ = State::Failed;
-    if (problem_) problem_(Problem{kind, reason});
+    if (problem_) problem_(Problem{kind, reason, detail});
 }
 
 void PortalShortcuts::shortcutSignal(const QDBusMessage& message, bool activated)

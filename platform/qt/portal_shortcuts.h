@@ -57,7 +57,8 @@ class PortalShortcuts : public KeyboardApi {
 public:
     struct Problem {
         enum Kind { Missing, Refused, Partial, Closed } kind;
-        std::string reason;  // a phrase for the user, "the desktop refused them (...)"
+        std::string reason;  // a phrase for the user: "the desktop refused them"
+        std::string detail;  // what the portal said, for standard error ("" for nothing more)
     };
     enum class State { Idle, CreatingSession, Binding, Bound, Failed };
 
@@ -93,7 +94,7 @@ private:
     void request(const QString& method, const QList<QVariant>& arguments, const QString& token, Answer answer);
     void sessionCreated(uint32_t response, const QVariantMap& results);
     void shortcutsBound(uint32_t response, const QVariantMap& results);
-    void fail(Problem::Kind kind, const std::string& reason);
+    void fail(Problem::Kind kind, const std::string& reason, const std::string& detail = "");
     void shortcutSignal(const QDBusMessage& message, bool activated);
     QString requestPath(const QString& token) const;
     QString nextToken();

@@ -169,10 +169,9 @@ TEST_F(Portal, ARefusedBindingIsToldOnceInAMessageBoxAndOnStandardError)
 {
     ASSERT_NO_FATAL_FAILURE(start(R"({"bind_response": 2})"));
     ASSERT_TRUE(waitFor([&] { return !boxes_.texts().empty(); }));
-    const std::vector<std::string> expected = {
-        "Tolvane 3.0: The Ctrl+Alt hotkeys are off: the desktop refused them (response 2)."};
+    const std::vector<std::string> expected = {"Tolvane 3.0: The Ctrl+Alt hotkeys are off: the desktop refused them."};
     EXPECT_EQ(boxes_.texts(), expected);
-    EXPECT_TRUE(wroteError("global shortcuts: the desktop refused them (response 2)")) << errors();
+    EXPECT_TRUE(wroteError("global shortcuts: the desktop refused them (BindShortcuts answered 2)")) << errors();
     EXPECT_EQ(shortcuts().state(), PortalShortcuts::State::Failed);
 
     // A save tries again; the second refusal is written but not shown.
@@ -210,18 +209,16 @@ TEST_F(Portal, WithoutThePortalTheUserIsToldOnceAndXWaylandsKeysAreUsed)
     ASSERT_NO_FATAL_FAILURE(writeSettings({1}));
     startDesktop(true);
     ASSERT_TRUE(waitFor([&] { return !boxes_.texts().empty(); }));
-    ASSERT_EQ(boxes_.texts().size(), 1u);
-    EXPECT_EQ(
-        boxes_.texts()[0].rfind("Tolvane 3.0: The Ctrl+Alt hotkeys work only while a window of an X11 program has "
-                                "the focus: the desktop offers no global shortcuts "
-                                "(org.freedesktop.DBus.Error.ServiceUnknown: ",
-                                0),
-        0u)
-        << boxes_.texts()[0];
+    EXPECT_EQ(boxes_.texts(), std::vector<std::string>{"Tolvane 3.0: The Ctrl+Alt hotkeys work only while a window of "
+                                                       "an X11 program has the focus: the desktop offers no global "
+                                                       "shortcuts."});
     ASSERT_NE(desktop_->hotkeys().x11(), nullptr);
     EXPECT_TRUE(desktop_->hotkeys().x11()->connected());
     EXPECT_EQ(desktop_->hotkeys().source(), desktop_->hotkeys().x11());
-    EXPECT_NE(errors().find("tolvane: global shortcuts: the desktop offers no global shortcuts"), std::string::npos);
+    EXPECT_NE(errors().find("tolvane: global shortcuts: the desktop offers no global shortcuts "
+                            "(org.freedesktop.DBus.Error.ServiceUnknown: "),
+              std::string::npos)
+        << errors();
     EXPECT_TRUE(wroteError("Wayland session: the Ctrl+Alt hotkeys are seen only while an X11 window has the focus"));
 }
 
@@ -231,11 +228,9 @@ TEST_F(Portal, WithoutThePortalAndWithoutAnXDisplayTheHotkeysAreOffAndThatIsSaid
     ::unsetenv("DISPLAY");
     startDesktop(true);
     ASSERT_TRUE(waitFor([&] { return !boxes_.texts().empty(); }));
-    EXPECT_EQ(boxes_.texts()[0].rfind("Tolvane 3.0: The Ctrl+Alt hotkeys are off: the desktop offers no global "
-                                      "shortcuts (org.freedesktop.DBus.Error.ServiceUnknown: ",
-                                      0),
-              0u)
-        << boxes_.texts()[0];
+    EXPECT_EQ(
+        boxes_.texts(),
+        std::vector<std::string>{"Tolvane 3.0: The Ctrl+Alt hotkeys are off: the desktop offers no global shortcuts."});
     EXPECT_EQ(desktop_->hotkeys().source(), nullptr);
     EXPECT_EQ(desktop_->hotkeys().GetAsyncKeyState(17), 0);
 }
