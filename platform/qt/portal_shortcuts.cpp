@@ -262,8 +262,7 @@ void PortalShortcuts::request(const QString& method, const QList<QVariant>& argu
 void PortalShortcuts::sessionCreated(uint32_t response, const QVariantMap& results)
 {
     if (response != 0) {
-        fail(Problem::Refused,
-             response == 1 ? "the desktop's global shortcuts were cancelled" : "the desktop refused them",
+        fail(Problem::Refused, response == 1 ? "they were not confirmed on the desktop" : "the desktop refused them",
              "CreateSession answered " + std::to_string(response));
         return;
     }

@@ -12,6 +12,7 @@ Test controls, interface org.tolvane.PortalMock on the main object:
   Press(s id), Release(s id)  emit Activated / Deactivated for the newest open session
   Bound() -> as               "SESSION ID TRIGGER|DESCRIPTION" per shortcut bound, in order
   Sessions() -> as            "SESSION open" or "SESSION closed" per session created
+  EndSession()                the desktop ends the newest open session (its Closed signal)
 '''
 
 import time
@@ -113,3 +114,12 @@ def Bound(self):
 def Sessions(self):
     return dbus.Array(['%s %s' % (path, 'open' if is_open else 'closed') for path, is_open in self.sessions],
                       signature='s')
+
+
+@dbus.service.method(TEST_IFACE, in_signature='', out_signature='')
+def EndSession(self):
+    path = _newest_open(self)
+    for entry in self.sessions:
+        if entry[0] == path:
+            entry[1] = False
+    self.EmitSignalDetailed(SESSION_IFACE, 'Closed', 'a{sv}', [dbus.Dictionary({}, signature='sv')], {'path': path})

@@ -184,6 +184,34 @@ TEST_F(Portal, ARefusedBindingIsToldOnceInAMessageBoxAndOnStandardError)
     EXPECT_EQ(sessions().size(), 2);
 }
 
+TEST_F(Portal, ARefusedSessionIsToldAndNothingIsBound)
+{
+    ASSERT_NO_FATAL_FAILURE(start(R"({"session_response": 2})"));
+    ASSERT_TRUE(waitFor([&] { return !boxes_.texts().empty(); }));
+    EXPECT_EQ(boxes_.texts(),
+              std::vector<std::string>{"Tolvane 3.0: The Ctrl+Alt hotkeys are off: the desktop refused them."});
+    EXPECT_TRUE(wroteError("global shortcuts: the desktop refused them (CreateSession answered 2)")) << errors();
+    EXPECT_TRUE(boundLines().isEmpty());
+    EXPECT_TRUE(shortcuts().sessionHandle().isEmpty());
+}
+
+TEST_F(Portal, ASessionTheDesktopEndsIsToldAndLeavesNoKeyDown)
+{
+    ASSERT_NO_FATAL_FAILURE(start());
+    ASSERT_TRUE(bound());
+    press("restart");
+    ASSERT_TRUE(waitFor([&] { return count(kReboot) >= 1; }, 3000));
+    portal_->call(kPortalPath, kMockIface, "EndSession");
+    ASSERT_TRUE(waitFor([&] { return !boxes_.texts().empty(); }));
+    EXPECT_EQ(boxes_.texts(), std::vector<std::string>{"Tolvane 3.0: The Ctrl+Alt hotkeys are off: the desktop ended "
+                                                       "the global shortcuts session."});
+    EXPECT_EQ(shortcuts().state(), PortalShortcuts::State::Failed);
+    ASSERT_TRUE(waitTicks(1));
+    const size_t afterEnd = count(kReboot);
+    ASSERT_TRUE(waitTicks(3));
+    EXPECT_EQ(count(kReboot), afterEnd);
+}
+
 TEST_F(Portal, ShortcutsTheUserDidNotConfirmAreToldAsSuch)
 {
     ASSERT_NO_FATAL_FAILURE(start(R"({"bind_response": 1})"));
