@@ -7,13 +7,14 @@
 #include <QSessionManager>
 #include <QSocketNotifier>
 #include <QTimer>
+#include <QWidget>
 #include <csignal>
-#include <fstream>
-#include <sstream>
-#include <sys/mman.h>
-#include <vector>
+#include <cstdlib>
+#include <string>
 #include <sys/socket.h>
 #include <unistd.h>
+
+#include "app/form1.h"
 
 namespace tolvane {
 
@@ -25,6 +26,11 @@ void writeError(const std::string& text)
 
 namespace {
 
+// Under XWayland X11 sees the keyboard only while one of its own windows has the focus and
+// misses every other press without an error, so a Wayland session asks the desktop for
+// global shortcuts even where an X display is there too.
+HotkeySource hotkeySource() { return waylandSession() ? HotkeySource::Portal : HotkeySource::X11; }
+
 std::string sessionIdText()
 {
     const char* id = std::getenv("XDG_SESSION_ID");
@@ -33,11 +39,19 @@ std::string sessionIdText()
 
 }  // namespace
 
+bool waylandSession()
+{
+    const char* display = std::getenv("WAYLAND_DISPLAY");
+    const char* type = std::getenv("XDG_SESSION_TYPE");
+    return (display && *display) || (type && std::string(type) == "wayland");
+}
+
 QtDesktop::QtDesktop(PowerMode mode, std::FILE* dryRunOutput)
     : windows_(windowSystem_),
+      trayHost_(QDBusConnection::sessionBus()),
       logind_(QDBusConnection::systemBus(), writeError),
       dryRun_(mode == PowerMode::DryRun ? std::make_unique<DryRunPower>(dryRunOutput, sessionIdText()) : nullptr),
-      keyboard_("", writeError),
+      hotkeys_(hotkeySource(), windowSystem_, windows_, QDBusConnection::sessionBus(), writeError),
       launcher_(writeError),
       store_(defaultSettingsFile()),
       platform_{windowSystem_,
@@ -47,7 +61,7 @@ QtDesktop::QtDesktop(PowerMode mode, std::FILE* dryRunOutput)
                 clock_,
                 logind_,
                 dryRun_ ? static_cast<PowerApi&>(*dryRun_) : static_cast<PowerApi&>(logind_),
-                keyboard_,
+                hotkeys_,
                 tray_,
                 launcher_,
                 windows_,
@@ -56,62 +70,41 @@ QtDesktop::QtDesktop(PowerMode mode, std::FILE* dryRunOutput)
       program_(platform_)
 {
     windowSystem_.setTimerDriver(&timers_);
-    windows_.setTrayAvailable(&QtTray::available);
+    hotkeys_.setProgram(program_);
+    tray_.setHost(&trayHost_);
+    windows_.setTrayAvailable([this] { return trayHost_.available(); });
+    trayHost_.setChanged([this] { trayHostChanged(); });
 }
 
 QtDesktop::~QtDesktop() = default;
+
+void QtDesktop::trayHostChanged()
+{
+    tray_.hostChanged();
+    Form1& form1 = program_.form1();
+    QWidget* main = form1.loaded() ? windows_.widget(form1) : nullptr;
+    if (!main || form1.visible()) return;
+    if (trayHost_.available())
+        main->hide();
+    else if (!main->isVisible() || !main->isMinimized())
+        main->showMinimized();
+}
 
 void QtDesktop::start()
 {
     restTheHotkeyMonitorWhileIdle();
     program_.start();
-    QTimer::singleShot(2000, [] { trimStartupPages(); });
 }
 
-// The hotkey monitor's tick does nothing unless Ctrl and Alt are both down. While the
-// keyboard is sure that neither is (it mirrors the raw key events of the whole display),
-// Timer3 need not wake the program; a press of either brings the ticks back on their phase.
+// The hotkey monitor's tick does nothing unless Ctrl and Alt are both down. While the key
+// state is sure that neither is (X11's mirror of the raw key events of the whole display, or
+// the portal's mirror of its active shortcuts), Timer3 need not wake the program; a press
+// brings the ticks back on their phase.
 void QtDesktop::restTheHotkeyMonitorWhileIdle()
 {
     constexpr int VK_CONTROL = 17, VK_MENU = 18;
-    keyboard_.setKeysOfInterest({VK_CONTROL, VK_MENU});
-    timers_.pauseWhileNoKeyIsDown(program_.form1().Timer3, keyboard_);
-}
-
-long trimStartupPages()
-{
-    std::ifstream maps("/proc/self/smaps");
-    struct Mapping {
-        uintptr_t start = 0, end = 0;
-        bool candidate = false;
-        long anonymousKb = -1;
-    };
-    std::vector<Mapping> mappings;
-    for (std::string line; std::getline(maps, line);) {
-        std::istringstream fields(line);
-        std::string first;
-        fields >> first;
-        if (const size_t dash = first.find('-'); dash != std::string::npos && first.back() != ':') {
-            std::string perms, offset, device, inode, path;
-            fields >> perms >> offset >> device >> inode >> path;
-            Mapping m;
-            m.start = std::stoull(first.substr(0, dash), nullptr, 16);
-            m.end = std::stoull(first.substr(dash + 1), nullptr, 16);
-            // Private, not writable, backed by a file: its pages can always be read again.
-            m.candidate = perms.size() == 4 && perms[1] == '-' && perms[3] == 'p' && !path.empty() && path[0] == '/';
-            mappings.push_back(m);
-        } else if (first == "Anonymous:" && !mappings.empty()) {
-            fields >> mappings.back().anonymousKb;
-        }
-    }
-    long trimmed = 0;
-    for (const Mapping& m : mappings) {
-        // A page that was ever written (a relocated page, say) is the program's own copy: kept.
-        if (!m.candidate || m.anonymousKb != 0) continue;
-        if (::madvise(reinterpret_cast<void*>(m.start), m.end - m.start, MADV_DONTNEED) == 0)
-            trimmed += static_cast<long>((m.end - m.start) / 1024);
-    }
-    return trimmed;
+    hotkeys_.setKeysOfInterest({VK_CONTROL, VK_MENU});
+    timers_.pauseWhileNoKeyIsDown(program_.form1().Timer3, hotkeys_);
 }
 
 namespace {

@@ -1,20 +1,22 @@
 #pragma once
 // The Linux desktop program put together: the Qt windows, timers and tray, logind (or the
-// dry-run printer) for the power calls, X11 key state, the SQLite settings store, and the
-// program's logic on top. tolvane and tolvane-dryrun differ only in the PowerApi.
+// dry-run printer) for the power calls, the key state (X11's, or the desktop portal's global
+// shortcuts in a Wayland session), the SQLite settings store, and the program's logic on top.
+// tolvane and tolvane-dryrun differ only in the PowerApi.
 #include <cstdio>
 #include <memory>
 
 #include "app/program.h"
 #include "platform/model/window_system.h"
 #include "platform/platform.h"
+#include "platform/qt/desktop_hotkeys.h"
 #include "platform/qt/desktop_services.h"
 #include "platform/qt/dryrun_power.h"
 #include "platform/qt/logind_power.h"
 #include "platform/qt/qt_timers.h"
 #include "platform/qt/qt_tray.h"
 #include "platform/qt/qt_windows.h"
-#include "platform/qt/x11_keyboard.h"
+#include "platform/qt/tray_host.h"
 #include "platform/sqlite/sqlite_store.h"
 
 namespace tolvane {
@@ -29,26 +31,31 @@ public:
     QtDesktop(const QtDesktop&) = delete;
     QtDesktop& operator=(const QtDesktop&) = delete;
 
-    // The program's start-up: the main window is created and loaded. The pages that only
-    // start-up used are let go a little later, once the first page loads have settled.
+    // The program's start-up: the main window is created and loaded.
     void start();
 
     Program& program() { return program_; }
     QtWindows& windows() { return windows_; }
     QtTray& tray() { return tray_; }
+    TrayHost& trayHost() { return trayHost_; }
     QtTimers& timers() { return timers_; }
     LogindPower& logind() { return logind_; }
+    DesktopHotkeys& hotkeys() { return hotkeys_; }
 
 private:
     void restTheHotkeyMonitorWhileIdle();
+    // A notification area came or went: the icons that waited for one are made, and the
+    // hidden main window waits where the user finds it (see QtWindows::setTrayAvailable).
+    void trayHostChanged();
 
     WindowSystem windowSystem_;
     QtWindows windows_;
     QtTimers timers_;
+    TrayHost trayHost_;
     QtTray tray_;
     LogindPower logind_;
     std::unique_ptr<DryRunPower> dryRun_;
-    X11Keyboard keyboard_;
+    DesktopHotkeys hotkeys_;
     LocalClock clock_;
     XdgEnvironment environment_;
     XdgLauncher launcher_;
@@ -57,12 +64,9 @@ private:
     Program program_;
 };
 
-// Lets go of the pages that only start-up needed: file-backed pages that were never
-// written (code and read-only data of the libraries, read-only data files) leave the
-// program's resident set and come back from the page cache the moment they are used
-// again. The tray program idles for days, so what it holds should be what it uses.
-// Returns the kilobytes let go.
-long trimStartupPages();
+// A Wayland session: WAYLAND_DISPLAY is set or XDG_SESSION_TYPE is "wayland" (with or
+// without an X display beside it).
+bool waylandSession();
 
 // Writes one line "tolvane: TEXT" on standard error.
 void writeError(const std::string& text);

@@ -1,6 +1,7 @@
 #include "platform/qt/qt_tray.h"
 
 #include "platform/qt/pictures.h"
+#include "platform/qt/tray_host.h"
 #include "tray/notify_record.h"
 
 namespace tolvane {
@@ -8,6 +9,24 @@ namespace tolvane {
 QtTray::~QtTray()
 {
     for (auto& [key, entry] : icons_) delete entry.icon;
+}
+
+void QtTray::make(uint32_t hWnd, uint32_t uID, Icon& entry)
+{
+    if (host_) host_->iconsMade();
+    entry.icon = new QSystemTrayIcon;
+    entry.icon->setIcon(entry.picture);
+    entry.icon->setToolTip(entry.tip);
+    QObject::connect(entry.icon, &QSystemTrayIcon::activated, entry.icon,
+                     [this, hWnd, uID](QSystemTrayIcon::ActivationReason reason) { activated(hWnd, uID, reason); });
+    entry.icon->show();
+}
+
+void QtTray::hostChanged()
+{
+    if (host_ && !host_->mayMakeIcons()) return;
+    for (auto& [key, entry] : icons_)
+        if (!entry.icon) make(key.first, key.second, entry);
 }
 
 uint32_t QtTray::createMessageWindow(MessageHandler handler)
@@ -32,20 +51,19 @@ bool QtTray::Shell_NotifyIcon(uint32_t message, const NotifyIconRecord& bytes)
     auto it = icons_.find(key);
     const auto apply = [&record](Icon& entry) {
         if (record.uFlags & NIF_MESSAGE) entry.callbackMessage = record.uCallbackMessage;
-        if (record.uFlags & NIF_ICON) entry.icon->setIcon(QtPictures::icon(record.hIcon));
-        if (record.uFlags & NIF_TIP) entry.icon->setToolTip(QString::fromLatin1(record.tipText().c_str()));
+        if (record.uFlags & NIF_ICON) entry.picture = QtPictures::icon(record.hIcon);
+        if (record.uFlags & NIF_TIP) entry.tip = QString::fromLatin1(record.tipText().c_str());
+        if (!entry.icon) return;
+        if (record.uFlags & NIF_ICON) entry.icon->setIcon(entry.picture);
+        if (record.uFlags & NIF_TIP) entry.icon->setToolTip(entry.tip);
     };
 
     switch (message) {
     case NIM_ADD: {
         if (it != icons_.end() || record.hWnd == 0) return false;
-        Icon entry{new QSystemTrayIcon, 0};
+        Icon& entry = icons_[key];
         apply(entry);
-        const uint32_t hWnd = record.hWnd, uID = record.uID;
-        QObject::connect(entry.icon, &QSystemTrayIcon::activated, entry.icon,
-                         [this, hWnd, uID](QSystemTrayIcon::ActivationReason reason) { activated(hWnd, uID, reason); });
-        entry.icon->show();
-        icons_.emplace(key, entry);
+        if (!host_ || host_->mayMakeIcons()) make(record.hWnd, record.uID, entry);
         return true;
     }
     case NIM_MODIFY:
@@ -54,10 +72,12 @@ bool QtTray::Shell_NotifyIcon(uint32_t message, const NotifyIconRecord& bytes)
         return true;
     case NIM_DELETE:
         if (it == icons_.end()) return false;
-        it->second.icon->hide();
-        // The delete usually comes from the icon's own click: the icon goes once that is over.
-        QObject::disconnect(it->second.icon, nullptr, nullptr, nullptr);
-        it->second.icon->deleteLater();
+        if (QSystemTrayIcon* icon = it->second.icon) {
+            icon->hide();
+            // The delete usually comes from the icon's own click: the icon goes once that is over.
+            QObject::disconnect(icon, nullptr, nullptr, nullptr);
+            icon->deleteLater();
+        }
         icons_.erase(it);
         return true;
     default:

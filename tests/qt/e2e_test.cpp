@@ -66,6 +66,7 @@ protected:
         env_ = QProcessEnvironment::systemEnvironment();
         env_.insert("DISPLAY", display_);
         env_.remove("WAYLAND_DISPLAY");
+        env_.remove("XDG_SESSION_TYPE");
         tray_.setProcessEnvironment(env_);
         tray_.start("trayer", {"--edge", "top", "--align", "right", "--widthtype", "pixel", "--width", "160",
                                "--heighttype", "pixel", "--height", "32", "--SetDockType", "true"});

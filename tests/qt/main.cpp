@@ -9,6 +9,8 @@ int main(int argc, char** argv)
     // The tests' own hotkey and bus conditions must not depend on the desktop they run in.
     qunsetenv("DISPLAY");
     qunsetenv("WAYLAND_DISPLAY");
+    qunsetenv("XDG_SESSION_TYPE");
+    qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/tolvane-qt-tests");
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
     ::testing::InitGoogleTest(&argc, argv);

@@ -3,9 +3,6 @@
 #include <X11/keysym.h>
 
 #include <QImage>
-#include <fcntl.h>
-#include <sys/mman.h>
-#include <unistd.h>
 #include <filesystem>
 #include <fstream>
 #include <regex>
@@ -14,6 +11,7 @@
 #include "desktop_fixture.h"
 #include "platform/qt/desktop_services.h"
 #include "platform/qt/pictures.h"
+#include "platform/qt/portal_shortcuts.h"
 #include "platform/qt/x11_keyboard.h"
 
 namespace tolvane::test {
@@ -173,42 +171,82 @@ TEST(KeyCodes, WithoutADisplayNoKeyIsEverDownAndThatIsSaidOnce)
     EXPECT_NE(notes[0].find("hotkeys are off"), std::string::npos);
 }
 
-long residentKb()
+
+TEST(PortalShortcutRows, KeysAreNamedAsTheShortcutsNotationNamesKeysyms)
 {
-    std::ifstream status("/proc/self/status");
-    for (std::string line; std::getline(status, line);)
-        if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
-    return -1;
+    EXPECT_EQ(keysymName('S'), "s");
+    EXPECT_EQ(keysymName('A'), "a");
+    EXPECT_EQ(keysymName('Z'), "z");
+    EXPECT_EQ(keysymName('0'), "0");
+    EXPECT_EQ(keysymName('9'), "9");
+    EXPECT_EQ(keysymName(96), "KP_0") << "a lower-case key text polls the keypad, so it binds the keypad";
+    EXPECT_EQ(keysymName(105), "KP_9");
+    EXPECT_EQ(keysymName(17), "");
+    EXPECT_EQ(keysymName('#'), "");
+    EXPECT_EQ(keysymName(106), "");
 }
 
-TEST(StartupTrim, LetsGoOfUnwrittenFilePagesAndKeepsEveryWrittenOne)
+TEST(PortalShortcutRows, OnlyEnabledRowsWithAKeyBecomeShortcuts)
 {
-    TempFolder folder;
-    const std::string file = folder.path() + "/pages";
-    {
-        std::ofstream out(file, std::ios::binary);
-        out << std::string(8192, 'A');
-    }
-    const int fd = ::open(file.c_str(), O_RDONLY);
-    ASSERT_GE(fd, 0);
-    // One page only ever read, one written and then made read-only (as a relocated page is).
-    auto* readOnly = static_cast<char*>(::mmap(nullptr, 4096, PROT_READ, MAP_PRIVATE, fd, 0));
-    auto* written = static_cast<char*>(::mmap(nullptr, 4096, PROT_READ | PROT_WRITE, MAP_PRIVATE, fd, 4096));
-    ::close(fd);
-    ASSERT_NE(readOnly, MAP_FAILED);
-    ASSERT_NE(written, MAP_FAILED);
-    EXPECT_EQ(readOnly[0], 'A');
-    written[0] = 'B';
-    ASSERT_EQ(::mprotect(written, 4096, PROT_READ), 0);
+    const auto restart = portalShortcut(1, "R", "1");
+    ASSERT_TRUE(restart.has_value());
+    EXPECT_EQ(restart->id, "restart");
+    EXPECT_EQ(restart->description, "Restart");
+    EXPECT_EQ(restart->trigger, "CTRL+ALT+r");
+    EXPECT_EQ(restart->virtualKey, 'R');
+    EXPECT_EQ(shortcutName(*restart), "Ctrl+Alt+R (Restart)");
 
-    const long before = residentKb();
-    EXPECT_GT(trimStartupPages(), 0);
-    EXPECT_LT(residentKb(), before);
-    EXPECT_EQ(written[0], 'B') << "a written page is never dropped";
-    EXPECT_EQ(readOnly[0], 'A') << "a dropped page reads the same again";
-    EXPECT_EQ(QString::number(42), "42") << "the libraries' code comes back as it is used";
-    ::munmap(readOnly, 4096);
-    ::munmap(written, 4096);
+    EXPECT_EQ(portalShortcut(4, "7", " 1")->trigger, "CTRL+ALT+7") << "the hotkey window's rule for an enabled flag";
+    EXPECT_EQ(portalShortcut(4, "7", " 1")->id, "standby");
+    EXPECT_EQ(shortcutName(*portalShortcut(3, "a", "1")), "Ctrl+Alt+KP_1 (Hibernate)");
+    EXPECT_FALSE(portalShortcut(0, "S", "0").has_value()) << "a disabled row is not bound";
+    EXPECT_FALSE(portalShortcut(0, "S", "x").has_value());
+    EXPECT_FALSE(portalShortcut(0, "", "1").has_value()) << "a row without a key never fires";
+    EXPECT_FALSE(portalShortcut(0, "#", "1").has_value()) << "a key no keysym names is never down";
+    EXPECT_FALSE(portalShortcut(5, "S", "1").has_value());
+}
+
+TEST(PortalShortcutRows, AWaylandSessionIsToldByEitherVariable)
+{
+    const QByteArray display = qgetenv("WAYLAND_DISPLAY"), type = qgetenv("XDG_SESSION_TYPE");
+    qunsetenv("WAYLAND_DISPLAY");
+    qunsetenv("XDG_SESSION_TYPE");
+    EXPECT_FALSE(waylandSession());
+    qputenv("XDG_SESSION_TYPE", "x11");
+    EXPECT_FALSE(waylandSession());
+    qputenv("XDG_SESSION_TYPE", "wayland");
+    EXPECT_TRUE(waylandSession()) << "even with an X display beside it";
+    qunsetenv("XDG_SESSION_TYPE");
+    qputenv("WAYLAND_DISPLAY", "wayland-0");
+    EXPECT_TRUE(waylandSession());
+    qputenv("WAYLAND_DISPLAY", "");
+    EXPECT_FALSE(waylandSession());
+    for (auto [name, value] : {std::pair{"WAYLAND_DISPLAY", display}, std::pair{"XDG_SESSION_TYPE", type}}) {
+        if (value.isNull())
+            qunsetenv(name);
+        else
+            qputenv(name, value);
+    }
+}
+
+TEST(PortalShortcutRows, WithoutASessionBusThePortalIsMissingAndNoKeyIsDown)
+{
+    std::vector<PortalShortcuts::Problem> problems;
+    PortalShortcuts portal(QDBusConnection::connectToBus("unix:path=/nonexistent/tolvane-portal", "tolvane-no-bus"),
+                           [&](const PortalShortcuts::Problem& p) { problems.push_back(p); });
+    portal.bind({*portalShortcut(0, "S", "1")});
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_EQ(problems[0].kind, PortalShortcuts::Problem::Missing);
+    EXPECT_EQ(problems[0].reason, "there is no session bus");
+    EXPECT_FALSE(problems[0].detail.empty()) << "what QtDBus said goes to standard error";
+    EXPECT_EQ(portal.state(), PortalShortcuts::State::Failed);
+    EXPECT_EQ(portal.GetAsyncKeyState(17), 0);
+    EXPECT_EQ(portal.GetAsyncKeyState('S'), 0);
+    portal.bind({*portalShortcut(0, "S", "1")});
+    EXPECT_EQ(problems.size(), 1u) << "the same rows are not tried again without a save";
+    portal.bind({*portalShortcut(0, "S", "1")}, true);
+    EXPECT_EQ(problems.size(), 2u) << "a save tries again";
+    QDBusConnection::disconnectFromBus("tolvane-no-bus");
 }
 
 }  // namespace

@@ -1,0 +1,308 @@
+// The hotkeys in a Wayland session: the enabled rows bound as the portal's global shortcuts,
+// its Activated and Deactivated signals read by the hotkey monitor, a new session after a
+// save, and one message box when the hotkeys cannot work. The portal is python3-dbusmock
+// with portal_mock.py on the tests' private session bus.
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QTest>
+
+#include "hotkeys/hk.h"
+#include "session_fixture.h"
+
+namespace tolvane::test {
+namespace {
+
+const QString kPortal = "org.freedesktop.portal.Desktop";
+const QString kPortalPath = "/org/freedesktop/portal/desktop";
+const QString kMockIface = "org.tolvane.PortalMock";
+const std::string kReboot = "dry-run restart Reboot(true)";
+
+class Portal : public SessionTest {
+protected:
+    // The portal, then the program with these rows enabled (1 restart and 3 hibernate unless said).
+    void start(const QString& parameters = "{}", const std::vector<int>& rows = {1, 3})
+    {
+        portal_ = std::make_unique<Mock>("portal_mock.py", kPortal, parameters);
+        ASSERT_TRUE(portal_->started()) << "the portal's mock did not come up";
+        ASSERT_NO_FATAL_FAILURE(writeSettings(rows));
+        startDesktop(true);
+    }
+    PortalShortcuts& shortcuts()
+    {
+        PortalShortcuts* portal = desktop_->hotkeys().portal();
+        EXPECT_NE(portal, nullptr);
+        return *portal;
+    }
+    bool bound()
+    {
+        return waitFor(
+            [&] { return desktop_->hotkeys().portal() && shortcuts().state() == PortalShortcuts::State::Bound; });
+    }
+    QStringList boundLines() { return portal_->strings(kPortalPath, kMockIface, "Bound"); }
+    QStringList sessions() { return portal_->strings(kPortalPath, kMockIface, "Sessions"); }
+    void press(const QString& id) { portal_->call(kPortalPath, kMockIface, "Press", {id}); }
+    void release(const QString& id) { portal_->call(kPortalPath, kMockIface, "Release", {id}); }
+
+    // The hotkey window from "Hot Keys", as the user opens it.
+    HK& openHotKeys()
+    {
+        QTest::mouseClick(desktop_->windows().widget(form1().Command2), Qt::LeftButton);
+        return desktop_->program().hk();
+    }
+    void save(HK& hk) { QTest::mouseClick(desktop_->windows().widget(hk.Command1), Qt::LeftButton); }
+    void typeKey(HK& hk, EditBox& box, const QString& key)
+    {
+        auto* edit = qobject_cast<QLineEdit*>(desktop_->windows().widget(box));
+        ASSERT_NE(edit, nullptr);
+        edit->setFocus();
+        QTest::keyClick(edit, Qt::Key_Backspace);
+        QTest::keyClicks(edit, key);
+        (void)hk;
+    }
+
+    std::unique_ptr<Mock> portal_;
+    MessageBoxes boxes_;
+};
+
+TEST_F(Portal, TheEnabledRowsAreBoundAsCtrlAltShortcutsInOneSessionAtStartUp)
+{
+    ASSERT_NO_FATAL_FAILURE(start());
+    ASSERT_TRUE(bound());
+    const QStringList lines = boundLines();
+    ASSERT_EQ(lines.size(), 2) << lines.join("; ").toStdString();
+    const QString session = shortcuts().sessionHandle();
+    EXPECT_TRUE(session.startsWith(kPortalPath + "/session/")) << session.toStdString();
+    EXPECT_EQ(lines[0], session + " restart CTRL+ALT+r|Restart");
+    EXPECT_EQ(lines[1], session + " hibernate CTRL+ALT+h|Hibernate");
+    EXPECT_EQ(sessions(), QStringList{session + " open"});
+    EXPECT_EQ(shortcuts().triggers().at("restart"), "Press CTRL+ALT+r") << "the desktop's own description is kept";
+    waitTicks(2);
+    EXPECT_TRUE(boxes_.texts().empty());
+    EXPECT_TRUE(powerLines().empty());
+}
+
+TEST_F(Portal, ActivatedGivesTheRequestOnTheNextTickAndDeactivatedEndsIt)
+{
+    ASSERT_NO_FATAL_FAILURE(start());
+    ASSERT_TRUE(bound());
+    waitTicks(1);
+    const int pressedAt = ticks_;
+    press("restart");
+    ASSERT_TRUE(waitFor([&] { return count(kReboot) >= 1; }, 3000));
+    EXPECT_LE(ticks_ - pressedAt, 2) << "the press is read on the first tick after it arrived";
+    ASSERT_TRUE(waitTicks(2));
+    EXPECT_GE(count(kReboot), 2u) << "held down, the request comes on every tick";
+
+    release("restart");
+    ASSERT_TRUE(waitTicks(1));
+    const size_t afterRelease = count(kReboot);
+    ASSERT_TRUE(waitTicks(3));
+    EXPECT_EQ(count(kReboot), afterRelease) << "released, no more requests";
+    for (const std::string& line : powerLines()) EXPECT_EQ(line, kReboot);
+}
+
+TEST_F(Portal, AShortTapBetweenTwoTicksIsReadOnce)
+{
+    ASSERT_NO_FATAL_FAILURE(start());
+    ASSERT_TRUE(bound());
+    press("hibernate");
+    release("hibernate");
+    ASSERT_TRUE(waitTicks(4));
+    EXPECT_EQ(powerLines(), std::vector<std::string>{"dry-run hibernate Hibernate(false)"});
+    EXPECT_FALSE(shortcuts().anyKeyDown());
+}
+
+TEST_F(Portal, ASaveBindsTheNewRowsInANewSessionAndClosesTheOldOne)
+{
+    ASSERT_NO_FATAL_FAILURE(start());
+    ASSERT_TRUE(bound());
+    const QString first = shortcuts().sessionHandle();
+
+    // Shutdown enabled, restart moved from R to X, then SET.
+    HK& hk = openHotKeys();
+    QTest::mouseClick(desktop_->windows().widget(hk.Check1), Qt::LeftButton);
+    ASSERT_NO_FATAL_FAILURE(typeKey(hk, hk.Text2, "x"));
+    save(hk);
+    ASSERT_TRUE(waitFor([&] { return !boxes_.texts().empty(); })) << "no Settings Saved";
+    EXPECT_EQ(boxes_.texts().front(), "Tolvane 3.0: Settings Saved");
+    ASSERT_TRUE(waitFor([&] { return shortcuts().sessionHandle() != first; }));
+    ASSERT_TRUE(bound());
+    const QString second = shortcuts().sessionHandle();
+    EXPECT_EQ(sessions(), (QStringList{first + " closed", second + " open"}));
+    const QStringList lines = boundLines();
+    ASSERT_EQ(lines.size(), 5) << lines.join("; ").toStdString();
+    EXPECT_EQ(lines.mid(2),
+              (QStringList{second + " shutdown CTRL+ALT+s|Shutdown", second + " restart CTRL+ALT+x|Restart",
+                           second + " hibernate CTRL+ALT+h|Hibernate"}));
+
+    press("restart");
+    ASSERT_TRUE(waitFor([&] { return count(kReboot) >= 1; }, 3000)) << "the new session's shortcut works";
+    release("restart");
+    EXPECT_TRUE(boxes_.problems().empty());
+}
+
+TEST_F(Portal, ASaveThatChangesNoRowKeepsTheSessionAndOpeningTheWindowBindsNothing)
+{
+    ASSERT_NO_FATAL_FAILURE(start());
+    ASSERT_TRUE(bound());
+    HK& hk = openHotKeys();
+    save(hk);
+    ASSERT_TRUE(waitFor([&] { return !boxes_.texts().empty(); }));
+    waitTicks(3);
+    EXPECT_EQ(sessions().size(), 1);
+    EXPECT_EQ(boundLines().size(), 2);
+}
+
+TEST_F(Portal, DisablingEveryRowClosesTheSessionAndBindsNothing)
+{
+    ASSERT_NO_FATAL_FAILURE(start("{}", {1}));
+    ASSERT_TRUE(bound());
+    HK& hk = openHotKeys();
+    QTest::mouseClick(desktop_->windows().widget(hk.Check2), Qt::LeftButton);
+    save(hk);
+    ASSERT_TRUE(waitFor([&] { return sessions().value(0).endsWith(" closed"); }));
+    EXPECT_EQ(sessions().size(), 1);
+    EXPECT_EQ(shortcuts().state(), PortalShortcuts::State::Idle);
+}
+
+TEST_F(Portal, ARefusedBindingIsToldOnceInAMessageBoxAndOnStandardError)
+{
+    ASSERT_NO_FATAL_FAILURE(start(R"({"bind_response": 2})"));
+    ASSERT_TRUE(waitFor([&] { return !boxes_.texts().empty(); }));
+    const std::vector<std::string> expected = {"Tolvane 3.0: The Ctrl+Alt hotkeys are off: the desktop refused them."};
+    EXPECT_EQ(boxes_.texts(), expected);
+    EXPECT_TRUE(wroteError("global shortcuts: the desktop refused them (BindShortcuts answered 2)")) << errors();
+    EXPECT_EQ(shortcuts().state(), PortalShortcuts::State::Failed);
+
+    // A save tries again; the second refusal is written but not shown.
+    HK& hk = openHotKeys();
+    save(hk);
+    ASSERT_TRUE(
+        waitFor([&] { return sessions().size() == 2 && shortcuts().state() == PortalShortcuts::State::Failed; }));
+    waitTicks(3);
+    EXPECT_EQ(boxes_.problems(), expected);
+    EXPECT_EQ(sessions().size(), 2);
+}
+
+TEST_F(Portal, ARefusedSessionIsToldAndNothingIsBound)
+{
+    ASSERT_NO_FATAL_FAILURE(start(R"({"session_response": 2})"));
+    ASSERT_TRUE(waitFor([&] { return !boxes_.texts().empty(); }));
+    EXPECT_EQ(boxes_.texts(),
+              std::vector<std::string>{"Tolvane 3.0: The Ctrl+Alt hotkeys are off: the desktop refused them."});
+    EXPECT_TRUE(wroteError("global shortcuts: the desktop refused them (CreateSession answered 2)")) << errors();
+    EXPECT_TRUE(boundLines().isEmpty());
+    EXPECT_TRUE(shortcuts().sessionHandle().isEmpty());
+}
+
+TEST_F(Portal, ASessionTheDesktopEndsIsToldAndLeavesNoKeyDown)
+{
+    ASSERT_NO_FATAL_FAILURE(start());
+    ASSERT_TRUE(bound());
+    press("restart");
+    ASSERT_TRUE(waitFor([&] { return count(kReboot) >= 1; }, 3000));
+    portal_->call(kPortalPath, kMockIface, "EndSession");
+    ASSERT_TRUE(waitFor([&] { return !boxes_.texts().empty(); }));
+    EXPECT_EQ(boxes_.texts(), std::vector<std::string>{"Tolvane 3.0: The Ctrl+Alt hotkeys are off: the desktop ended "
+                                                       "the global shortcuts session."});
+    EXPECT_EQ(shortcuts().state(), PortalShortcuts::State::Failed);
+    ASSERT_TRUE(waitTicks(1));
+    const size_t afterEnd = count(kReboot);
+    ASSERT_TRUE(waitTicks(3));
+    EXPECT_EQ(count(kReboot), afterEnd);
+}
+
+TEST_F(Portal, ShortcutsTheUserDidNotConfirmAreToldAsSuch)
+{
+    ASSERT_NO_FATAL_FAILURE(start(R"({"bind_response": 1})"));
+    ASSERT_TRUE(waitFor([&] { return !boxes_.texts().empty(); }));
+    EXPECT_EQ(
+        boxes_.texts(),
+        std::vector<std::string>{"Tolvane 3.0: The Ctrl+Alt hotkeys are off: they were not confirmed on the desktop."});
+}
+
+TEST_F(Portal, ARowTheDesktopLeftOutIsNamedAndTheOthersWork)
+{
+    ASSERT_NO_FATAL_FAILURE(start(R"({"unbound": ["hibernate"]})"));
+    ASSERT_TRUE(waitFor([&] { return !boxes_.texts().empty(); }));
+    EXPECT_EQ(boxes_.texts(), std::vector<std::string>{"Tolvane 3.0: Not every Ctrl+Alt hotkey works: the desktop did "
+                                                       "not take Ctrl+Alt+H (Hibernate)."});
+    EXPECT_EQ(shortcuts().state(), PortalShortcuts::State::Bound);
+    press("restart");
+    ASSERT_TRUE(waitFor([&] { return count(kReboot) >= 1; }, 3000));
+}
+
+TEST_F(Portal, WithoutThePortalTheUserIsToldOnceAndXWaylandsKeysAreUsed)
+{
+    ASSERT_NO_FATAL_FAILURE(writeSettings({1}));
+    startDesktop(true);
+    ASSERT_TRUE(waitFor([&] { return !boxes_.texts().empty(); }));
+    EXPECT_EQ(boxes_.texts(), std::vector<std::string>{"Tolvane 3.0: The Ctrl+Alt hotkeys work only while a window of "
+                                                       "an X11 program has the focus: the desktop offers no global "
+                                                       "shortcuts."});
+    ASSERT_NE(desktop_->hotkeys().x11(), nullptr);
+    EXPECT_TRUE(desktop_->hotkeys().x11()->connected());
+    EXPECT_EQ(desktop_->hotkeys().source(), desktop_->hotkeys().x11());
+    EXPECT_NE(errors().find("tolvane: global shortcuts: the desktop offers no global shortcuts "
+                            "(org.freedesktop.DBus.Error.ServiceUnknown: "),
+              std::string::npos)
+        << errors();
+    EXPECT_TRUE(wroteError("Wayland session: the Ctrl+Alt hotkeys are seen only while an X11 window has the focus"));
+}
+
+TEST_F(Portal, WithoutThePortalAndWithoutAnXDisplayTheHotkeysAreOffAndThatIsSaid)
+{
+    ASSERT_NO_FATAL_FAILURE(writeSettings({0}));
+    ::unsetenv("DISPLAY");
+    startDesktop(true);
+    ASSERT_TRUE(waitFor([&] { return !boxes_.texts().empty(); }));
+    EXPECT_EQ(
+        boxes_.texts(),
+        std::vector<std::string>{"Tolvane 3.0: The Ctrl+Alt hotkeys are off: the desktop offers no global shortcuts."});
+    EXPECT_EQ(desktop_->hotkeys().source(), nullptr);
+    EXPECT_EQ(desktop_->hotkeys().GetAsyncKeyState(17), 0);
+}
+
+TEST_F(Portal, WithEveryRowDisabledNothingIsAskedNorShownUntilASaveEnablesOne)
+{
+    ASSERT_NO_FATAL_FAILURE(writeSettings({}));
+    startDesktop(true);  // no portal at all
+    waitTicks(3);
+    EXPECT_TRUE(boxes_.texts().empty());
+    EXPECT_EQ(desktop_->hotkeys().portal()->state(), PortalShortcuts::State::Idle);
+
+    HK& hk = openHotKeys();
+    QTest::mouseClick(desktop_->windows().widget(hk.Check5), Qt::LeftButton);
+    save(hk);
+    ASSERT_TRUE(waitFor([&] { return boxes_.problems().size() == 1; }));
+    EXPECT_NE(boxes_.problems()[0].find("the desktop offers no global shortcuts"), std::string::npos);
+}
+
+TEST_F(Portal, APortalThatGoesLeavesNoKeyDown)
+{
+    ASSERT_NO_FATAL_FAILURE(start());
+    ASSERT_TRUE(bound());
+    press("restart");
+    ASSERT_TRUE(waitFor([&] { return count(kReboot) >= 1; }, 3000));
+    portal_->stop();  // no Deactivated ever comes
+    ASSERT_TRUE(waitTicks(2));
+    const size_t afterStop = count(kReboot);
+    ASSERT_TRUE(waitTicks(3));
+    EXPECT_EQ(count(kReboot), afterStop);
+}
+
+TEST_F(Portal, AnX11SessionWithoutADisplayIsToldOnceAtStartUp)
+{
+    ASSERT_NO_FATAL_FAILURE(writeSettings({2}));
+    ::unsetenv("DISPLAY");
+    startDesktop(false);
+    ASSERT_TRUE(waitFor([&] { return !boxes_.texts().empty(); }));
+    EXPECT_EQ(boxes_.texts(), std::vector<std::string>{
+                                  "Tolvane 3.0: The Ctrl+Alt hotkeys are off: there is no X11 display to watch the "
+                                  "keyboard on."});
+    EXPECT_NE(errors().find("tolvane: no X11 display: the Ctrl+Alt hotkeys are off"), std::string::npos);
+    EXPECT_EQ(desktop_->hotkeys().portal(), nullptr) << "an X11 session never asks the portal";
+}
+
+}  // namespace
+}  // namespace tolvane::test

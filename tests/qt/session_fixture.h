@@ -1,0 +1,242 @@
+#pragma once
+// The desktop program in the test process on the tests' own X server and session bus (see
+// session_main.cpp), with python3-dbusmock standing in for the desktop's services: the
+// portal's global shortcuts (portal_mock.py) and the notification area's watcher
+// (watcher_mock.py). Power requests are the dry run's lines, written to a file.
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QFile>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QProcess>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/form1.h"
+#include "platform/qt/desktop.h"
+#include "wait.h"
+
+namespace tolvane::test {
+
+// One service of python3-dbusmock on the session bus, from a template of the tests.
+class Mock {
+public:
+    Mock(const QString& templateFile, const QString& service, const QString& parameters = "{}") : service_(service)
+    {
+        process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process_.start("/usr/bin/python3",
+                       {"-m", "dbusmock", "--template", QString(TOLVANE_TEST_DIR) + "/" + templateFile, "-l",
+                        dir_.filePath("mock.log"), "-p", parameters});
+        started_ = process_.waitForStarted(10000) &&
+                   waitFor([&] { return bus().interface()->isServiceRegistered(service_).value(); }, 30000);
+    }
+    ~Mock() { stop(); }
+
+    bool started() const { return started_; }
+    void stop()
+    {
+        if (process_.state() == QProcess::NotRunning) return;
+        process_.kill();
+        process_.waitForFinished(5000);
+        waitFor([&] { return !bus().interface()->isServiceRegistered(service_).value(); }, 10000);
+    }
+    // A call on the mock's main object (or another), waiting for its answer.
+    QDBusMessage call(const QString& path, const QString& interface, const QString& method,
+                      const QList<QVariant>& arguments = {})
+    {
+        QDBusMessage message = QDBusMessage::createMethodCall(service_, path, interface, method);
+        message.setArguments(arguments);
+        return bus().call(message, QDBus::Block, 10000);
+    }
+    QStringList strings(const QString& path, const QString& interface, const QString& method)
+    {
+        const QDBusMessage reply = call(path, interface, method);
+        return reply.arguments().isEmpty() ? QStringList() : reply.arguments().first().toStringList();
+    }
+    // The calls the mock saw, one per line of its log, without the time stamps.
+    QStringList log() const
+    {
+        QFile file(dir_.filePath("mock.log"));
+        if (!file.open(QIODevice::ReadOnly)) return {};
+        QStringList lines;
+        for (const QByteArray& line : file.readAll().split('\n'))
+            if (!line.isEmpty()) lines << QString::fromUtf8(line.mid(line.indexOf(' ') + 1));
+        return lines;
+    }
+
+    static QDBusConnection bus() { return QDBusConnection::sessionBus(); }
+
+private:
+    QString service_;
+    QTemporaryDir dir_;
+    QProcess process_;
+    bool started_ = false;
+};
+
+// Closes every message box as it comes up and keeps its text.
+class MessageBoxes {
+public:
+    MessageBoxes()
+    {
+        timer_.setInterval(10);
+        QObject::connect(&timer_, &QTimer::timeout, [this] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                texts_.push_back(box->windowTitle().toStdString() + ": " + box->text().toStdString());
+                box->button(QMessageBox::Ok)->click();
+            }
+        });
+        timer_.start();
+    }
+    const std::vector<std::string>& texts() const { return texts_; }
+    // The boxes other than "Settings Saved".
+    std::vector<std::string> problems() const
+    {
+        std::vector<std::string> out;
+        for (const std::string& t : texts_)
+            if (t != "Tolvane 3.0: Settings Saved") out.push_back(t);
+        return out;
+    }
+
+private:
+    QTimer timer_;
+    std::vector<std::string> texts_;
+};
+
+class SessionTest : public ::testing::Test {
+public:
+    static bool sessionReady;
+
+protected:
+    void SetUp() override
+    {
+        if (!sessionReady || QProcess::execute("/usr/bin/python3", {"-c", "import dbusmock"}) != 0)
+            GTEST_SKIP() << "Xvfb, dbus-daemon or python3-dbusmock is missing (scripts/install-deps installs them)";
+        ::setenv("windir", folder_.path().toLocal8Bit().constData(), 1);
+        display_ = qgetenv("DISPLAY");
+        // Standard error into a file, to read what the program writes there.
+        std::fflush(stderr);
+        savedStderr_ = ::dup(2);
+        errFile_ = std::tmpfile();
+        ::dup2(fileno(errFile_), 2);
+    }
+    void TearDown() override
+    {
+        desktop_.reset();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        if (powerOut_) std::fclose(powerOut_);
+        ::unsetenv("windir");
+        ::unsetenv("XDG_SESSION_TYPE");
+        ::unsetenv("WAYLAND_DISPLAY");
+        if (!display_.isEmpty()) qputenv("DISPLAY", display_);
+        if (savedStderr_ >= 0) {
+            const std::string written = errors();
+            std::fflush(stderr);
+            ::dup2(savedStderr_, 2);
+            ::close(savedStderr_);
+            std::fclose(errFile_);
+            if (HasFailure()) std::fprintf(stderr, "standard error of the test:\n%s", written.c_str());
+        }
+    }
+
+    // What was written on standard error so far.
+    std::string errors()
+    {
+        std::fflush(stderr);
+        std::string text;
+        std::rewind(errFile_);
+        for (int c; (c = std::fgetc(errFile_)) != EOF;) text += static_cast<char>(c);
+        std::fseek(errFile_, 0, SEEK_END);
+        return text;
+    }
+    bool wroteError(const std::string& line) { return errors().find("tolvane: " + line + "\n") != std::string::npos; }
+
+    // The delivered settings with these hotkey rows (0 shutdown .. 4 stand by) enabled.
+    void writeSettings(const std::vector<int>& enabledRows)
+    {
+        const std::string file = folder_.filePath("tolvdata.v").toStdString();
+        std::filesystem::copy_file(TOLVANE_DEFAULT_SETTINGS, file);
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
+        const char* const columns[5] = {"shutdown", "restart", "logoff", "hibernate", "standby"};
+        for (int row : enabledRows)
+            ASSERT_EQ(sqlite3_exec(db, (std::string("UPDATE en SET ") + columns[row] + " = 1").c_str(), nullptr,
+                                   nullptr, nullptr),
+                      SQLITE_OK);
+        sqlite3_close(db);
+    }
+
+    // The program's start-up, in a Wayland session (the portal) or an X11 one.
+    void startDesktop(bool wayland)
+    {
+        // The variables a Wayland session sets; Qt itself stays on the tests' X server.
+        if (wayland) {
+            ::setenv("XDG_SESSION_TYPE", "wayland", 1);
+            ::setenv("WAYLAND_DISPLAY", "wayland-tolvane-tests", 1);
+        } else {
+            ::unsetenv("XDG_SESSION_TYPE");
+            ::unsetenv("WAYLAND_DISPLAY");
+        }
+        powerOut_ = std::tmpfile();
+        desktop_ = std::make_unique<QtDesktop>(PowerMode::DryRun, powerOut_);
+        desktop_->start();
+        if (const QTimer* monitor = desktop_->timers().running(form1().Timer3))
+            QObject::connect(monitor, &QTimer::timeout, [this] { ++ticks_; });
+    }
+
+    Form1& form1() { return desktop_->program().form1(); }
+    QWidget* mainWidget() { return desktop_->windows().widget(form1()); }
+
+    // Lets the hotkey monitor tick `count` more times.
+    bool waitTicks(int count)
+    {
+        const int until = ticks_ + count;
+        return waitFor([&] { return ticks_ >= until; }, 5000 + count * 200);
+    }
+
+    // The dry run's lines so far.
+    std::vector<std::string> powerLines()
+    {
+        std::vector<std::string> lines;
+        if (!powerOut_) return lines;
+        std::fflush(powerOut_);
+        std::rewind(powerOut_);
+        std::string line;
+        for (int c; (c = std::fgetc(powerOut_)) != EOF;) {
+            if (c != '\n') {
+                line += static_cast<char>(c);
+                continue;
+            }
+            lines.push_back(line);
+            line.clear();
+        }
+        return lines;
+    }
+    size_t count(const std::string& line)
+    {
+        size_t n = 0;
+        for (const std::string& l : powerLines()) n += l == line;
+        return n;
+    }
+
+    QTemporaryDir folder_;
+    QByteArray display_;
+    int savedStderr_ = -1;
+    std::FILE* errFile_ = nullptr;
+    std::FILE* powerOut_ = nullptr;
+    std::unique_ptr<QtDesktop> desktop_;
+    int ticks_ = 0;
+};
+
+}  // namespace tolvane::test
