@@ -86,18 +86,20 @@ TEST_F(Portal, ActivatedGivesTheRequestOnTheNextTickAndDeactivatedEndsIt)
     ASSERT_NO_FATAL_FAILURE(start());
     ASSERT_TRUE(bound());
     waitTicks(1);
+    EXPECT_FALSE(monitorAwake()) << "nothing pressed: the monitor rests";
     const int pressedAt = ticks_;
     press("restart");
     ASSERT_TRUE(waitFor([&] { return count(kReboot) >= 1; }, 3000));
     EXPECT_LE(ticks_ - pressedAt, 2) << "the press is read on the first tick after it arrived";
-    ASSERT_TRUE(waitTicks(2));
+    waitTicks(2);
     EXPECT_GE(count(kReboot), 2u) << "held down, the request comes on every tick";
 
     release("restart");
-    ASSERT_TRUE(waitTicks(1));
+    waitTicks(1);
     const size_t afterRelease = count(kReboot);
-    ASSERT_TRUE(waitTicks(3));
+    waitTicks(3);
     EXPECT_EQ(count(kReboot), afterRelease) << "released, no more requests";
+    EXPECT_FALSE(monitorAwake()) << "released, the monitor rests again";
     for (const std::string& line : powerLines()) EXPECT_EQ(line, kReboot);
 }
 
@@ -107,9 +109,10 @@ TEST_F(Portal, AShortTapBetweenTwoTicksIsReadOnce)
     ASSERT_TRUE(bound());
     press("hibernate");
     release("hibernate");
-    ASSERT_TRUE(waitTicks(4));
+    waitTicks(4);
     EXPECT_EQ(powerLines(), std::vector<std::string>{"dry-run hibernate Hibernate(false)"});
     EXPECT_FALSE(shortcuts().anyKeyDown());
+    EXPECT_FALSE(monitorAwake()) << "with no shortcut active the monitor rests";
 }
 
 TEST_F(Portal, ASaveBindsTheNewRowsInANewSessionAndClosesTheOldOne)
@@ -206,9 +209,9 @@ TEST_F(Portal, ASessionTheDesktopEndsIsToldAndLeavesNoKeyDown)
     EXPECT_EQ(boxes_.texts(), std::vector<std::string>{"Tolvane 3.0: The Ctrl+Alt hotkeys are off: the desktop ended "
                                                        "the global shortcuts session."});
     EXPECT_EQ(shortcuts().state(), PortalShortcuts::State::Failed);
-    ASSERT_TRUE(waitTicks(1));
+    waitTicks(1);
     const size_t afterEnd = count(kReboot);
-    ASSERT_TRUE(waitTicks(3));
+    waitTicks(3);
     EXPECT_EQ(count(kReboot), afterEnd);
 }
 
@@ -285,9 +288,9 @@ TEST_F(Portal, APortalThatGoesLeavesNoKeyDown)
     press("restart");
     ASSERT_TRUE(waitFor([&] { return count(kReboot) >= 1; }, 3000));
     portal_->stop();  // no Deactivated ever comes
-    ASSERT_TRUE(waitTicks(2));
+    waitTicks(2);
     const size_t afterStop = count(kReboot);
-    ASSERT_TRUE(waitTicks(3));
+    waitTicks(3);
     EXPECT_EQ(count(kReboot), afterStop);
 }
 

@@ -198,11 +198,17 @@ protected:
     Form1& form1() { return desktop_->program().form1(); }
     QWidget* mainWidget() { return desktop_->windows().widget(form1()); }
 
-    // Lets the hotkey monitor tick `count` more times.
-    bool waitTicks(int count)
+    // Lets as much time pass as `count` ticks of the hotkey monitor take. Its ticks cannot
+    // be counted out: it rests while no shortcut is active.
+    void waitTicks(int count)
     {
-        const int until = ticks_ + count;
-        return waitFor([&] { return ticks_ >= until; }, 5000 + count * 200);
+        waitFor([] { return false; }, count * 100 + 50);
+    }
+    // Whether the hotkey monitor's timer is waking the program now.
+    bool monitorAwake()
+    {
+        const QTimer* monitor = desktop_->timers().running(form1().Timer3);
+        return monitor && monitor->isActive();
     }
 
     // The dry run's lines so far.
