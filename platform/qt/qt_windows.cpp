@@ -20,6 +20,7 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QTextBrowser>
+#include <QWindow>
 #include <algorithm>
 #include <cmath>
 #include <utility>
@@ -29,6 +30,7 @@
 #include "platform/model/twips.h"
 #include "platform/model/window.h"
 #include "platform/qt/pictures.h"
+#include "platform/qt/x11_title.h"
 
 namespace tolvane {
 
@@ -128,7 +130,7 @@ void QtWindows::windowLoaded(Window& window)
     windowOf_[top] = &window;
     top->setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                         Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
-    top->setWindowTitle(text(window.caption()));
+    setTitle(top, window.caption());
     top->setWindowIcon(QtPictures::icon(window.design().icon));
     top->setFixedSize(pixels(window.design().clientWidth), pixels(window.design().clientHeight));
     top->setFont(dialogFont(window));
@@ -359,7 +361,7 @@ void QtWindows::propertyChanged(Window& window, Control* control, std::string_vi
     if (it == rendered_.end()) return;
     Rendered& rendered = it->second;
     if (!control) {
-        if (property == "Caption") rendered.top->setWindowTitle(text(window.caption()));
+        if (property == "Caption") setTitle(rendered.top, window.caption());
         if (property == "Visible") showWindow(window, rendered, window.visible());
         return;
     }
@@ -421,14 +423,24 @@ void QtWindows::showWindow(Window& window, Rendered& rendered, bool visible)
                                       [](Control* a, Control* b) { return a->tabIndex() < b->tabIndex(); });
         if (first != focusable.end()) rendered.controls[*first]->setFocus(Qt::OtherFocusReason);
     }
+    // An empty title must be empty before the window manager first reads it.
+    if (window.caption().empty()) {
+        top->winId();
+        clearX11Title(top);
+    }
     if (top->isMinimized())
         top->showNormal();
     else
         top->show();
-    if (!top->testAttribute(Qt::WA_ShowWithoutActivating)) {
-        top->raise();
-        top->activateWindow();
-    }
+    // Shown as a window is shown: on top and active.
+    top->raise();
+    top->activateWindow();
+}
+
+void QtWindows::setTitle(QWidget* top, const std::string& caption)
+{
+    top->setWindowTitle(text(caption));
+    if (caption.empty()) clearX11Title(top);
 }
 
 bool QtWindows::SetWindowPos(Window& window, int insertAfter, int, int, int, int, uint32_t flags)
@@ -437,15 +449,20 @@ bool QtWindows::SetWindowPos(Window& window, int insertAfter, int, int, int, int
     constexpr uint32_t SWP_NOACTIVATE = 0x10;
     QWidget* top = widget(window);
     if (!top || (insertAfter != HWND_TOPMOST && insertAfter != HWND_NOTOPMOST)) return false;
-    const bool wasVisible = top->isVisible();
-    const QPoint place = top->pos();
-    top->setAttribute(Qt::WA_ShowWithoutActivating, (flags & SWP_NOACTIVATE) != 0);
-    top->setWindowFlag(Qt::WindowStaysOnTopHint, insertAfter == HWND_TOPMOST);
-    // Changing a window's flags takes it off the screen; it comes back where it was.
-    if (wasVisible) {
-        top->move(place);
-        top->show();
+    Qt::WindowFlags windowFlags = top->windowFlags();
+    windowFlags.setFlag(Qt::WindowStaysOnTopHint, insertAfter == HWND_TOPMOST);
+    if (QWindow* handle = top->windowHandle()) {
+        // Told to the window system as it is: QWidget::setWindowFlags would take the window
+        // off the screen and put it up again, moved and activated. Only the stacking changes.
+        top->overrideWindowFlags(windowFlags);
+        handle->setFlags(windowFlags);
+    } else {
+        // Not made yet: the flag is there when it is first shown.
+        top->setWindowFlags(windowFlags);
     }
+    if (!top->isVisible()) return true;
+    if (insertAfter == HWND_TOPMOST) top->raise();
+    if (!(flags & SWP_NOACTIVATE)) top->activateWindow();
     return true;
 }
 

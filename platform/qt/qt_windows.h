@@ -98,6 +98,8 @@ private:
     void applyTabOrder(Window& window, Rendered& rendered);
     void syncControl(Control& control);
     void showWindow(Window& window, Rendered& rendered, bool visible);
+    // The window's title; an empty one stays empty (x11_title.h).
+    void setTitle(QWidget* top, const std::string& caption);
     bool editKeyPress(Control& control, QWidget* widget, QEvent* event);
     void load(QTextBrowser* view, const QUrl& url);
 

@@ -274,7 +274,7 @@ TEST_F(Gui, TheMainWindowsCloseBoxPutsItAwayAndTheHotkeyWindowsCloseBoxUnloadsIt
     flushDeletes();
 }
 
-TEST_F(Gui, TheWarningWindowStaysOnTopWithoutTakingTheFocusAndCountsDown)
+TEST_F(Gui, TheWarningWindowStaysOnTopAndCountsDown)
 {
     pressTrayIcon();
     QTest::mouseClick(widget<QLabel>(form1().Label9), Qt::LeftButton);
@@ -287,7 +287,8 @@ TEST_F(Gui, TheWarningWindowStaysOnTopWithoutTakingTheFocusAndCountsDown)
     ASSERT_NE(window, nullptr);
     EXPECT_TRUE(window->isVisible());
     EXPECT_TRUE(window->windowFlags() & Qt::WindowStaysOnTopHint);
-    EXPECT_TRUE(window->testAttribute(Qt::WA_ShowWithoutActivating));
+    // Made topmost without activating it, then shown, which activates it (see xcb_windows_test).
+    EXPECT_FALSE(window->testAttribute(Qt::WA_ShowWithoutActivating));
     EXPECT_EQ(window->size(), QSize(312, 70));
     EXPECT_EQ(window->windowTitle(), "");
     auto* ok = qobject_cast<QPushButton*>(windows().widget(warning->Command1));
