@@ -40,6 +40,9 @@ QString text(const std::string& s) { return QString::fromStdString(s); }
 // Edit boxes hold 8-bit characters, one byte per typed key, as the ANSI boxes they stand for.
 QString editText(const std::string& s) { return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size())); }
 
+// Set on a label between the second press of a double click and its release.
+constexpr const char* kInDoubleClick = "tolvaneInDoubleClick";
+
 // A top-level window of the program. The close box is a request to the model, which
 // may refuse it; the widget itself never closes on its own.
 class ModelWindowWidget : public QWidget {
@@ -519,10 +522,17 @@ bool QtWindows::eventFilter(QObject* watched, QEvent* event)
     if (it == controlOf_.end()) return false;
     Control& control = *it->second;
     auto* w = static_cast<QWidget*>(watched);
-    if (event->type() == QEvent::MouseButtonRelease &&
-        (control.kind() == ControlKind::Label || control.kind() == ControlKind::Image)) {
+    if (control.kind() == ControlKind::Label || control.kind() == ControlKind::Image) {
+        // A static control tells a click, then a double click: the second press of a
+        // double click (Qt's MouseButtonDblClick) and its release are no second click.
         auto* mouse = static_cast<QMouseEvent*>(event);
-        if (mouse->button() == Qt::LeftButton && w->rect().contains(mouse->position().toPoint())) control.userClick();
+        if (event->type() == QEvent::MouseButtonDblClick && mouse->button() == Qt::LeftButton)
+            w->setProperty(kInDoubleClick, true);
+        if (event->type() == QEvent::MouseButtonRelease && mouse->button() == Qt::LeftButton) {
+            const bool second = w->property(kInDoubleClick).toBool();
+            w->setProperty(kInDoubleClick, QVariant());
+            if (!second && w->rect().contains(mouse->position().toPoint())) control.userClick();
+        }
         return false;
     }
     if (event->type() == QEvent::KeyPress && control.kind() == ControlKind::EditBox)

@@ -1,5 +1,6 @@
 // The windows as the window manager and a user's mouse meet them (xcb, openbox, XTest):
-// the warning window comes up active, above all others and with an empty title.
+// the warning window comes up active, above all others and with an empty title; a double
+// click on a label is one click.
 #include <QPushButton>
 #include <algorithm>
 
@@ -81,6 +82,28 @@ TEST_F(WarningWindow, ComesUpActiveWithOkFocusedAboveAllOthersAndWithAnEmptyTitl
     ASSERT_TRUE(x_.key("space"));
     EXPECT_TRUE(waitFor([&] { return desktop_->program().existingForm2() == nullptr; })) << "OK not pressed";
     EXPECT_FALSE(form1().Timer5.enabled());
+}
+
+using Labels = XcbDesktopTest;
+
+// A label tells one click for a double click, as a static control does (a click, then a
+// double click that has no handler): Label9 ticks Check6 once.
+TEST_F(Labels, ADoubleClickOnTheWarningLabelTogglesTheCheckBoxOnce)
+{
+    ASSERT_NO_FATAL_FAILURE(openMainWindow());
+    ASSERT_EQ(form1().Check6.value(), 0);
+    x_.doubleClick(designedCentre(form1().Label9));
+    settle(QApplication::doubleClickInterval() + 200);
+    EXPECT_EQ(form1().Check6.value(), 1);
+    // Two single clicks, a double-click time apart, are two clicks.
+    clickDesigned(form1().Label9);
+    settle(QApplication::doubleClickInterval() + 100);
+    clickDesigned(form1().Label9);
+    settle(QApplication::doubleClickInterval() + 100);
+    EXPECT_EQ(form1().Check6.value(), 1);
+    x_.doubleClick(designedCentre(form1().Label9));
+    settle(QApplication::doubleClickInterval() + 200);
+    EXPECT_EQ(form1().Check6.value(), 0);
 }
 
 }  // namespace
