@@ -29,6 +29,7 @@
 #include "platform/model/control.h"
 #include "platform/model/twips.h"
 #include "platform/model/window.h"
+#include "platform/qt/designed_style.h"
 #include "platform/qt/pictures.h"
 #include "platform/qt/x11_title.h"
 
@@ -88,6 +89,15 @@ int QtWindows::dotsPerInch()
 int QtWindows::twipsPerPixelX() { return twipsPerPixel(dotsPerInch()); }
 
 int QtWindows::pixels(int twips) { return twipsToPixels(twips, dotsPerInch()); }
+
+QStyle* QtWindows::designedStyle()
+{
+    if (!designedStyle_) {
+        designedStyle_ = new DesignedStyle;
+        designedStyle_->setParent(this);
+    }
+    return designedStyle_;
+}
 
 uint32_t QtWindows::pictureHandle(const std::string& name) { return QtPictures::handle(name); }
 
@@ -163,6 +173,11 @@ void QtWindows::windowLoaded(Window& window)
         connectUserActions(*control, w);
         syncControl(*control);
     }
+    // Labels are windowless where the windows were designed: drawn on their container,
+    // beneath every windowed control that overlaps them (Check1 reaches 15 twips into
+    // Label4's place on HK). Lowered last first, they keep their own order among themselves.
+    for (auto it = order.rbegin(); it != order.rend(); ++it)
+        if ((*it)->kind() == ControlKind::Label) rendered.controls[*it]->lower();
     applyTabOrder(window, rendered);
     // A main window that starts hidden must still be within the user's reach.
     showWindow(window, rendered, window.visible());
@@ -213,12 +228,16 @@ QWidget* QtWindows::createControl(Control& control, QWidget* parent)
         frame->setFocusPolicy(Qt::NoFocus);
         return frame;
     }
-    case ControlKind::CheckBox:
-        return new QCheckBox(parent);
+    case ControlKind::CheckBox: {
+        auto* box = new QCheckBox(parent);
+        box->setStyle(designedStyle());
+        return box;
+    }
     case ControlKind::OptionButton: {
         // The model keeps the groups (one per container); Qt's own grouping would fight it.
         auto* option = new QRadioButton(parent);
         option->setAutoExclusive(false);
+        option->setStyle(designedStyle());
         return option;
     }
     case ControlKind::DropDownList: {

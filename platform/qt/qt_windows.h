@@ -26,6 +26,7 @@
 #include "platform/model/window_system.h"
 #include "platform/services.h"
 
+class QStyle;
 class QWidget;
 class QNetworkAccessManager;
 class QTextBrowser;
@@ -102,6 +103,8 @@ private:
     void setTitle(QWidget* top, const std::string& caption);
     bool editKeyPress(Control& control, QWidget* widget, QEvent* event);
     void load(QTextBrowser* view, const QUrl& url);
+    // The style of the check boxes and option buttons (designed_style.h), made on first use.
+    QStyle* designedStyle();
 
     WindowSystem& windows_;
     std::map<const Window*, Rendered> rendered_;
@@ -110,6 +113,7 @@ private:
     const Window* mainWindow_ = nullptr;
     std::function<bool()> trayAvailable_;
     QNetworkAccessManager* network_ = nullptr;
+    QStyle* designedStyle_ = nullptr;
 };
 
 }  // namespace tolvane
