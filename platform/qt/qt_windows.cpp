@@ -4,11 +4,9 @@
 #include <QFont>
 #include <QFontMetrics>
 #include <QCheckBox>
-#include <QClipboard>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QGroupBox>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -30,6 +28,7 @@
 #include "platform/model/twips.h"
 #include "platform/model/window.h"
 #include "platform/qt/designed_style.h"
+#include "platform/qt/qt_edit_box.h"
 #include "platform/qt/pictures.h"
 #include "platform/qt/x11_title.h"
 
@@ -38,8 +37,8 @@ namespace tolvane {
 namespace {
 
 QString text(const std::string& s) { return QString::fromStdString(s); }
-// Edit boxes hold 8-bit characters, one byte per typed key, as the ANSI boxes they stand for.
-QString editText(const std::string& s) { return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size())); }
+// Edit boxes hold UTF-8, as every text of the model.
+QString editText(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 
 // Set on a label between the second press of a double click and its release.
 constexpr const char* kInDoubleClick = "tolvaneInDoubleClick";
@@ -254,14 +253,14 @@ QWidget* QtWindows::createControl(Control& control, QWidget* parent)
         return list;
     }
     case ControlKind::EditBox: {
+        // The model's maximum length governs typing; the widget shows whatever text the
+        // program puts there, a longer key read from the settings included.
         auto* edit = new QLineEdit(parent);
-        auto& box = static_cast<EditBox&>(control);
-        if (box.maxLength() > 0) edit->setMaxLength(box.maxLength());
-        // Every change goes through the model's key handling; no side door around it.
-        edit->setContextMenuPolicy(Qt::NoContextMenu);
-        edit->setDragEnabled(false);
-        edit->setAcceptDrops(false);
-        edit->installEventFilter(this);
+        // Every change goes through the model (qt_edit_box.h); no side door around it.
+        new EditBoxInput(edit, [this, edit]() -> EditBox* {
+            auto found = controlOf_.find(edit);
+            return found == controlOf_.end() ? nullptr : static_cast<EditBox*>(found->second);
+        });
         return edit;
     }
     case ControlKind::Image: {
@@ -552,91 +551,8 @@ bool QtWindows::eventFilter(QObject* watched, QEvent* event)
             w->setProperty(kInDoubleClick, QVariant());
             if (!second && w->rect().contains(mouse->position().toPoint())) control.userClick();
         }
-        return false;
     }
-    if (event->type() == QEvent::KeyPress && control.kind() == ControlKind::EditBox)
-        return editKeyPress(control, w, event);
     return false;
-}
-
-bool QtWindows::editKeyPress(Control& control, QWidget* w, QEvent* event)
-{
-    auto* key = static_cast<QKeyEvent*>(event);
-    auto& box = static_cast<EditBox&>(control);
-    auto* edit = static_cast<QLineEdit*>(w);
-    const auto withoutSelection = [edit] {
-        QString rest = edit->text();
-        if (edit->hasSelectedText()) rest.remove(edit->selectionStart(), edit->selectedText().size());
-        return rest.toLatin1().toStdString();
-    };
-    const auto typed = [&](int code) {
-        if (edit->hasSelectedText()) {
-            // A key typed over a selection replaces it, once the window's key handler has
-            // let the key through; the handler is asked once, as a native box asks it.
-            const int entered = box.onKeyPress ? box.onKeyPress(code) : code;
-            if (entered == 0) return;
-            box.userPaste(withoutSelection());
-            auto handler = std::exchange(box.onKeyPress, nullptr);
-            box.userType(entered);
-            box.onKeyPress = std::move(handler);
-        } else {
-            box.userType(code);
-        }
-    };
-
-    if (key->matches(QKeySequence::Paste)) {
-        box.userPaste(QGuiApplication::clipboard()->text().toLatin1().toStdString());
-    } else if (key->matches(QKeySequence::Copy) || key->matches(QKeySequence::SelectAll)) {
-        return false;
-    } else {
-        switch (key->key()) {
-        case Qt::Key_Tab:
-        case Qt::Key_Backtab:
-        case Qt::Key_Left:
-        case Qt::Key_Right:
-        case Qt::Key_Up:
-        case Qt::Key_Down:
-        case Qt::Key_Home:
-        case Qt::Key_End:
-        case Qt::Key_Shift:
-        case Qt::Key_Control:
-        case Qt::Key_Alt:
-        case Qt::Key_Meta:
-        case Qt::Key_AltGr:
-        case Qt::Key_CapsLock:
-        case Qt::Key_NumLock:
-            return false;
-        case Qt::Key_Backspace:
-            if (edit->hasSelectedText())
-                box.userPaste(withoutSelection());
-            else
-                typed(8);
-            break;
-        case Qt::Key_Delete:
-            if (edit->hasSelectedText()) {
-                box.userPaste(withoutSelection());
-            } else if (edit->cursorPosition() < edit->text().size()) {
-                QString rest = edit->text();
-                rest.remove(edit->cursorPosition(), 1);
-                box.userPaste(rest.toLatin1().toStdString());
-            }
-            break;
-        case Qt::Key_Return:
-        case Qt::Key_Enter:
-            typed(13);
-            break;
-        case Qt::Key_Escape:
-            typed(27);
-            break;
-        default: {
-            const QString chars = key->text();
-            if (chars.size() == 1 && chars.at(0).unicode() < 256) typed(chars.at(0).unicode());
-            break;
-        }
-        }
-    }
-    if (controlOf_.count(w)) syncControl(control);
-    return true;
 }
 
 }  // namespace tolvane
