@@ -1,8 +1,8 @@
 // Every window of the program against its design, control by control, read from the
 // window-system model: a control added to a window design is checked here without a new
 // line of test. On the xcb platform with a window manager, with real input (XTest):
-// - each control the design shows is where the design puts it, drawn, and not covered by
-//   a sibling that the design puts beneath it;
+// - each control the design shows is where the design puts it, on the screen there, and
+//   not covered by a sibling that the design puts beneath it;
 // - a click on its designed centre reaches it, and the model sees the event its kind has
 //   (a click, a toggle, a selection, the focus) and nothing else happens;
 // - its one-line caption fits its designed width in the font the widget really uses;
@@ -14,6 +14,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QStyle>
 #include <QStyleOption>
 #include <algorithm>
@@ -163,9 +164,13 @@ protected:
         const std::vector<Control*> shown = shownByDesign(window, dpi());
         ASSERT_FALSE(shown.empty());
         ModelEvents events(window);
+        // What the screen shows of the client area, before anything is clicked.
+        const QPoint origin = screenPoint(window, QPoint(0, 0));
+        screen_ = top->screen()->grabWindow(0, origin.x(), origin.y(), top->width(), top->height()).toImage();
         for (Control* control : shown) {
             SCOPED_TRACE(window.name() + "." + control->name());
             checkPlace(window, *control);
+            checkDrawn(window, *control);
             checkCaption(window, *control);
             ASSERT_TRUE(waitActive(window)) << "the window lost the focus";
             events.clear();
@@ -211,6 +216,23 @@ protected:
         ASSERT_TRUE(own.has_value()) << "the design leaves it no point of its own";
         EXPECT_EQ(controlOf(window, QApplication::widgetAt(screenPoint(window, *own))), &control)
             << "the screen shows another window there";
+    }
+
+    // Something of the control is on the screen where the design gives it room: pixels of
+    // its own that are not the window's background.
+    void checkDrawn(const Window& window, const Control& control)
+    {
+        const QRgb background = widget(window)->palette().color(QPalette::Window).rgb();
+        const QRect r = shownRect(control, dpi());
+        int own = 0, drawn = 0;
+        for (int y = r.top(); y <= r.bottom(); ++y) {
+            for (int x = r.left(); x <= r.right(); ++x) {
+                if (!ownsPoint(window, control, {x, y}, dpi())) continue;
+                ++own;
+                if (screen_.pixel(x, y) != background) ++drawn;
+            }
+        }
+        EXPECT_GT(drawn, 0) << "nothing of it on the screen (" << own << " pixels of its own)";
     }
 
     // The width the design leaves a label's caption: up to the first windowed sibling that
@@ -411,6 +433,8 @@ protected:
             EXPECT_TRUE(changed == &control || sameGroup) << changed->name() << "." << property << " changed";
         }
     }
+
+    QImage screen_;
 
     static std::string clicksText(const std::vector<const Control*>& clicks)
     {
