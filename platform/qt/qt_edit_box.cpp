@@ -104,6 +104,8 @@ bool EditBoxInput::keyPress(EditBox& box, QKeyEvent* key)
         return true;
     case Qt::Key_Delete: {
         if (edit_->hasSelectedText()) {
+            // Shift+Delete cuts, as on Windows.
+            if (key->modifiers() & Qt::ShiftModifier) QGuiApplication::clipboard()->setText(edit_->selectedText());
             replaceSelection(box, QString());
         } else if (edit_->cursorPosition() < edit_->text().size()) {
             const int caret = edit_->cursorPosition();

@@ -8,7 +8,7 @@
 // - the context menu (Cut, Copy, Paste, Delete, Select All) edits without the key handler,
 //   as the edit menu does on Windows, within the model's maximum length (EditBox::userPaste).
 // - Delete removes the selection or the character after the caret, also without the key
-//   handler (on Windows it is a key, not a character).
+//   handler (on Windows it is a key, not a character); Shift+Delete cuts the selection.
 // Closed, because they would change the text around the key handler and have no
 // counterpart in the Windows box: the middle-button paste of the primary selection,
 // Shift+Insert, dropped text, and Qt's own undo and context menu. Undo is not offered: the

@@ -183,7 +183,8 @@ protected:
         }
         for (const Control* c : window.controls())
             if (std::find(shown.begin(), shown.end(), c) == shown.end())
-                std::printf("%s.%s: outside the client area by design, not checked\n", window.name().c_str(),
+                std::printf("%s.%s: not shown by design (hidden, or outside the client area), not checked\n",
+                            window.name().c_str(),
                             c->name().c_str());
         events.clear();
         checkTabOrder(window);

@@ -276,6 +276,16 @@ TEST_F(KeyBoxes, TheContextMenuPastesWithinTheMaximumLength)
     EXPECT_EQ(hk_->Text1.text(), "");
     EXPECT_EQ(box(hk_->Text1)->text(), "");
     EXPECT_TRUE(askedFor(hk_->Text1).empty());
+
+    // Shift+Delete cuts, as the Windows box does.
+    QGuiApplication::clipboard()->setText("W");
+    ASSERT_NO_FATAL_FAILURE(chooseFromMenu(hk_->Text1, "&Paste"));
+    ASSERT_TRUE(waitFor([&] { return hk_->Text1.text() == "W"; }, 3000));
+    QGuiApplication::clipboard()->setText("Z");
+    ASSERT_TRUE(x_.key("a", {"Control_L"}));
+    ASSERT_TRUE(x_.key("Delete", {"Shift_L"}));
+    EXPECT_TRUE(waitFor([&] { return hk_->Text1.text().empty(); }, 3000));
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), "W");
 }
 
 // Keys read from a settings file that another program wrote: longer than one character, and
