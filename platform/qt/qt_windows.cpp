@@ -28,8 +28,8 @@
 #include "platform/model/twips.h"
 #include "platform/model/window.h"
 #include "platform/qt/designed_style.h"
-#include "platform/qt/qt_edit_box.h"
 #include "platform/qt/pictures.h"
+#include "platform/qt/qt_edit_box.h"
 #include "platform/qt/x11_title.h"
 
 namespace tolvane {
