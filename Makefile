@@ -2,11 +2,13 @@
 # make test   installs what is missing, builds, and runs every test
 # make run    builds and starts the desktop program
 # make package builds the Debian package and the Windows setup program into dist/
+# make screenshots  pictures of the desktop programs' windows in $(SHOTS), one script per backend
 WERROR ?= OFF
 BUILD ?= build
 JOBS ?= 2
+SHOTS ?= docs/screenshots
 
-.PHONY: deps build test run bench package clean
+.PHONY: deps build test run bench package screenshots clean
 
 deps:
 	@scripts/install-deps
@@ -31,6 +33,10 @@ bench: build
 	$(BUILD)/bench/tolvane-bench
 	@if [ -x bench/desktop/desktop-bench ]; then bench/desktop/desktop-bench $(BUILD); fi
 	@if [ -x bench/win32/run-bench ]; then bench/win32/run-bench; fi
+
+screenshots: build
+	scripts/screenshots/linux $(BUILD) $(SHOTS)
+	@if [ -x scripts/screenshots/windows ]; then scripts/screenshots/windows $(SHOTS); fi
 
 clean:
 	rm -rf $(BUILD)

@@ -4,11 +4,9 @@
 #include <QFont>
 #include <QFontMetrics>
 #include <QCheckBox>
-#include <QClipboard>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QGroupBox>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -20,6 +18,7 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QTextBrowser>
+#include <QWindow>
 #include <algorithm>
 #include <cmath>
 #include <utility>
@@ -28,15 +27,21 @@
 #include "platform/model/control.h"
 #include "platform/model/twips.h"
 #include "platform/model/window.h"
+#include "platform/qt/designed_style.h"
 #include "platform/qt/pictures.h"
+#include "platform/qt/qt_edit_box.h"
+#include "platform/qt/x11_title.h"
 
 namespace tolvane {
 
 namespace {
 
 QString text(const std::string& s) { return QString::fromStdString(s); }
-// Edit boxes hold 8-bit characters, one byte per typed key, as the ANSI boxes they stand for.
-QString editText(const std::string& s) { return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size())); }
+// Edit boxes hold UTF-8, as every text of the model.
+QString editText(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+
+// Set on a label between the second press of a double click and its release.
+constexpr const char* kInDoubleClick = "tolvaneInDoubleClick";
 
 // A top-level window of the program. The close box is a request to the model, which
 // may refuse it; the widget itself never closes on its own.
@@ -84,6 +89,15 @@ int QtWindows::twipsPerPixelX() { return twipsPerPixel(dotsPerInch()); }
 
 int QtWindows::pixels(int twips) { return twipsToPixels(twips, dotsPerInch()); }
 
+QStyle* QtWindows::designedStyle()
+{
+    if (!designedStyle_) {
+        designedStyle_ = new DesignedStyle;
+        designedStyle_->setParent(this);
+    }
+    return designedStyle_;
+}
+
 uint32_t QtWindows::pictureHandle(const std::string& name) { return QtPictures::handle(name); }
 
 QWidget* QtWindows::widget(const Window& window) const
@@ -128,7 +142,7 @@ void QtWindows::windowLoaded(Window& window)
     windowOf_[top] = &window;
     top->setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                         Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
-    top->setWindowTitle(text(window.caption()));
+    setTitle(top, window.caption());
     top->setWindowIcon(QtPictures::icon(window.design().icon));
     top->setFixedSize(pixels(window.design().clientWidth), pixels(window.design().clientHeight));
     top->setFont(dialogFont(window));
@@ -158,6 +172,11 @@ void QtWindows::windowLoaded(Window& window)
         connectUserActions(*control, w);
         syncControl(*control);
     }
+    // Labels are windowless where the windows were designed: drawn on their container,
+    // beneath every windowed control that overlaps them (Check1 reaches 15 twips into
+    // Label4's place on HK). Lowered last first, they keep their own order among themselves.
+    for (auto it = order.rbegin(); it != order.rend(); ++it)
+        if ((*it)->kind() == ControlKind::Label) rendered.controls[*it]->lower();
     applyTabOrder(window, rendered);
     // A main window that starts hidden must still be within the user's reach.
     showWindow(window, rendered, window.visible());
@@ -208,12 +227,16 @@ QWidget* QtWindows::createControl(Control& control, QWidget* parent)
         frame->setFocusPolicy(Qt::NoFocus);
         return frame;
     }
-    case ControlKind::CheckBox:
-        return new QCheckBox(parent);
+    case ControlKind::CheckBox: {
+        auto* box = new QCheckBox(parent);
+        box->setStyle(designedStyle());
+        return box;
+    }
     case ControlKind::OptionButton: {
         // The model keeps the groups (one per container); Qt's own grouping would fight it.
         auto* option = new QRadioButton(parent);
         option->setAutoExclusive(false);
+        option->setStyle(designedStyle());
         return option;
     }
     case ControlKind::DropDownList: {
@@ -230,14 +253,14 @@ QWidget* QtWindows::createControl(Control& control, QWidget* parent)
         return list;
     }
     case ControlKind::EditBox: {
+        // The model's maximum length governs typing; the widget shows whatever text the
+        // program puts there, a longer key read from the settings included.
         auto* edit = new QLineEdit(parent);
-        auto& box = static_cast<EditBox&>(control);
-        if (box.maxLength() > 0) edit->setMaxLength(box.maxLength());
-        // Every change goes through the model's key handling; no side door around it.
-        edit->setContextMenuPolicy(Qt::NoContextMenu);
-        edit->setDragEnabled(false);
-        edit->setAcceptDrops(false);
-        edit->installEventFilter(this);
+        // Every change goes through the model (qt_edit_box.h); no side door around it.
+        new EditBoxInput(edit, [this, edit]() -> EditBox* {
+            auto found = controlOf_.find(edit);
+            return found == controlOf_.end() ? nullptr : static_cast<EditBox*>(found->second);
+        });
         return edit;
     }
     case ControlKind::Image: {
@@ -359,7 +382,7 @@ void QtWindows::propertyChanged(Window& window, Control* control, std::string_vi
     if (it == rendered_.end()) return;
     Rendered& rendered = it->second;
     if (!control) {
-        if (property == "Caption") rendered.top->setWindowTitle(text(window.caption()));
+        if (property == "Caption") setTitle(rendered.top, window.caption());
         if (property == "Visible") showWindow(window, rendered, window.visible());
         return;
     }
@@ -421,14 +444,24 @@ void QtWindows::showWindow(Window& window, Rendered& rendered, bool visible)
                                       [](Control* a, Control* b) { return a->tabIndex() < b->tabIndex(); });
         if (first != focusable.end()) rendered.controls[*first]->setFocus(Qt::OtherFocusReason);
     }
+    // An empty title must be empty before the window manager first reads it.
+    if (window.caption().empty()) {
+        top->winId();
+        clearX11Title(top);
+    }
     if (top->isMinimized())
         top->showNormal();
     else
         top->show();
-    if (!top->testAttribute(Qt::WA_ShowWithoutActivating)) {
-        top->raise();
-        top->activateWindow();
-    }
+    // Shown as a window is shown: on top and active.
+    top->raise();
+    top->activateWindow();
+}
+
+void QtWindows::setTitle(QWidget* top, const std::string& caption)
+{
+    top->setWindowTitle(text(caption));
+    if (caption.empty()) clearX11Title(top);
 }
 
 bool QtWindows::SetWindowPos(Window& window, int insertAfter, int, int, int, int, uint32_t flags)
@@ -437,15 +470,20 @@ bool QtWindows::SetWindowPos(Window& window, int insertAfter, int, int, int, int
     constexpr uint32_t SWP_NOACTIVATE = 0x10;
     QWidget* top = widget(window);
     if (!top || (insertAfter != HWND_TOPMOST && insertAfter != HWND_NOTOPMOST)) return false;
-    const bool wasVisible = top->isVisible();
-    const QPoint place = top->pos();
-    top->setAttribute(Qt::WA_ShowWithoutActivating, (flags & SWP_NOACTIVATE) != 0);
-    top->setWindowFlag(Qt::WindowStaysOnTopHint, insertAfter == HWND_TOPMOST);
-    // Changing a window's flags takes it off the screen; it comes back where it was.
-    if (wasVisible) {
-        top->move(place);
-        top->show();
+    Qt::WindowFlags windowFlags = top->windowFlags();
+    windowFlags.setFlag(Qt::WindowStaysOnTopHint, insertAfter == HWND_TOPMOST);
+    if (QWindow* handle = top->windowHandle()) {
+        // Told to the window system as it is: QWidget::setWindowFlags would take the window
+        // off the screen and put it up again, moved and activated. Only the stacking changes.
+        top->overrideWindowFlags(windowFlags);
+        handle->setFlags(windowFlags);
+    } else {
+        // Not made yet: the flag is there when it is first shown.
+        top->setWindowFlags(windowFlags);
     }
+    if (!top->isVisible()) return true;
+    if (insertAfter == HWND_TOPMOST) top->raise();
+    if (!(flags & SWP_NOACTIVATE)) top->activateWindow();
     return true;
 }
 
@@ -502,95 +540,19 @@ bool QtWindows::eventFilter(QObject* watched, QEvent* event)
     if (it == controlOf_.end()) return false;
     Control& control = *it->second;
     auto* w = static_cast<QWidget*>(watched);
-    if (event->type() == QEvent::MouseButtonRelease &&
-        (control.kind() == ControlKind::Label || control.kind() == ControlKind::Image)) {
+    if (control.kind() == ControlKind::Label || control.kind() == ControlKind::Image) {
+        // A static control tells a click, then a double click: the second press of a
+        // double click (Qt's MouseButtonDblClick) and its release are no second click.
         auto* mouse = static_cast<QMouseEvent*>(event);
-        if (mouse->button() == Qt::LeftButton && w->rect().contains(mouse->position().toPoint())) control.userClick();
-        return false;
+        if (event->type() == QEvent::MouseButtonDblClick && mouse->button() == Qt::LeftButton)
+            w->setProperty(kInDoubleClick, true);
+        if (event->type() == QEvent::MouseButtonRelease && mouse->button() == Qt::LeftButton) {
+            const bool second = w->property(kInDoubleClick).toBool();
+            w->setProperty(kInDoubleClick, QVariant());
+            if (!second && w->rect().contains(mouse->position().toPoint())) control.userClick();
+        }
     }
-    if (event->type() == QEvent::KeyPress && control.kind() == ControlKind::EditBox)
-        return editKeyPress(control, w, event);
     return false;
-}
-
-bool QtWindows::editKeyPress(Control& control, QWidget* w, QEvent* event)
-{
-    auto* key = static_cast<QKeyEvent*>(event);
-    auto& box = static_cast<EditBox&>(control);
-    auto* edit = static_cast<QLineEdit*>(w);
-    const auto withoutSelection = [edit] {
-        QString rest = edit->text();
-        if (edit->hasSelectedText()) rest.remove(edit->selectionStart(), edit->selectedText().size());
-        return rest.toLatin1().toStdString();
-    };
-    const auto typed = [&](int code) {
-        if (edit->hasSelectedText()) {
-            // A key typed over a selection replaces it, once the window's key handler has
-            // let the key through; the handler is asked once, as a native box asks it.
-            const int entered = box.onKeyPress ? box.onKeyPress(code) : code;
-            if (entered == 0) return;
-            box.userPaste(withoutSelection());
-            auto handler = std::exchange(box.onKeyPress, nullptr);
-            box.userType(entered);
-            box.onKeyPress = std::move(handler);
-        } else {
-            box.userType(code);
-        }
-    };
-
-    if (key->matches(QKeySequence::Paste)) {
-        box.userPaste(QGuiApplication::clipboard()->text().toLatin1().toStdString());
-    } else if (key->matches(QKeySequence::Copy) || key->matches(QKeySequence::SelectAll)) {
-        return false;
-    } else {
-        switch (key->key()) {
-        case Qt::Key_Tab:
-        case Qt::Key_Backtab:
-        case Qt::Key_Left:
-        case Qt::Key_Right:
-        case Qt::Key_Up:
-        case Qt::Key_Down:
-        case Qt::Key_Home:
-        case Qt::Key_End:
-        case Qt::Key_Shift:
-        case Qt::Key_Control:
-        case Qt::Key_Alt:
-        case Qt::Key_Meta:
-        case Qt::Key_AltGr:
-        case Qt::Key_CapsLock:
-        case Qt::Key_NumLock:
-            return false;
-        case Qt::Key_Backspace:
-            if (edit->hasSelectedText())
-                box.userPaste(withoutSelection());
-            else
-                typed(8);
-            break;
-        case Qt::Key_Delete:
-            if (edit->hasSelectedText()) {
-                box.userPaste(withoutSelection());
-            } else if (edit->cursorPosition() < edit->text().size()) {
-                QString rest = edit->text();
-                rest.remove(edit->cursorPosition(), 1);
-                box.userPaste(rest.toLatin1().toStdString());
-            }
-            break;
-        case Qt::Key_Return:
-        case Qt::Key_Enter:
-            typed(13);
-            break;
-        case Qt::Key_Escape:
-            typed(27);
-            break;
-        default: {
-            const QString chars = key->text();
-            if (chars.size() == 1 && chars.at(0).unicode() < 256) typed(chars.at(0).unicode());
-            break;
-        }
-        }
-    }
-    if (controlOf_.count(w)) syncControl(control);
-    return true;
 }
 
 }  // namespace tolvane

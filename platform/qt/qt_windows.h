@@ -6,11 +6,12 @@
 // option button, drop-down list, list box, edit box, image, web view), fixed-size
 // windows with the program's icon, geometry from twips at the screen's logical DPI,
 // the tab order, the close box routed to the window's unload request, message boxes
-// (title, text, OK, no icon), the topmost warning window, the embedded web view.
+// (title, text, OK, no icon), the topmost warning window, the embedded web view. Labels
+// lie beneath the windowed controls that overlap them and tell one click for a double
+// click, as the windowless labels of the design. Every change the user makes to an edit
+// box goes through the model (qt_edit_box.h).
 //
 // Not supported, on purpose:
-// - Edit boxes always take a typed character at the end of their text (the model keeps
-//   no caret). The program's only edit boxes hold one character, where that is the same.
 // - The web view is a QTextBrowser: HTML and links, no scripts and no plug-ins. It
 //   follows http(s) links inside itself and ignores every other scheme.
 // - Where no notification area exists, hiding the main window would strand the user,
@@ -26,6 +27,7 @@
 #include "platform/model/window_system.h"
 #include "platform/services.h"
 
+class QStyle;
 class QWidget;
 class QNetworkAccessManager;
 class QTextBrowser;
@@ -98,8 +100,11 @@ private:
     void applyTabOrder(Window& window, Rendered& rendered);
     void syncControl(Control& control);
     void showWindow(Window& window, Rendered& rendered, bool visible);
-    bool editKeyPress(Control& control, QWidget* widget, QEvent* event);
+    // The window's title; an empty one stays empty (x11_title.h).
+    void setTitle(QWidget* top, const std::string& caption);
     void load(QTextBrowser* view, const QUrl& url);
+    // The style of the check boxes and option buttons (designed_style.h), made on first use.
+    QStyle* designedStyle();
 
     WindowSystem& windows_;
     std::map<const Window*, Rendered> rendered_;
@@ -108,6 +113,7 @@ private:
     const Window* mainWindow_ = nullptr;
     std::function<bool()> trayAvailable_;
     QNetworkAccessManager* network_ = nullptr;
+    QStyle* designedStyle_ = nullptr;
 };
 
 }  // namespace tolvane

@@ -1,0 +1,149 @@
+#include "x_session.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <thread>
+
+// Last: Xlib's macros would clash with other names.
+#include <X11/Xlib.h>
+
+namespace tolvane::test {
+
+namespace {
+
+bool onPath(const std::string& program)
+{
+    const char* path = std::getenv("PATH");
+    std::string rest = path ? path : "/usr/bin:/bin";
+    for (size_t start = 0; start <= rest.size();) {
+        const size_t end = std::min(rest.find(':', start), rest.size());
+        const std::filesystem::path candidate = std::filesystem::path(rest.substr(start, end - start)) / program;
+        if (::access(candidate.c_str(), X_OK) == 0) return true;
+        start = end + 1;
+    }
+    return false;
+}
+
+// Polls the condition every 20 ms for up to timeoutMs; a server coming up is no logic under test.
+bool within(int timeoutMs, const std::function<bool()>& condition)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > end) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
+}
+
+// Is the selection (WM_S0, _NET_SYSTEM_TRAY_S0) owned on the display?
+bool selectionOwned(const std::string& display, const char* selection)
+{
+    Display* dpy = XOpenDisplay(display.c_str());
+    if (!dpy) return false;
+    const bool owned = XGetSelectionOwner(dpy, XInternAtom(dpy, selection, False)) != 0;
+    XCloseDisplay(dpy);
+    return owned;
+}
+
+}  // namespace
+
+XSession::~XSession() { stopAll(); }
+
+pid_t XSession::spawn(const std::vector<std::string>& argv)
+{
+    const pid_t pid = ::fork();
+    if (pid != 0) {
+        if (pid > 0) children_.push_back(pid);
+        return pid;
+    }
+    // The child: quiet, in its own process group, with the display it belongs to.
+    const int null = ::open("/dev/null", O_RDWR);
+    ::dup2(null, 0);
+    ::dup2(null, 1);
+    ::dup2(null, 2);
+    ::setpgid(0, 0);
+    if (!display_.empty()) ::setenv("DISPLAY", display_.c_str(), 1);
+    std::vector<char*> args;
+    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    ::execvp(args[0], args.data());
+    ::_exit(127);
+}
+
+bool XSession::start(bool withTray, std::string* why)
+{
+    std::vector<std::string> needed = {"Xvfb", "openbox"};
+    if (withTray) needed.push_back("trayer");
+    for (const std::string& program : needed) {
+        if (!onPath(program)) {
+            *why = program + " is missing (scripts/install-deps installs it)";
+            return false;
+        }
+    }
+
+    // Xvfb picks a free display itself and writes its number to the pipe.
+    int pipeFds[2];
+    if (::pipe(pipeFds) != 0) {
+        *why = "no pipe";
+        return false;
+    }
+    const pid_t xvfb = spawn({"Xvfb", "-displayfd", std::to_string(pipeFds[1]), "-noreset", "-dpi", "96", "-screen",
+                              "0", "1024x768x24", "-nolisten", "tcp"});
+    ::close(pipeFds[1]);
+    std::string number;
+    pollfd readable{pipeFds[0], POLLIN, 0};
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (number.find('\n') == std::string::npos && std::chrono::steady_clock::now() < end) {
+        if (::poll(&readable, 1, 200) <= 0) continue;
+        char chunk[16];
+        const ssize_t got = ::read(pipeFds[0], chunk, sizeof chunk);
+        if (got <= 0) break;
+        number.append(chunk, static_cast<size_t>(got));
+    }
+    ::close(pipeFds[0]);
+    if (xvfb <= 0 || number.find('\n') == std::string::npos) {
+        *why = "Xvfb did not start";
+        return false;
+    }
+    display_ = ":" + number.substr(0, number.find('\n'));
+    ::setenv("DISPLAY", display_.c_str(), 1);
+
+    spawn({"openbox", "--sm-disable"});
+    if (!within(20000, [&] { return selectionOwned(display_, "WM_S0"); })) {
+        *why = "openbox took no window-manager selection on " + display_;
+        return false;
+    }
+    if (withTray) {
+        spawn({"trayer", "--edge", "top", "--align", "right", "--widthtype", "pixel", "--width", "160", "--heighttype",
+               "pixel", "--height", "32", "--SetDockType", "true"});
+        if (!within(20000, [&] { return selectionOwned(display_, "_NET_SYSTEM_TRAY_S0"); })) {
+            *why = "trayer took no tray on " + display_;
+            return false;
+        }
+    }
+    return true;
+}
+
+void XSession::stopAll()
+{
+    // The tray and the window manager first, the server last.
+    for (auto it = children_.rbegin(); it != children_.rend(); ++it) {
+        ::kill(*it, SIGTERM);
+        int status = 0;
+        if (!within(3000, [&] { return ::waitpid(*it, &status, WNOHANG) != 0; })) {
+            ::kill(*it, SIGKILL);
+            ::waitpid(*it, &status, 0);
+        }
+    }
+    children_.clear();
+}
+
+}  // namespace tolvane::test

@@ -1,0 +1,41 @@
+// The xcb tests run in one QApplication on a private X display with openbox and trayer,
+// started here before Qt connects to it.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <cstdlib>
+
+#include "x_session.h"
+
+namespace tolvane::test {
+
+namespace {
+std::string problem;
+}
+
+const std::string& xSessionProblem() { return problem; }
+
+}  // namespace tolvane::test
+
+int main(int argc, char** argv)
+{
+    ::testing::InitGoogleTest(&argc, argv);
+    tolvane::test::XSession session;
+    if (!session.start(true, &tolvane::test::problem)) {
+        std::fprintf(stderr, "xcb tests: %s\n", tolvane::test::problem.c_str());
+        // Without a display every test skips with the reason; no QApplication is made.
+        return RUN_ALL_TESTS();
+    }
+    ::setenv("QT_QPA_PLATFORM", "xcb", 1);
+    ::unsetenv("WAYLAND_DISPLAY");
+    // Compose sequences (dead keys) as a desktop has them; the compose table is the locale's.
+    ::setenv("LC_ALL", "C.UTF-8", 1);
+    ::setenv("QT_IM_MODULE", "compose", 1);
+    // Hermetic: the dry run never reaches a real bus, not even to ask.
+    ::setenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/tolvane-xcb", 1);
+    ::setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/tolvane-xcb", 1);
+    ::setenv("XDG_SESSION_ID", "xcb", 1);
+    QApplication app(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,110 @@
+// The windows as the window manager and a user's mouse meet them (xcb, openbox, XTest):
+// the warning window comes up active, above all others and with an empty title; a double
+// click on a label is one click.
+#include <QPushButton>
+#include <algorithm>
+
+#include "app/form2.h"
+#include "xcb_fixture.h"
+
+namespace tolvane::test {
+namespace {
+
+bool has(const std::vector<std::string>& atoms, const std::string& atom)
+{
+    return std::find(atoms.begin(), atoms.end(), atom) != atoms.end();
+}
+
+class WarningWindow : public XcbDesktopTest {
+protected:
+    // The warned one-minute schedule set by clicks, and its thirty seconds gone by. The
+    // countdown's next tick is put an hour away, so that the test says when it comes.
+    Form2* showWarning()
+    {
+        openMainWindow();
+        if (HasFatalFailure()) return nullptr;
+        clickDesigned(form1().Label9);
+        clickDesigned(form1().Command1);
+        if (!form1().Timer4.enabled()) {
+            ADD_FAILURE() << "SET with the warning did not arm it";
+            return nullptr;
+        }
+        form1().Timer4.fire();
+        form1().Timer5.setInterval(3600 * 1000);
+        return desktop_->program().existingForm2();
+    }
+};
+
+TEST_F(WarningWindow, ComesUpActiveWithOkFocusedAboveAllOthersAndWithAnEmptyTitle)
+{
+    Form2* warning = showWarning();
+    ASSERT_NE(warning, nullptr);
+    QWidget* top = widget(*warning);
+    ASSERT_TRUE(waitPlaced(*warning));
+    const unsigned long id = top->winId();
+
+    // Shown as Timer4 shows it: an ordinary Show, which activates the window.
+    EXPECT_TRUE(waitActive(*warning)) << "the warning window came up without the focus";
+    EXPECT_TRUE(waitFor([&] { return x_.activeWindow() == id; }, 3000)) << "the window manager has it inactive";
+    EXPECT_EQ(QApplication::focusWidget(), widget(warning->Command1)) << "OK does not hold the focus";
+    // Above every other window, the main window included.
+    EXPECT_TRUE(has(x_.netWmState(id), "_NET_WM_STATE_ABOVE"));
+    ASSERT_FALSE(x_.stacking().empty());
+    EXPECT_EQ(x_.stacking().back(), id);
+    // No title until the countdown writes one; not the program's name either.
+    EXPECT_EQ(x_.textProperty(id, "_NET_WM_NAME"), "");
+    EXPECT_EQ(x_.textProperty(id, "WM_NAME"), "");
+
+    // The main window taken up again: the warning stays above it; making it topmost once
+    // more moves it not and activates it not.
+    const QRect frame = x_.frameRect(id);
+    x_.click(designedCentre(form1().Label3));
+    ASSERT_TRUE(waitActive(form1()));
+    warning->SetTopmost(*warning, 1);
+    settle(300);
+    EXPECT_EQ(x_.frameRect(id), frame) << "moved";
+    EXPECT_TRUE(form1().visible());
+    EXPECT_TRUE(widget(form1())->isActiveWindow()) << "made active";
+    EXPECT_TRUE(waitFor([&] { return x_.activeWindow() == widget(form1())->winId(); }, 3000));
+    EXPECT_TRUE(top->isVisible());
+    EXPECT_TRUE(has(x_.netWmState(id), "_NET_WM_STATE_ABOVE"));
+    EXPECT_EQ(x_.stacking().back(), id);
+
+    // The first second of the countdown names it.
+    form1().Timer5.fire();
+    EXPECT_TRUE(waitFor([&] { return x_.textProperty(id, "_NET_WM_NAME") == "Shutdown After  29 Seconds"; }))
+        << x_.textProperty(id, "_NET_WM_NAME").toStdString();
+
+    // Back on the warning window, the focus is on OK again: the space bar presses it.
+    x_.click(screenPoint(*warning, QPoint(8, 8)));
+    ASSERT_TRUE(waitActive(*warning));
+    EXPECT_EQ(QApplication::focusWidget(), widget(warning->Command1));
+    ASSERT_TRUE(x_.key("space"));
+    EXPECT_TRUE(waitFor([&] { return desktop_->program().existingForm2() == nullptr; })) << "OK not pressed";
+    EXPECT_FALSE(form1().Timer5.enabled());
+}
+
+using Labels = XcbDesktopTest;
+
+// A label tells one click for a double click, as a static control does (a click, then a
+// double click that has no handler): Label9 ticks Check6 once.
+TEST_F(Labels, ADoubleClickOnTheWarningLabelTogglesTheCheckBoxOnce)
+{
+    ASSERT_NO_FATAL_FAILURE(openMainWindow());
+    ASSERT_EQ(form1().Check6.value(), 0);
+    x_.doubleClick(designedCentre(form1().Label9));
+    settle(QApplication::doubleClickInterval() + 200);
+    EXPECT_EQ(form1().Check6.value(), 1);
+    // Two single clicks, a double-click time apart, are two clicks.
+    clickDesigned(form1().Label9);
+    settle(QApplication::doubleClickInterval() + 100);
+    clickDesigned(form1().Label9);
+    settle(QApplication::doubleClickInterval() + 100);
+    EXPECT_EQ(form1().Check6.value(), 1);
+    x_.doubleClick(designedCentre(form1().Label9));
+    settle(QApplication::doubleClickInterval() + 200);
+    EXPECT_EQ(form1().Check6.value(), 0);
+}
+
+}  // namespace
+}  // namespace tolvane::test
