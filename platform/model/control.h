@@ -207,7 +207,8 @@ private:
     int maxLength_;
 };
 
-// The number of characters of a UTF-8 text, and one character code as UTF-8.
+// The number of characters of a UTF-8 text, and one character code as UTF-8 (nothing for a
+// code past U+10FFFF).
 size_t characterCount(const std::string& text);
 std::string utf8(int code);
 

@@ -394,5 +394,16 @@ TEST(Twips, AControlInAFrameAddsTheFramesPlaceRoundedOnItsOwn)
     EXPECT_EQ(r.height, 13);
 }
 
+TEST(Utf8, EveryCharacterCodeIsWrittenInItsOwnLength)
+{
+    EXPECT_EQ(utf8('S'), "S");
+    EXPECT_EQ(utf8(0xE9), "\xC3\xA9");                // é
+    EXPECT_EQ(utf8(0x20AC), "\xE2\x82\xAC");         // €
+    EXPECT_EQ(utf8(0x1F600), "\xF0\x9F\x98\x80");   // beyond the 16-bit codes: four bytes
+    EXPECT_EQ(utf8(0x10FFFF), "\xF4\x8F\xBF\xBF");
+    EXPECT_EQ(utf8(0x110000), "");
+    EXPECT_EQ(characterCount(utf8(0x1F600) + "S"), 2u);
+}
+
 }  // namespace
 }  // namespace tolvane
