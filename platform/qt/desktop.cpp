@@ -81,13 +81,7 @@ QtDesktop::~QtDesktop() = default;
 void QtDesktop::trayHostChanged()
 {
     tray_.hostChanged();
-    Form1& form1 = program_.form1();
-    QWidget* main = form1.loaded() ? windows_.widget(form1) : nullptr;
-    if (!main || form1.visible()) return;
-    if (trayHost_.available())
-        main->hide();
-    else if (!main->isVisible() || !main->isMinimized())
-        main->showMinimized();
+    windows_.trayAvailabilityChanged();
 }
 
 void QtDesktop::start()

@@ -423,7 +423,7 @@ void QtWindows::itemAdded(Control& control, const std::string& item)
     syncControl(control);
 }
 
-void QtWindows::showWindow(Window& window, Rendered& rendered, bool visible)
+void QtWindows::showWindow(const Window& window, Rendered& rendered, bool visible)
 {
     QWidget* top = rendered.top;
     if (!visible) {
@@ -462,6 +462,12 @@ void QtWindows::setTitle(QWidget* top, const std::string& caption)
 {
     top->setWindowTitle(text(caption));
     if (caption.empty()) clearX11Title(top);
+}
+
+void QtWindows::trayAvailabilityChanged()
+{
+    if (!mainWindow_ || mainWindow_->visible()) return;
+    if (auto it = rendered_.find(mainWindow_); it != rendered_.end()) showWindow(*mainWindow_, it->second, false);
 }
 
 bool QtWindows::SetWindowPos(Window& window, int insertAfter, int, int, int, int, uint32_t flags)

@@ -76,6 +76,8 @@ public:
     // Whether a notification area is there to come back from. The main window (the first
     // window loaded) is minimised instead of hidden while this says no.
     void setTrayAvailable(std::function<bool()> available) { trayAvailable_ = std::move(available); }
+    // The notification area came or went: a hidden main window goes where the user finds it.
+    void trayAvailabilityChanged();
     // The screen's logical resolution, and pixels for a length in twips at it.
     int dotsPerInch();
     int pixels(int twips);
@@ -99,7 +101,7 @@ private:
     void connectUserActions(Control& control, QWidget* widget);
     void applyTabOrder(Window& window, Rendered& rendered);
     void syncControl(Control& control);
-    void showWindow(Window& window, Rendered& rendered, bool visible);
+    void showWindow(const Window& window, Rendered& rendered, bool visible);
     // The window's title; an empty one stays empty (x11_title.h).
     void setTitle(QWidget* top, const std::string& caption);
     void load(QTextBrowser* view, const QUrl& url);
