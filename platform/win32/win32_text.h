@@ -21,14 +21,15 @@ inline std::wstring wideFrom(UINT codePage, const std::string& text)
     return wide;
 }
 
+// No "best fit": a character the code page lacks is not shown as another one (é as e).
 inline std::string bytesFrom(UINT codePage, const std::wstring& wide)
 {
     if (wide.empty()) return {};
-    const int n = WideCharToMultiByte(codePage, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr,
-                                      nullptr);
+    const DWORD flags = codePage == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS;
+    const int size = static_cast<int>(wide.size());
+    const int n = WideCharToMultiByte(codePage, flags, wide.data(), size, nullptr, 0, nullptr, nullptr);
     std::string text(static_cast<size_t>(n > 0 ? n : 0), '\0');
-    if (n > 0)
-        WideCharToMultiByte(codePage, 0, wide.data(), static_cast<int>(wide.size()), text.data(), n, nullptr, nullptr);
+    if (n > 0) WideCharToMultiByte(codePage, flags, wide.data(), size, text.data(), n, nullptr, nullptr);
     return text;
 }
 
@@ -58,7 +59,7 @@ inline unsigned ansiCharOfUnicode(int code)
     const wchar_t wide = static_cast<wchar_t>(code);
     char bytes[4] = {};
     BOOL lost = FALSE;
-    const int n = WideCharToMultiByte(CP_ACP, 0, &wide, 1, bytes, sizeof bytes, nullptr, &lost);
+    const int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, &wide, 1, bytes, sizeof bytes, nullptr, &lost);
     return n == 1 && !lost ? static_cast<unsigned char>(bytes[0]) : 0;
 }
 

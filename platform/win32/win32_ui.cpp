@@ -246,7 +246,7 @@ void Win32Ui::windowLoaded(Window& window)
     const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPSIBLINGS;
     RECT rc{0, 0, twipsToPixels(window.design().clientWidth, dpi_), twipsToPixels(window.design().clientHeight, dpi_)};
     AdjustWindowRectEx(&rc, style, FALSE, 0);
-    HWND hwnd = CreateWindowExA(0, kWindowClass, window.caption().c_str(), style, CW_USEDEFAULT, CW_USEDEFAULT,
+    HWND hwnd = CreateWindowExA(0, kWindowClass, ansiFromUtf8(window.caption()).c_str(), style, CW_USEDEFAULT, CW_USEDEFAULT,
                                 rc.right - rc.left, rc.bottom - rc.top, nullptr, nullptr, inst, nullptr);
     if (!hwnd) return;
     auto native = std::make_unique<NativeWindow>();
