@@ -91,6 +91,26 @@ std::wstring wideText(HWND h)
     return text;
 }
 
+BOOL CALLBACK findOwnMessageBox(HWND h, LPARAM p)
+{
+    char cls[16] = {};
+    DWORD process = 0;
+    GetWindowThreadProcessId(h, &process);
+    GetClassNameA(h, cls, sizeof cls);
+    if (process == GetCurrentProcessId() && lstrcmpA(cls, "#32770") == 0 && IsWindowVisible(h)) {
+        *reinterpret_cast<HWND*>(p) = h;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND messageBoxOfThisProcess()
+{
+    HWND found = nullptr;
+    EnumWindows(findOwnMessageBox, reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
 std::string readFile(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);
@@ -193,8 +213,10 @@ TEST_F(AnsiEdge, MessageBoxShowsTheTextsAsWritten)
     std::wstring shownTitle, shownText;
     std::atomic<bool> pressed{false};
     std::thread user([&] {
+        // Any message box of this process, whatever its title reads, so that a wrong
+        // title fails the test rather than leave the box waiting for a click.
         HWND box = nullptr;
-        test::waitUntil([&] { return (box = FindWindowW(L"#32770", wideTitle.c_str())) != nullptr; }, 10000);
+        test::waitUntil([&] { return (box = messageBoxOfThisProcess()) != nullptr; }, 10000);
         if (!box) return;
         shownTitle = wideText(box);
         shownText = wideText(GetDlgItem(box, 0xFFFF));
@@ -204,7 +226,7 @@ TEST_F(AnsiEdge, MessageBoxShowsTheTextsAsWritten)
     });
     dialogs.MessageBox(title, std::string("Saved ") + sample->utf8);
     user.join();
-    EXPECT_TRUE(pressed.load()) << "no box titled with the converted text appeared";
+    EXPECT_TRUE(pressed.load()) << "no message box appeared";
     EXPECT_EQ(shownTitle, wideTitle);
     EXPECT_EQ(shownText, std::wstring(L"Saved ") + sample->wide);
 }
