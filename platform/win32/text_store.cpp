@@ -4,7 +4,7 @@
 #include <fstream>
 #include <sstream>
 
-#include <windows.h>
+#include "platform/win32/win32_text.h"
 
 namespace tolvane::win32 {
 
@@ -132,6 +132,7 @@ Result<TextTables> readTextTables(const std::string& path)
     while (std::getline(in, line)) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
         if (line.empty()) continue;
+        line = utf8FromAnsi(line);
         std::vector<std::string> fields;
         std::stringstream split(line);
         std::string field;
@@ -152,8 +153,8 @@ Result<void> writeTextTables(const std::string& path, const TextTables& tables)
         std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
         if (!out) return Error{"the settings store " + path + " cannot be written"};
         for (const auto& [name, fields] : tables) {
-            out << name;
-            for (const std::string& f : fields) out << '\t' << f;
+            out << ansiFromUtf8(name);
+            for (const std::string& f : fields) out << '\t' << ansiFromUtf8(f);
             out << "\r\n";
         }
         if (!out.flush()) return Error{"the settings store " + path + " cannot be written"};

@@ -4,7 +4,8 @@
 // their own through the TOLVANE_DRYRUN_STORE variable. tolv.exe never honours it.
 //
 // The file holds one line per table, the table name and its five fields separated by
-// tabs, for example "ky\tS\tR\tL\tH\tB" and "en\t1\t0\t0\t0\t0". The store behaves as
+// tabs, for example "ky\tS\tR\tL\tH\tB" and "en\t1\t0\t0\t0\t0", in the system's ANSI
+// code page as a Windows program's text files are (UTF-8 in the program). The store behaves as
 // the ADO objects do for the program: fields by position on the one record, Update to
 // write a record, and a transaction that writes both records at once (or neither).
 // Not supported: several records, field names, a missing file (that is a failure,

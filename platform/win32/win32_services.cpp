@@ -109,10 +109,27 @@ int16_t Win32Keyboard::GetAsyncKeyState(int virtualKey)
 
 void copyNotifyRecord(const NotifyIconRecord& record, void* out) { std::memcpy(out, record.data(), record.size()); }
 
+std::string systemTipField(const uint8_t* field64)
+{
+    constexpr size_t kField = 64;
+    const auto* end = static_cast<const uint8_t*>(std::memchr(field64, 0, kField));
+    const bool terminated = end != nullptr;
+    if (!end) end = field64 + kField;
+    // A Latin-1 byte is the Unicode code of its character.
+    std::wstring wide(field64, end);
+    std::string field = bytesFrom(CP_ACP, wide);
+    if (terminated) field += '\0';
+    field.resize(std::max(field.size(), kField), ' ');
+    field.resize(kField);
+    return field;
+}
+
 bool Win32Shell::Shell_NotifyIcon(uint32_t message, const NotifyIconRecord& record)
 {
     NOTIFYICONDATAA data{};
     copyNotifyRecord(record, &data);
+    const std::string tip = systemTipField(record.data() + offsetof(NOTIFYICONDATAA, szTip));
+    std::memcpy(data.szTip, tip.data(), sizeof data.szTip);
     // The record names the size it was built with (88, or 0 before its first add);
     // the shell reads only that much.
     const BOOL ok = ::Shell_NotifyIconA(message, &data);
@@ -184,7 +201,7 @@ void Win32Dialogs::MessageBox(const std::string& title, const std::string& text)
         std::replace(oneLine.begin(), oneLine.end(), '\n', ' ');
         log_->line("MessageBox(" + title + ", " + oneLine + ")");
     }
-    ::MessageBoxA(GetActiveWindow(), text.c_str(), title.c_str(), MB_OK);
+    ::MessageBoxA(GetActiveWindow(), ansiFromUtf8(text).c_str(), ansiFromUtf8(title).c_str(), MB_OK);
 }
 
 double Win32Launcher::Shell(const std::string& commandLine, int windowStyle)
@@ -194,7 +211,7 @@ double Win32Launcher::Shell(const std::string& commandLine, int windowStyle)
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = static_cast<WORD>(windowStyle);
     PROCESS_INFORMATION process{};
-    std::string line = commandLine;  // CreateProcessA may write into its command line
+    std::string line = ansiFromUtf8(commandLine);  // CreateProcessA may write into its command line
     if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
         return 0;  // a link that cannot be opened is ignored
     CloseHandle(process.hThread);
@@ -216,10 +233,10 @@ std::string Win32Environment::windowsDirectory()
     char value[MAX_PATH + 1];
     SetLastError(0);
     const DWORD n = GetEnvironmentVariableA("windir", value, sizeof value);
-    if (n > 0 && n < sizeof value) return std::string(value, n);
+    if (n > 0 && n < sizeof value) return utf8FromAnsi(std::string(value, n));
     if (n == 0 && GetLastError() != ERROR_ENVVAR_NOT_FOUND) return "";  // set, and empty
     const UINT m = GetWindowsDirectoryA(value, sizeof value);
-    return m > 0 && m < sizeof value ? std::string(value, m) : std::string();
+    return m > 0 && m < sizeof value ? utf8FromAnsi(std::string(value, m)) : std::string();
 }
 
 }  // namespace tolvane::win32

@@ -3,13 +3,15 @@
 // names, with the arguments the logic passes and nothing added.
 //
 // Supports: the shutdown privilege set-up, ExitWindowsEx and SetSystemPowerState, the
-// key state through GetAsyncKeyState, Shell_NotifyIconA fed with the very bytes of the
-// logic's 88-byte record, the tray control's own window receiving callback message 512,
+// key state through GetAsyncKeyState, Shell_NotifyIconA fed with the bytes of the
+// logic's 88-byte record (the tip re-encoded from the logic's Latin-1 into the system's
+// ANSI code page), the tray control's own window receiving callback message 512,
 // InitCommonControls, SetWindowPos for the topmost warning, MessageBoxA with MB_OK and
 // no icon, CreateProcess with window style 2 for the links, the local time, and the
-// "windir" variable.
+// "windir" variable. Texts cross the A functions in the system's ANSI code page and are
+// UTF-8 on this side (win32_text.h).
 // For tests, DryRunLog turns the power calls (and, to time and check them, the tray
-// requests and message boxes) into one flushed line each, and LoggingPower replaces the
+// requests and message boxes) into one flushed UTF-8 line each, and LoggingPower replaces the
 // real power calls with those lines: ExitWindowsEx under Wine ends every process of the
 // prefix.
 #include <cstdint>
@@ -120,5 +122,10 @@ public:
 // NOTIFYICONDATAA layout of 32-bit Windows, so this is a copy into the real structure.
 // `out` must hold NOTIFYICONDATAA_V1_SIZE (88) bytes.
 void copyNotifyRecord(const NotifyIconRecord& record, void* out);
+
+// The tip field of the logic's record (its text with one byte a character, Latin-1,
+// then a NUL and spaces to 64 bytes, or 64 characters and no NUL) in the system's ANSI
+// code page, laid out the same way; Shell_NotifyIcon hands the shell this one.
+std::string systemTipField(const uint8_t* field64);
 
 }  // namespace tolvane::win32

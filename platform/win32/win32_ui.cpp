@@ -59,6 +59,43 @@ LRESULT CALLBACK timerProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
 
 uint64_t nowMs() { return GetTickCount64(); }
 
+// The design's layers, bottom to top: frames, then labels (windowless in the design and
+// drawn on their container), then every windowed control.
+int designLayer(ControlKind kind)
+{
+    if (kind == ControlKind::Frame) return 0;
+    if (kind == ControlKind::Label) return 1;
+    return 2;
+}
+
+RECT rectOf(const PixelRect& p) { return RECT{p.left, p.top, p.left + p.width, p.top + p.height}; }
+
+constexpr int kOneLineLabel = 255;  // twips: the designed height of a one-line label
+
+// The pixels of a label's designed width that its caption may use: up to the first
+// windowed control that the design lays over the label to the right of its left edge
+// (Form1's warning check box at the right end of its caption).
+int captionRoom(const Control& label, const Window& window, int dpi)
+{
+    const RECT own = rectOf(pixelRect(label, dpi));
+    int room = own.right - own.left;
+    for (const Control* other : window.controls()) {
+        if (other == &label || !other->visible() || designLayer(other->kind()) <= designLayer(label.kind())) continue;
+        const RECT r = rectOf(pixelRect(*other, dpi));
+        RECT both;
+        if (IntersectRect(&both, &own, &r) && r.left > own.left) room = std::min<int>(room, r.left - own.left);
+    }
+    return room;
+}
+
+// A check box or option button no wider than its box and the gap before a caption:
+// its caption is designed never to be seen.
+bool onlyItsBox(const Control& control, int width, int dpi)
+{
+    if (control.kind() != ControlKind::CheckBox && control.kind() != ControlKind::OptionButton) return false;
+    return width <= GetSystemMetrics(SM_CXMENUCHECK) + MulDiv(4, dpi, 96);
+}
+
 // The AtlAxWin window class hosts any ActiveX control by its ProgID; atl.dll is part of
 // every Windows since 2000 (and of Wine), so the WebBrowser needs no code of our own.
 void loadAtl()
@@ -80,7 +117,57 @@ struct Win32Ui::NativeWindow {
     Window* model = nullptr;
     HWND hwnd = nullptr;
     HWND lastFocus = nullptr;
+    HFONT font = nullptr;
+    HFONT underlinedFont = nullptr;
 };
+
+// The system's dialog face at 8 points, or at the largest smaller size (half points,
+// down to 6) at which every one-line label caption of the window fits its room.
+void* Win32Ui::dialogFont(const Window& window) const
+{
+    LOGFONTA lf{};
+    GetObjectA(GetStockObject(DEFAULT_GUI_FONT), sizeof lf, &lf);  // "MS Shell Dlg": the system substitutes it
+    HDC dc = GetDC(nullptr);
+    HFONT font = nullptr;
+    for (int tenths = 80;; tenths -= 5) {
+        lf.lfHeight = -MulDiv(tenths, dpi_, 720);
+        font = CreateFontIndirectA(&lf);
+        if (tenths <= 60) break;
+        HGDIOBJ old = SelectObject(dc, font);
+        const bool fits = std::all_of(window.controls().begin(), window.controls().end(), [&](const Control* c) {
+            if (c->kind() != ControlKind::Label || c->geometry().height > kOneLineLabel || c->caption().empty())
+                return true;
+            const std::string text = ansiFromUtf8(c->caption());
+            SIZE extent{};
+            GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &extent);
+            return extent.cx <= captionRoom(*c, window, dpi_);
+        });
+        SelectObject(dc, old);
+        if (fits) break;
+        DeleteObject(font);
+    }
+    ReleaseDC(nullptr, dc);
+    return font;
+}
+
+// Creation order is the tab order; the z-order then follows the design's layers, each
+// layer in creation order, so that the focus walk (which follows the z-order of the
+// focusable, all windowed, controls) is unchanged.
+void Win32Ui::layer(const Window& window)
+{
+    std::vector<HWND> order;
+    for (int level = 2; level >= 0; --level) {
+        for (HWND h = GetWindow(hwndOf(windowHandle(window)), GW_CHILD); h; h = GetWindow(h, GW_HWNDNEXT)) {
+            auto it = controlsByHandle_.find(h);
+            if (it != controlsByHandle_.end() && designLayer(it->second->kind()) == level) order.push_back(h);
+        }
+    }
+    HWND after = HWND_TOP;
+    for (HWND h : order) {
+        SetWindowPos(h, after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        after = h;
+    }
+}
 
 Win32Ui::Win32Ui(WindowSystem& system, void* instance) : system_(system), instance_(instance)
 {
@@ -91,11 +178,6 @@ Win32Ui::Win32Ui(WindowSystem& system, void* instance) : system_(system), instan
     ReleaseDC(nullptr, screen);
     if (dpi_ <= 0) dpi_ = 96;
 
-    font_ = GetStockObject(DEFAULT_GUI_FONT);
-    LOGFONTA lf{};
-    GetObjectA(font_, sizeof lf, &lf);
-    lf.lfUnderline = TRUE;
-    underlinedFont_ = CreateFontIndirectA(&lf);
     handCursor_ = LoadCursorA(inst, "HAND");
     if (!handCursor_) handCursor_ = LoadCursorA(nullptr, MAKEINTRESOURCEA(32649));  // IDC_HAND
 
@@ -127,8 +209,15 @@ Win32Ui::~Win32Ui()
     system_.removeObserver(*this);
     for (auto& [timer, state] : timers_) KillTimer(hwndOf(timerWindow_), state.id);
     DestroyWindow(hwndOf(timerWindow_));
-    if (underlinedFont_) DeleteObject(underlinedFont_);
+    // The windows still shown go with the backend (the model's windows may be gone
+    // already): their last messages find no backend and take the default handling.
     g_ui = nullptr;
+    controlsByHandle_.clear();
+    for (auto& [model, native] : windows_) {
+        DestroyWindow(native->hwnd);
+        DeleteObject(native->font);
+        DeleteObject(native->underlinedFont);
+    }
 }
 
 Win32Ui::NativeWindow* Win32Ui::nativeOf(const Window& window) const
@@ -157,12 +246,17 @@ void Win32Ui::windowLoaded(Window& window)
     const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPSIBLINGS;
     RECT rc{0, 0, twipsToPixels(window.design().clientWidth, dpi_), twipsToPixels(window.design().clientHeight, dpi_)};
     AdjustWindowRectEx(&rc, style, FALSE, 0);
-    HWND hwnd = CreateWindowExA(0, kWindowClass, window.caption().c_str(), style, CW_USEDEFAULT, CW_USEDEFAULT,
+    HWND hwnd = CreateWindowExA(0, kWindowClass, ansiFromUtf8(window.caption()).c_str(), style, CW_USEDEFAULT, CW_USEDEFAULT,
                                 rc.right - rc.left, rc.bottom - rc.top, nullptr, nullptr, inst, nullptr);
     if (!hwnd) return;
     auto native = std::make_unique<NativeWindow>();
     native->model = &window;
     native->hwnd = hwnd;
+    native->font = static_cast<HFONT>(dialogFont(window));
+    LOGFONTA lf{};
+    GetObjectA(native->font, sizeof lf, &lf);
+    lf.lfUnderline = TRUE;
+    native->underlinedFont = CreateFontIndirectA(&lf);
     NativeWindow& ref = *native;
     windows_[&window] = std::move(native);
     windowsByHandle_[hwnd] = &ref;
@@ -188,12 +282,7 @@ void Win32Ui::windowLoaded(Window& window)
         return ta < tb;
     });
     for (Control* control : ordered) createControl(ref, *control);
-    // Frames are drawn beneath the controls they hold.
-    for (Control* control : ordered) {
-        if (control->kind() != ControlKind::Frame) continue;
-        if (void* h = controlHandle(*control))
-            SetWindowPos(hwndOf(h), HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-    }
+    layer(window);
     if (window.visible()) ShowWindow(hwnd, SW_SHOW);
 }
 
@@ -266,13 +355,18 @@ void Win32Ui::createControl(NativeWindow& native, Control& control)
     }
     const auto& all = native.model->controls();
     const int id = kFirstControlId + static_cast<int>(std::find(all.begin(), all.end(), &control) - all.begin());
-    HWND hwnd = CreateWindowExA(exStyle, cls, text.c_str(), style, r.left, r.top, r.width, height, native.hwnd,
+    HWND hwnd = CreateWindowExA(exStyle, cls, ansiFromUtf8(text).c_str(), style, r.left, r.top, r.width, height, native.hwnd,
                                 reinterpret_cast<HMENU>(static_cast<intptr_t>(id)), inst, nullptr);
     if (!hwnd && control.kind() == ControlKind::WebView)  // the control could not be made: keep the panel's place
         hwnd = CreateWindowExA(0, "STATIC", "", style | WS_BORDER, r.left, r.top, r.width, height,
                                native.hwnd, reinterpret_cast<HMENU>(static_cast<intptr_t>(id)), inst, nullptr);
     if (!hwnd) return;
-    SendMessageA(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+    SendMessageA(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(native.font), FALSE);
+    if (onlyItsBox(control, r.width, dpi_)) {
+        // Only the box is there: the rest of the control's rectangle (where its unseen
+        // caption would go) neither paints over what lies beside it nor takes clicks.
+        SetWindowRgn(hwnd, CreateRectRgn(0, 0, std::min(r.width, GetSystemMetrics(SM_CXMENUCHECK)), r.height), FALSE);
+    }
     SetPropA(hwnd, kNameProperty,
              reinterpret_cast<HANDLE>(static_cast<uintptr_t>(GlobalAddAtomA(control.name().c_str()))));
     controlsByHandle_[hwnd] = &control;
@@ -281,7 +375,21 @@ void Win32Ui::createControl(NativeWindow& native, Control& control)
     if (auto* list = dynamic_cast<ListControl*>(&control)) {
         const UINT add = control.kind() == ControlKind::DropDownList ? CB_ADDSTRING : LB_ADDSTRING;
         for (const std::string& item : list->items())
-            SendMessageA(hwnd, add, 0, reinterpret_cast<LPARAM>(item.c_str()));
+            SendMessageA(hwnd, add, 0, reinterpret_cast<LPARAM>(ansiFromUtf8(item).c_str()));
+    }
+    if (control.kind() == ControlKind::DropDownList) {
+        // The closed list is as high as designed, whatever the font makes of it. The
+        // selection field's height is corrected by what the last setting was off:
+        // systems differ in what they add to it (Wine adds two pixels to the value set).
+        auto field = static_cast<LONG>(SendMessageA(hwnd, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0));
+        for (int attempt = 0; attempt < 4 && field > 0; ++attempt) {
+            RECT shown{};
+            GetWindowRect(hwnd, &shown);
+            const LONG wrong = (shown.bottom - shown.top) - r.height;
+            if (wrong == 0 || field - wrong <= 0) break;
+            field -= wrong;
+            SendMessageA(hwnd, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), field);
+        }
     }
     if (control.kind() == ControlKind::EditBox) {
         const int limit = static_cast<EditBox&>(control).maxLength();
@@ -323,7 +431,7 @@ void Win32Ui::applyControlValue(Control& control)
     case ControlKind::EditBox:
         if (syncing_ != &control) {
             const std::string& text = static_cast<EditBox&>(control).text();
-            if (windowText(hwnd) != text) SetWindowTextA(hwnd, text.c_str());
+            if (windowText(hwnd) != text) setWindowText(hwnd, text);
         }
         break;
     default:
@@ -333,8 +441,10 @@ void Win32Ui::applyControlValue(Control& control)
 
 void Win32Ui::setUnderline(Control& control, bool underline)
 {
-    if (HWND hwnd = hwndOf(controlHandle(control)))
-        SendMessageA(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(underline ? underlinedFont_ : font_), TRUE);
+    HWND hwnd = hwndOf(controlHandle(control));
+    NativeWindow* native = nativeOf(control.window());
+    if (!hwnd || !native) return;
+    SendMessageA(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(underline ? native->underlinedFont : native->font), TRUE);
 }
 
 void Win32Ui::windowUnloaded(Window& window)
@@ -350,9 +460,12 @@ void Win32Ui::windowUnloaded(Window& window)
         controlsByHandle_.erase(h->second);
         handlesByControl_.erase(h);
     }
+    HFONT font = it->second->font, underlined = it->second->underlinedFont;
     windowsByHandle_.erase(hwnd);
     windows_.erase(it);
     DestroyWindow(hwnd);
+    DeleteObject(font);
+    DeleteObject(underlined);
 }
 
 void Win32Ui::propertyChanged(Window& window, Control* control, std::string_view property, const PropertyValue& value)
@@ -360,7 +473,7 @@ void Win32Ui::propertyChanged(Window& window, Control* control, std::string_view
     if (!control) {
         NativeWindow* native = nativeOf(window);
         if (!native) return;
-        if (property == "Caption") SetWindowTextA(native->hwnd, std::get<std::string>(value).c_str());
+        if (property == "Caption") setWindowText(native->hwnd, std::get<std::string>(value));
         if (property == "Visible") ShowWindow(native->hwnd, std::get<bool>(value) ? SW_SHOW : SW_HIDE);
         return;
     }
@@ -368,7 +481,7 @@ void Win32Ui::propertyChanged(Window& window, Control* control, std::string_view
     if (!hwnd) return;
     if (property == "Caption") {
         if (control->kind() != ControlKind::DropDownList && control->kind() != ControlKind::ListBox)
-            SetWindowTextA(hwnd, std::get<std::string>(value).c_str());
+            setWindowText(hwnd, std::get<std::string>(value));
     } else if (property == "Visible") {
         ShowWindow(hwnd, std::get<bool>(value) ? SW_SHOWNA : SW_HIDE);
     } else if (property == "Enabled") {
@@ -390,7 +503,7 @@ void Win32Ui::itemAdded(Control& control, const std::string& item)
 {
     if (HWND hwnd = hwndOf(controlHandle(control)))
         SendMessageA(hwnd, control.kind() == ControlKind::DropDownList ? CB_ADDSTRING : LB_ADDSTRING, 0,
-                     reinterpret_cast<LPARAM>(item.c_str()));
+                     reinterpret_cast<LPARAM>(ansiFromUtf8(item).c_str()));
 }
 
 intptr_t Win32Ui::handleWindowMessage(void* handle, unsigned message, uintptr_t wParam, intptr_t lParam)
@@ -489,9 +602,12 @@ intptr_t Win32Ui::handleEditMessage(void* handle, unsigned message, uintptr_t wP
         auto it = controlsByHandle_.find(hwnd);
         auto* box = it == controlsByHandle_.end() ? nullptr : dynamic_cast<EditBox*>(it->second);
         if (box && box->onKeyPress) {
-            const int code = box->onKeyPress(static_cast<int>(wParam));
-            if (code == 0) return 0;
-            wParam = static_cast<WPARAM>(code);
+            // The ANSI window is handed the code page's byte; the model's key handler
+            // works on the character's Unicode code.
+            const int code = box->onKeyPress(unicodeOfAnsiChar(static_cast<unsigned>(wParam)));
+            const unsigned byte = code == 0 ? 0 : ansiCharOfUnicode(code);
+            if (byte == 0) return 0;
+            wParam = static_cast<WPARAM>(byte);
         }
     }
     return CallWindowProcA(g_editProc, hwnd, message, wParam, lParam);

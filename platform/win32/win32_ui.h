@@ -4,11 +4,18 @@
 // Supports: every control kind of the model as its native control (BUTTON, STATIC,
 // group-box frames, COMBOBOX CBS_DROPDOWNLIST, LISTBOX, EDIT with its limit and the key
 // filter run on WM_CHAR, option-button groups), placed at its twips geometry converted
-// with the screen's DPI, in the default dialog font, in tab order with the dialog
-// keyboard navigation of IsDialogMessage; fixed single-border windows with the program
-// icon; interval timers on SetTimer, rescheduled against absolute due times so that
-// they do not drift; "let pending events run" with PeekMessage; the WebBrowser control
-// hosted by atl.dll's AtlAxWin.
+// with the screen's DPI (twips.h), drop-down lists as high as designed; in tab order
+// with the dialog keyboard navigation of IsDialogMessage; layered as the design draws
+// them: frames beneath labels, labels (windowless in the design, drawn on their
+// container) beneath the windowed controls; a check box or option button that is only
+// as wide as its box shows only its box. Each window has its dialog font: the system's
+// dialog face ("MS Shell Dlg") at 8 points, or the largest smaller size, in half
+// points down to 6, at which every one-line label caption fits the part of its designed
+// width that no windowed control lies over. Texts are UTF-8 in the model and the system's
+// ANSI code page in the A functions (win32_text.h), both ways. Fixed single-border
+// windows with the program icon; interval timers on SetTimer, rescheduled against
+// absolute due times so that they do not drift; "let pending events run" with
+// PeekMessage; the WebBrowser control hosted by atl.dll's AtlAxWin.
 // Not supported: resizing (the windows are fixed), Image controls get a plain icon
 // STATIC (the program shows none at run time), and the web panel stays an empty frame
 // when the system has no WebBrowser control (Wine without Gecko): the program only
@@ -73,6 +80,8 @@ private:
     };
 
     void createControl(NativeWindow& native, Control& control);
+    void* dialogFont(const Window& window) const;
+    void layer(const Window& window);
     void applyControlValue(Control& control);
     void setUnderline(Control& control, bool underline);
     bool dispatchOne();
@@ -82,8 +91,6 @@ private:
     WindowSystem& system_;
     void* instance_;
     int dpi_ = 96;
-    void* font_ = nullptr;
-    void* underlinedFont_ = nullptr;
     void* handCursor_ = nullptr;
     void* timerWindow_ = nullptr;
     std::map<const Window*, std::unique_ptr<NativeWindow>> windows_;

@@ -1,6 +1,6 @@
 // The Win32 rendering of the window-system model, on real windows under Wine: native
 // control kinds, twips geometry, values both ways, the key filter, tab order, close
-// requests and the timers.
+// requests and the timers. What a user does is done with real input (SendInput).
 #include <gtest/gtest.h>
 
 #include <cctype>
@@ -15,6 +15,7 @@
 #include "platform/model/window_system.h"
 #include "platform/win32/win32_ui.h"
 #include "platform/win32/win32_text.h"
+#include "tests/win32/real_input.h"
 
 #include <windows.h>
 
@@ -63,10 +64,20 @@ protected:
 
     HWND hwnd(const Control& c) const { return static_cast<HWND>(ui.controlHandle(c)); }
     HWND top() const { return static_cast<HWND>(ui.windowHandle(form)); }
-    void command(const Control& c, WORD code)
+    // The window on the screen and in front, for real input.
+    void show()
     {
-        SendMessageA(top(), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(hwnd(c)), code), reinterpret_cast<LPARAM>(hwnd(c)));
+        form.setVisible(true);
+        SetForegroundWindow(top());
+        ASSERT_TRUE(pumpUntil([&] { return GetForegroundWindow() == top(); }, 5000));
     }
+    // A real click in the middle of a control; waits until `done` (the model saw it).
+    bool click(const Control& c, const std::function<bool()>& done)
+    {
+        test::clickAt(test::centreOf(hwnd(c)));
+        return pumpUntil(done, 3000);
+    }
+    void settle(int ms) { pumpUntil([] { return false; }, ms); }
     std::string className(const Control& c) const
     {
         char name[64] = {};
@@ -158,44 +169,59 @@ TEST_F(Backend, ModelChangesReachTheNativeControls)
 
 TEST_F(Backend, UserActionsGoIntoTheModel)
 {
-    command(form.option2, BN_CLICKED);
-    EXPECT_TRUE(form.option2.value());
+    show();
+    EXPECT_TRUE(click(form.option2, [&] { return form.option2.value(); }));
     EXPECT_FALSE(form.option1.value());  // one group: the model clears the other
     EXPECT_EQ(SendMessageA(hwnd(form.option1), BM_GETCHECK, 0, 0), BST_UNCHECKED);
     EXPECT_EQ(SendMessageA(hwnd(form.option2), BM_GETCHECK, 0, 0), BST_CHECKED);
 
-    command(form.check, BN_CLICKED);
-    EXPECT_EQ(form.check.value(), 1);
-    command(form.check, BN_CLICKED);
-    EXPECT_EQ(form.check.value(), 0);
+    EXPECT_TRUE(click(form.check, [&] { return form.check.value() == 1; }));
+    settle(static_cast<int>(GetDoubleClickTime()) + 100);  // a second click, not a double click
+    EXPECT_TRUE(click(form.check, [&] { return form.check.value() == 0; }));
 
-    SendMessageA(hwnd(form.combo), CB_SETCURSEL, 1, 0);
-    command(form.combo, CBN_SELCHANGE);
-    EXPECT_EQ(form.combo.text(), "Restart At");
+    // A pick: a click opens the list, a click on the second item picks it.
+    ASSERT_TRUE(click(form.combo, [&] { return SendMessageA(hwnd(form.combo), CB_GETDROPPEDSTATE, 0, 0) != FALSE; }));
+    COMBOBOXINFO info{};
+    info.cbSize = sizeof info;
+    ASSERT_TRUE(GetComboBoxInfo(hwnd(form.combo), &info));
+    RECT item{};
+    SendMessageA(info.hwndList, LB_GETITEMRECT, 1, reinterpret_cast<LPARAM>(&item));
+    POINT at{(item.left + item.right) / 2, (item.top + item.bottom) / 2};
+    ClientToScreen(info.hwndList, &at);
+    test::clickAt(at);
+    EXPECT_TRUE(pumpUntil([&] { return form.combo.text() == "Restart At"; }, 3000)) << form.combo.text();
 
     int clicks = 0;
     form.button.onClick = [&] { ++clicks; };
-    command(form.button, BN_CLICKED);
+    EXPECT_TRUE(click(form.button, [&] { return clicks > 0; }));
+    settle(100);
     EXPECT_EQ(clicks, 1);
     int labelClicks = 0;
     form.label.onClick = [&] { ++labelClicks; };
-    command(form.label, STN_CLICKED);
+    EXPECT_TRUE(click(form.label, [&] { return labelClicks > 0; }));
+    settle(100);
     EXPECT_EQ(labelClicks, 1);
 }
 
 TEST_F(Backend, TypedKeysPassTheFilterThenTheLimit)
 {
+    show();
     HWND box = hwnd(form.edit);
-    SendMessageA(box, WM_CHAR, '!', 0);  // discarded by the filter
+    ASSERT_TRUE(click(form.edit, [&] { return GetFocus() == box; }));
+    test::pressKeys({VK_SHIFT, '1'});  // "!": discarded by the filter
+    settle(200);
     EXPECT_EQ(form.edit.text(), "");
-    SendMessageA(box, WM_CHAR, 'q', 0);  // changed by the filter
+    test::pressKey('Q');  // "q": changed by the filter
+    EXPECT_TRUE(pumpUntil([&] { return form.edit.text() == "Q"; }, 3000)) << form.edit.text();
     EXPECT_EQ(win32::windowText(box), "Q");
+    test::pressKeys({VK_SHIFT, 'W'});  // past the limit of one character
+    settle(200);
     EXPECT_EQ(form.edit.text(), "Q");
-    SendMessageA(box, WM_CHAR, 'W', 0);  // past the limit of one character
-    EXPECT_EQ(form.edit.text(), "Q");
-    SendMessageA(box, EM_SETSEL, 0, -1);  // selected, the present character is replaced
-    SendMessageA(box, WM_CHAR, '7', 0);
-    EXPECT_EQ(form.edit.text(), "7");
+    test::pressKeys({VK_SHIFT, VK_HOME});  // selected, the present character is replaced
+    test::pressKey('7');
+    EXPECT_TRUE(pumpUntil([&] { return form.edit.text() == "7"; }, 3000)) << form.edit.text();
+    test::pressKey(VK_BACK);  // Backspace passes the filter and deletes
+    EXPECT_TRUE(pumpUntil([&] { return form.edit.text().empty(); }, 3000)) << form.edit.text();
 }
 
 TEST_F(Backend, TabOrderFollowsTheTabPlacesAndSkipsLabels)
@@ -220,19 +246,24 @@ TEST_F(Backend, TabOrderFollowsTheTabPlacesAndSkipsLabels)
 
 TEST_F(Backend, CloseBoxAsksTheModelWhichMayRefuse)
 {
+    show();
     int asked = 0;
     form.onQueryUnload = [&](int& cancel) {
         ++asked;
         cancel = 1;
     };
     HWND window = top();
-    SendMessageA(window, WM_CLOSE, 0, 0);
+    POINT closeBox{};
+    ASSERT_TRUE(test::closeBoxOf(window, closeBox));
+    test::clickAt(closeBox);
+    EXPECT_TRUE(pumpUntil([&] { return asked > 0; }, 3000));
     EXPECT_EQ(asked, 1);
     EXPECT_TRUE(IsWindow(window));
     EXPECT_TRUE(form.loaded());
     form.onQueryUnload = nullptr;
-    SendMessageA(window, WM_CLOSE, 0, 0);
-    EXPECT_FALSE(form.loaded());
+    settle(static_cast<int>(GetDoubleClickTime()) + 100);
+    test::clickAt(closeBox);
+    EXPECT_TRUE(pumpUntil([&] { return !form.loaded(); }, 3000));
     EXPECT_FALSE(IsWindow(window));
     EXPECT_EQ(ui.windowHandle(form), nullptr);
 }

@@ -1,6 +1,9 @@
 // End-to-end driver of tolv-dryrun.exe under Wine: drives the program from outside as a
-// user and the shell would (FindWindow, SendMessage, SendInput) and reads what it shows
-// and the calls it logs.
+// user would, with real input (SendInput clicks at the controls' places on the screen,
+// real key presses), finds the windows with FindWindow, and reads what they show
+// (WM_GETTEXT, CB_GETCURSEL, ...) and the calls the program logs. Only what the system
+// itself sends stays a message: the shell's tray callback, the session's end, and a
+// close request from another program (as taskkill sends one).
 //
 //   tolvane-e2e-driver scenario PROGRAM   tray press, list picks, SET with the warning,
 //                                         the topmost warning, ExitWindowsEx(5, 0) after
@@ -19,6 +22,8 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "tests/win32/real_input.h"
 
 #include <windows.h>
 #include <shellapi.h>
@@ -128,15 +133,66 @@ HWND windowTitled(const std::function<bool(const std::string&)>& match)
     return search.found;
 }
 
-void command(HWND form, HWND control, WORD code)
+using tolvane::test::centreOf;
+using tolvane::test::clickAt;
+using tolvane::test::pressKey;
+using tolvane::test::pressKeys;
+
+// A real click in the middle of a control as it is on the screen.
+void click(HWND control) { clickAt(centreOf(control)); }
+
+struct ClassSearch {
+    const char* name;
+    HWND found = nullptr;
+};
+
+BOOL CALLBACK matchShownClass(HWND h, LPARAM p)
 {
-    SendMessageA(form, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(control), code), reinterpret_cast<LPARAM>(control));
+    auto* s = reinterpret_cast<ClassSearch*>(p);
+    char cls[64] = {};
+    GetClassNameA(h, cls, sizeof cls);
+    if (lstrcmpiA(cls, s->name) == 0 && IsWindowVisible(h)) {
+        s->found = h;
+        return FALSE;
+    }
+    return TRUE;
 }
 
-void pick(HWND form, HWND combo, int index)
+HWND shownWindowOfClass(const char* name)
 {
-    SendMessageA(combo, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
-    command(form, combo, CBN_SELCHANGE);
+    ClassSearch search{name};
+    EnumWindows(matchShownClass, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+// A real pick from a drop-down list: a click opens it, a click on the item picks it.
+bool pick(HWND combo, int index)
+{
+    click(combo);
+    if (!waitFor([&] { return SendMessageA(combo, CB_GETDROPPEDSTATE, 0, 0) != FALSE; }, 5000)) return false;
+    // The opened list is a window of its own (GetComboBoxInfo does not cross processes).
+    HWND dropped = nullptr;
+    waitFor([&] { return (dropped = shownWindowOfClass("ComboLBox")) != nullptr; }, 5000);
+    if (!dropped) return false;
+    const int top = static_cast<int>(SendMessageA(dropped, LB_GETTOPINDEX, 0, 0));
+    const int height = static_cast<int>(SendMessageA(dropped, LB_GETITEMHEIGHT, 0, 0));
+    RECT list{};
+    GetClientRect(dropped, &list);
+    POINT at{list.right / 2, (index - top) * height + height / 2};
+    if (at.y < 0 || at.y >= list.bottom) return false;  // not in view: no user sees it there
+    ClientToScreen(dropped, &at);
+    clickAt(at);
+    return waitFor([&] { return SendMessageA(combo, CB_GETDROPPEDSTATE, 0, 0) == FALSE; }, 5000) &&
+           SendMessageA(combo, CB_GETCURSEL, 0, 0) == index;
+}
+
+// A real click on a window's close box.
+bool pressCloseBox(HWND window)
+{
+    POINT box{};
+    if (!tolvane::test::closeBoxOf(window, box)) return false;
+    clickAt(box);
+    return true;
 }
 
 void keys(const std::vector<WORD>& codes, bool down)
@@ -199,8 +255,10 @@ const char* kForm1Title = "Tolvane 3.0 - Quenmoor";
 // the store written, the new hotkey acting at once; closing gives the main window back.
 void hotkeyWindow(HWND form1, const std::string& log, const std::string& store)
 {
-    command(form1, childNamed(form1, "Command2"), BN_CLICKED);
-    HWND hk = FindWindowA("TolvaneWindow", "Setup Hot Keys");
+    click(childNamed(form1, "Command2"));
+    HWND hk = nullptr;
+    waitFor([&] { return (hk = FindWindowA("TolvaneWindow", "Setup Hot Keys")) != nullptr && IsWindowVisible(hk); },
+            5000);
     check(hk && IsWindowVisible(hk), "\"Hot Keys\" shows the hotkey window");
     check(!IsWindowVisible(form1), "and hides the main window");
     if (!hk) return;
@@ -209,21 +267,25 @@ void hotkeyWindow(HWND form1, const std::string& log, const std::string& store)
     check(text2 && check2 && set && list, "the hotkey window's controls are found by name");
     if (!(text2 && check2 && set && list)) return;
     check(textOf(text2) == "R", "the restart key box shows the stored R");
-    SendMessageA(text2, EM_SETSEL, 0, -1);
-    SendMessageA(text2, WM_CHAR, '!', 1);
+    // Into the box, its one character selected (End, Shift+Home), then typed over.
+    click(text2);
+    pressKey(VK_END);
+    pressKeys({VK_SHIFT, VK_HOME});
+    pressKeys({VK_SHIFT, '1'});
+    waitFor([] { return false; }, 300);  // nothing is to come: give the key its time
     check(textOf(text2) == "R", "a typed \"!\" is refused by the key filter");
-    SendMessageA(text2, EM_SETSEL, 0, -1);
-    SendMessageA(text2, WM_CHAR, 'x', 1);
-    check(textOf(text2) == "X", "a typed \"x\" replaces the selection as \"X\"");
-    command(hk, check2, BN_CLICKED);
-    // SET ends in a modal message box: posted, so that the driver is not held by it.
-    PostMessageA(hk, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(set), BN_CLICKED), reinterpret_cast<LPARAM>(set));
+    pressKey('X');
+    check(waitFor([&] { return textOf(text2) == "X"; }, 5000), "a typed \"x\" replaces the selection as \"X\"");
+    click(check2);
+    check(waitFor([&] { return SendMessageA(check2, BM_GETCHECK, 0, 0) == BST_CHECKED; }, 5000),
+          "a click ticks the restart row");
+    click(set);
     HWND box = nullptr;
     check(waitFor([&] { return (box = FindWindowA("#32770", "Tolvane 3.0")) != nullptr; }, 10000), "a message follows SET");
     if (box) {
         check(textOf(GetDlgItem(box, 0xFFFF)) == "Settings Saved", "it reads \"Settings Saved\"");
-        PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, IDOK)));
-        waitFor([&] { return !IsWindow(box); }, 5000);
+        click(GetDlgItem(box, IDOK));
+        check(waitFor([&] { return !IsWindow(box); }, 5000), "a click on OK closes it");
     }
     const std::string saved = readFile(store);
     check(saved.find("en\t1\t1\t0\t0\t0") != std::string::npos && saved.find("ky\tS\tX\tL\tH\tB") != std::string::npos,
@@ -240,7 +302,7 @@ void hotkeyWindow(HWND form1, const std::string& log, const std::string& store)
     check(waitFor([&] { return countOf(readFile(log), "ExitWindowsEx(6, 0)") > before; }, 5000),
           "the new Ctrl+Alt+X calls ExitWindowsEx(6, 0) at once");
     keys({'X', VK_MENU, VK_CONTROL}, false);
-    SendMessageA(hk, WM_CLOSE, 0, 0);
+    check(pressCloseBox(hk), "the hotkey window has a close box");
     check(waitFor([&] { return !IsWindow(hk) && IsWindowVisible(form1); }, 5000),
           "closing the hotkey window shows the main window again");
 }
@@ -288,7 +350,9 @@ int scenario(const std::string& exe)
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     check(countOf(readFile(log), "ExitWindowsEx(5, 0)") == afterHotkey, "S alone and Ctrl+S call nothing");
 
-    // The tray icon brings the window back.
+    // The tray icon brings the window back: the shell tells a press on the icon with the
+    // icon's callback message (512, the press in lParam), which is sent here as the
+    // shell sends it.
     SendMessageA(tray, 512, 0, 513);
     check(waitFor([&] { return IsWindowVisible(form1) != FALSE; }, 5000), "a press on the tray icon shows the window");
     check(readFile(log).find("Shell_NotifyIcon(NIM_DELETE") != std::string::npos, "and removes the icon");
@@ -299,18 +363,18 @@ int scenario(const std::string& exe)
     check(combo1 && combo3 && combo4 && check6 && command1 && label3, "the controls are found by name");
     if (!(combo1 && combo3 && combo4 && check6 && command1 && label3)) return 1;
     check(textOf(label3) == "Currently no action scheduled", "the status line starts idle");
-    pick(form1, combo1, 2);  // "Log off After", then back: the pick is the program's
-    pick(form1, combo1, 0);
-    pick(form1, combo3, 0);
-    pick(form1, combo4, 0);
-    check(SendMessageA(combo4, CB_GETCURSEL, 0, 0) == 0, "minutes \"01\" picked");
-    command(form1, check6, BN_CLICKED);
-    check(SendMessageA(check6, BM_GETCHECK, 0, 0) == BST_CHECKED, "the warning is ticked");
+    check(pick(combo1, 2), "\"Log off After\" picked");  // and back: the pick is the program's
+    check(pick(combo1, 0), "\"Shutdown After\" picked");
+    check(pick(combo3, 0), "hours \"00\" picked");
+    check(pick(combo4, 0), "minutes \"01\" picked");
+    click(check6);
+    check(waitFor([&] { return SendMessageA(check6, BM_GETCHECK, 0, 0) == BST_CHECKED; }, 5000),
+          "the warning is ticked");
     const int before = countOf(readFile(log), "ExitWindowsEx(5, 0)");
-    command(form1, command1, BN_CLICKED);
+    click(command1);
+    check(waitFor([&] { return textOf(command1) == "RESET"; }, 5000), "the button reads RESET");
     const auto set = Clock::now();
     check(textOf(label3) == "Shutdown After 00:01    Warning Enabled", "Label3: " + textOf(label3));
-    check(textOf(command1) == "RESET", "the button reads RESET");
 
     auto since = [&] { return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - set).count(); };
     HWND warning = nullptr;
@@ -338,9 +402,12 @@ int scenario(const std::string& exe)
 
     // The close box hides the window to the tray and is refused; the session end is not.
     const int adds = countOf(readFile(log), "Shell_NotifyIcon(NIM_ADD");
-    SendMessageA(form1, WM_CLOSE, 0, 0);
-    check(IsWindow(form1) && !IsWindowVisible(form1), "the close box hides the main window and keeps it");
-    check(countOf(readFile(log), "Shell_NotifyIcon(NIM_ADD") == adds + 1, "and puts the icon back");
+    check(pressCloseBox(form1), "the main window has a close box");
+    check(waitFor([&] { return !IsWindowVisible(form1); }, 5000) && IsWindow(form1),
+          "the close box hides the main window and keeps it");
+    check(waitFor([&] { return countOf(readFile(log), "Shell_NotifyIcon(NIM_ADD") == adds + 1; }, 5000),
+          "and puts the icon back");
+    // A close request from another program (taskkill sends one) to the hidden window.
     SendMessageA(form1, WM_CLOSE, 0, 0);
     check(countOf(readFile(log), "Shell_NotifyIcon(NIM_ADD") == adds + 1, "a second close adds no second icon");
     check(SendMessageA(form1, WM_QUERYENDSESSION, 0, 0) == TRUE, "the end of the session is not refused");
@@ -375,7 +442,7 @@ int noJet(const std::string& exe)
     check(GetDlgItem(box, IDOK) != nullptr && GetDlgItem(box, IDCANCEL) == nullptr, "with an OK button only");
     HWND icon = GetDlgItem(box, 0x14);  // the message box's icon control
     check(!icon || !IsWindowVisible(icon), "and no icon");
-    PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, IDOK)));
+    click(GetDlgItem(box, IDOK));
     check(waitFor([&] { return readFile(log).find("Shell_NotifyIcon(NIM_ADD") != std::string::npos; }, 20000),
           "start-up goes on to the tray icon");
     hold({VK_CONTROL, VK_MENU, 'S', 'R', 'L', 'H', 'B'}, 1500);
