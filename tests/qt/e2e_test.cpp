@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "wait.h"
+#include "xvfb_process.h"
 
 // Last: Xlib's macros would clash with Qt's names.
 #include <X11/Xlib.h>
@@ -54,12 +55,9 @@ protected:
                 GTEST_SKIP() << tool << " is missing (scripts/install-deps installs it)";
         clock_.start();
 
-        // Xvfb picks a free display itself and tells its number.
-        // -noreset: the server must not start over whenever its last client goes.
-        xvfb_.start("Xvfb", {"-displayfd", "1", "-noreset", "-screen", "0", "1024x768x24", "-nolisten", "tcp"});
-        ASSERT_TRUE(xvfb_.waitForStarted(10000));
-        ASSERT_TRUE(waitFor([&] { return xvfb_.canReadLine(); }, 20000)) << "Xvfb did not start";
-        display_ = ":" + QString::fromUtf8(xvfb_.readLine()).trimmed();
+        QString why;
+        display_ = startXvfb(xvfb_, "1024x768x24", &why);
+        ASSERT_FALSE(display_.isEmpty()) << why.toStdString();
         ASSERT_TRUE(waitFor([&] { return displayOpens(display_); }, 20000))
             << "no connection to " << display_.toStdString() << ": " << xvfb_.readAllStandardError().toStdString();
 

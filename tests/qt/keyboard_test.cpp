@@ -19,6 +19,7 @@
 
 #include "platform/qt/x11_keyboard.h"
 #include "wait.h"
+#include "xvfb_process.h"
 
 // Last: Xlib's macros would clash with Qt's names.
 #include <X11/XKBlib.h>
@@ -40,12 +41,9 @@ protected:
             if (QStandardPaths::findExecutable(tool).isEmpty())
                 GTEST_SKIP() << tool << " is missing (scripts/install-deps installs it)";
         clock_.start();
-        // Xvfb picks a free display itself and tells its number; -noreset keeps the server
-        // (and its keyboard layout) when its last client goes.
-        xvfb_.start("Xvfb", {"-displayfd", "1", "-noreset", "-screen", "0", "640x480x24", "-nolisten", "tcp"});
-        ASSERT_TRUE(xvfb_.waitForStarted(10000));
-        ASSERT_TRUE(waitFor([&] { return xvfb_.canReadLine(); }, 20000)) << "Xvfb did not start";
-        display_ = ":" + QString::fromUtf8(xvfb_.readLine()).trimmed().toStdString();
+        QString why;
+        display_ = startXvfb(xvfb_, "640x480x24", &why).toStdString();
+        ASSERT_FALSE(display_.empty()) << why.toStdString();
         ASSERT_TRUE(waitFor([&] { return (tester_ = XOpenDisplay(display_.c_str())) != nullptr; }, 20000));
         env_ = QProcessEnvironment::systemEnvironment();
         env_.insert("DISPLAY", QString::fromStdString(display_));
