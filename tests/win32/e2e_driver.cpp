@@ -12,6 +12,11 @@
 //                                         no crash, no file created
 //   tolvane-e2e-driver startup PROGRAM N  (benchmark) N start-ups, each timed from
 //                                         CreateProcess to the tray icon's NIM_ADD
+//   tolvane-e2e-driver screenshots PROGRAM FOLDER
+//                                         pictures of the three windows as a user meets
+//                                         them, form1.bmp, hk.bmp, form2.bmp (the warning
+//                                         of a "Shutdown After 00:01"); the program is
+//                                         ended before the schedule is due
 // Exit status 0 when every check held; each failed check is printed.
 #include <chrono>
 #include <cstdio>
@@ -494,13 +499,110 @@ int timeStartups(const std::string& exe, int runs)
     return 0;
 }
 
+// The window's rectangle, frame included, as the screen shows it (whatever lies over
+// it too), written as a 24-bit BMP.
+bool saveShot(HWND window, const std::string& file)
+{
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));  // let it paint
+    RECT r{};
+    GetWindowRect(window, &r);
+    const int w = r.right - r.left, h = r.bottom - r.top;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP picture = CreateCompatibleBitmap(screen, w, h);
+    HGDIOBJ old = SelectObject(memory, picture);
+    const bool copied = BitBlt(memory, 0, 0, w, h, screen, r.left, r.top, SRCCOPY | CAPTUREBLT) != FALSE;
+    SelectObject(memory, old);
+    BITMAPINFOHEADER info{};
+    info.biSize = sizeof info;
+    info.biWidth = w;
+    info.biHeight = h;
+    info.biPlanes = 1;
+    info.biBitCount = 24;
+    info.biCompression = BI_RGB;
+    std::vector<char> pixels(static_cast<size_t>((w * 3 + 3) & ~3) * h);
+    const bool read = GetDIBits(memory, picture, 0, h, pixels.data(), reinterpret_cast<BITMAPINFO*>(&info),
+                                DIB_RGB_COLORS) == h;
+    DeleteObject(picture);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    BITMAPFILEHEADER head{};
+    head.bfType = 0x4D42;  // "BM"
+    head.bfOffBits = sizeof head + sizeof info;
+    head.bfSize = static_cast<DWORD>(head.bfOffBits + pixels.size());
+    std::ofstream out(file, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(&head), sizeof head);
+    out.write(reinterpret_cast<const char*>(&info), sizeof info);
+    out.write(pixels.data(), static_cast<std::streamsize>(pixels.size()));
+    std::printf("%s: %dx%d at %ld,%ld\n", file.c_str(), w, h, r.left, r.top);
+    std::fflush(stdout);
+    return copied && read && out.good();
+}
+
+// The main window from the tray; a warned SET of "Shutdown After 00:01" (the start-up
+// selection), the hotkey window, and the warning thirty seconds after SET.
+int screenshots(const std::string& exe, const std::string& folder)
+{
+    const std::string log = workFolder() + "\\shots.log";
+    const std::string store = workFolder() + "\\shots-store.txt";
+    std::ofstream(store, std::ios::binary) << "ky\tS\tR\tL\tH\tB\r\nen\t0\t0\t0\t0\t0\r\n";
+    SetEnvironmentVariableA("TOLVANE_DRYRUN_LOG", log.c_str());
+    SetEnvironmentVariableA("TOLVANE_DRYRUN_STORE", store.c_str());
+    auto fail = [](const std::string& what) {
+        std::fflush(stdout);
+        std::fprintf(stderr, "screenshots: %s\n", what.c_str());
+        return 1;
+    };
+    Program program;
+    if (!program.start(exe)) return fail("tolv-dryrun.exe does not start");
+    if (!waitFor([&] { return readFile(log).find("Shell_NotifyIcon(NIM_ADD") != std::string::npos; }, 60000))
+        return fail("no tray icon");
+    HWND form1 = FindWindowA("TolvaneWindow", kForm1Title), tray = FindWindowA("TolvaneTray", nullptr);
+    if (!form1 || !tray) return fail("no main window");
+    SendMessageA(tray, 512, 0, 513);  // a press on the icon, as the shell tells it
+    if (!waitFor([&] { return IsWindowVisible(form1) != FALSE; }, 5000)) return fail("the main window did not come up");
+    if (!saveShot(form1, folder + "\\form1.bmp")) return fail("no picture of the main window");
+
+    HWND label9 = childNamed(form1, "Label9"), check6 = childNamed(form1, "Check6"), label3 = childNamed(form1, "Label3"),
+         set = childNamed(form1, "Command1"), hotKeys = childNamed(form1, "Command2");
+    if (!(label9 && check6 && label3 && set && hotKeys)) return fail("the main window's controls are not found");
+    click(label9);
+    if (!waitFor([&] { return SendMessageA(check6, BM_GETCHECK, 0, 0) == BST_CHECKED; }, 5000))
+        return fail("a click on the warning option does not tick it");
+    click(set);
+    if (!waitFor([&] { return textOf(set) == "RESET"; }, 5000) ||
+        textOf(label3) != "Shutdown After 00:01    Warning Enabled")
+        return fail("SET does not arm a warned \"Shutdown After 00:01\": " + textOf(label3));
+    const auto armed = Clock::now();
+    click(hotKeys);
+    HWND hk = nullptr;
+    if (!waitFor([&] { return (hk = FindWindowA("TolvaneWindow", "Setup Hot Keys")) && IsWindowVisible(hk); }, 5000))
+        return fail("the hotkey window did not come up");
+    if (!saveShot(hk, folder + "\\hk.bmp")) return fail("no picture of the hotkey window");
+
+    HWND warning = nullptr;
+    if (!waitFor(
+            [&] {
+                warning = windowTitled([](const std::string& t) { return t.rfind("Shutdown After  ", 0) == 0; });
+                return warning && IsWindowVisible(warning);
+            },
+            40000))
+        return fail("the warning window did not come up");
+    if (!saveShot(warning, folder + "\\form2.bmp")) return fail("no picture of the warning window");
+    if (Clock::now() - armed > std::chrono::seconds(50) || readFile(log).find("ExitWindowsEx") != std::string::npos)
+        return fail("the schedule came too near its end");
+    return 0;  // ending `program` takes the schedule with it
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
     if (argc == 4 && std::string(argv[1]) == "startup") return timeStartups(windowsPath(argv[2]), std::atoi(argv[3]));
+    if (argc == 4 && std::string(argv[1]) == "screenshots") return screenshots(windowsPath(argv[2]), windowsPath(argv[3]));
     if (argc != 3) {
-        std::fprintf(stderr, "usage: tolvane-e2e-driver scenario|nojet PROGRAM | startup PROGRAM RUNS\n");
+        std::fprintf(stderr,
+                     "usage: tolvane-e2e-driver scenario|nojet PROGRAM | startup PROGRAM RUNS | screenshots PROGRAM FOLDER\n");
         return 2;
     }
     const std::string mode = argv[1];
