@@ -170,25 +170,33 @@ HWND shownWindowOfClass(const char* name)
     return search.found;
 }
 
-// A real pick from a drop-down list: a click opens it, a click on the item picks it.
+// A real pick from a drop-down list: a click opens it, a click on the item picks it. On a
+// loaded machine the click on the item can land before the opened list takes it; the list
+// then stays open (or the pick is not made) and the user clicks again, as this does, twice
+// at most, saying so.
 bool pick(HWND combo, int index)
 {
-    click(combo);
-    if (!waitFor([&] { return SendMessageA(combo, CB_GETDROPPEDSTATE, 0, 0) != FALSE; }, 5000)) return false;
-    // The opened list is a window of its own (GetComboBoxInfo does not cross processes).
-    HWND dropped = nullptr;
-    waitFor([&] { return (dropped = shownWindowOfClass("ComboLBox")) != nullptr; }, 5000);
-    if (!dropped) return false;
-    const int top = static_cast<int>(SendMessageA(dropped, LB_GETTOPINDEX, 0, 0));
-    const int height = static_cast<int>(SendMessageA(dropped, LB_GETITEMHEIGHT, 0, 0));
-    RECT list{};
-    GetClientRect(dropped, &list);
-    POINT at{list.right / 2, (index - top) * height + height / 2};
-    if (at.y < 0 || at.y >= list.bottom) return false;  // not in view: no user sees it there
-    ClientToScreen(dropped, &at);
-    clickAt(at);
-    return waitFor([&] { return SendMessageA(combo, CB_GETDROPPEDSTATE, 0, 0) == FALSE; }, 5000) &&
-           SendMessageA(combo, CB_GETCURSEL, 0, 0) == index;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        if (attempt > 0) std::printf("note: the pick of item %d is tried again\n", index);
+        if (SendMessageA(combo, CB_GETDROPPEDSTATE, 0, 0) == FALSE) click(combo);
+        if (!waitFor([&] { return SendMessageA(combo, CB_GETDROPPEDSTATE, 0, 0) != FALSE; }, 5000)) continue;
+        // The opened list is a window of its own (GetComboBoxInfo does not cross processes).
+        HWND dropped = nullptr;
+        waitFor([&] { return (dropped = shownWindowOfClass("ComboLBox")) != nullptr; }, 5000);
+        if (!dropped) continue;
+        const int top = static_cast<int>(SendMessageA(dropped, LB_GETTOPINDEX, 0, 0));
+        const int height = static_cast<int>(SendMessageA(dropped, LB_GETITEMHEIGHT, 0, 0));
+        RECT list{};
+        GetClientRect(dropped, &list);
+        POINT at{list.right / 2, (index - top) * height + height / 2};
+        if (at.y < 0 || at.y >= list.bottom) return false;  // not in view: no user sees it there
+        ClientToScreen(dropped, &at);
+        clickAt(at);
+        if (waitFor([&] { return SendMessageA(combo, CB_GETDROPPEDSTATE, 0, 0) == FALSE; }, 2000) &&
+            SendMessageA(combo, CB_GETCURSEL, 0, 0) == index)
+            return true;
+    }
+    return false;
 }
 
 // A real click on a window's close box.
