@@ -6,6 +6,7 @@
 
 #include "platform/win32/ado_calls.h"
 #include "platform/win32/default_settings.h"
+#include "platform/win32/win32_text.h"
 
 #include <windows.h>
 #include <oleauto.h>
@@ -15,27 +16,8 @@ namespace tolvane::win32 {
 
 namespace {
 
-// The program's texts are UTF-8; ADO's are UTF-16 BSTRs.
-std::wstring fromUtf8(const std::string& text)
-{
-    if (text.empty()) return {};
-    const int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring wide(static_cast<size_t>(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
-    return wide;
-}
-
-std::string toUtf8(const wchar_t* text, size_t length)
-{
-    if (!text || length == 0) return {};
-    const int n = WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
-    std::string result(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), result.data(), n, nullptr, nullptr);
-    return result;
-}
-
-std::string toUtf8(const wchar_t* text) { return text ? toUtf8(text, wcslen(text)) : std::string(); }
-std::string toUtf8(BSTR text) { return toUtf8(text, SysStringLen(text)); }
+// A BSTR as the program's UTF-8 (narrow, win32_text.h), NULs of its own included.
+std::string toUtf8(BSTR text) { return text ? narrow(std::wstring(text, SysStringLen(text))) : std::string(); }
 
 // Codes that come without a description (Wine's ADO gives none), in words.
 std::string hresultText(HRESULT hr)
@@ -131,7 +113,7 @@ public:
     {
         VARIANT& v = next();
         v.vt = VT_BSTR;
-        const std::wstring wide = fromUtf8(s);
+        const std::wstring wide = widen(s);
         v.bstrVal = SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
         return *this;
     }
@@ -185,11 +167,11 @@ Result<void> invoke(IDispatch* object, const ado::Call& call, Args* args, VARIAN
     const WORD flags = ado::dispatchFlags(call);
     Args none;
     if (!(args ? *args : none).match(call))
-        return Error{"the settings store passes " + toUtf8(name) + " other arguments than ADO declares"};
+        return Error{"the settings store passes " + narrow(name) + " other arguments than ADO declares"};
     DISPID id = 0;
     LPOLESTR member = const_cast<LPOLESTR>(name);
     HRESULT hr = object->GetIDsOfNames(IID_NULL, &member, 1, LOCALE_USER_DEFAULT, &id);
-    if (FAILED(hr)) return Error{toUtf8(name) + " is not known to the database objects (" + hresultText(hr) + ")"};
+    if (FAILED(hr)) return Error{narrow(name) + " is not known to the database objects (" + hresultText(hr) + ")"};
     std::vector<VARIANT> reversed;  // IDispatch takes its arguments last first
     if (args) reversed.assign(args->list().rbegin(), args->list().rend());
     DISPPARAMS params{reversed.data(), nullptr, static_cast<UINT>(reversed.size()), 0};
@@ -208,7 +190,7 @@ Result<void> invoke(IDispatch* object, const ado::Call& call, Args* args, VARIAN
     if (exception.bstrSource) SysFreeString(exception.bstrSource);
     if (exception.bstrHelpFile) SysFreeString(exception.bstrHelpFile);
     if (hr == DISP_E_EXCEPTION && exception.scode != 0) hr = exception.scode;
-    if (description.empty()) description = toUtf8(name) + " failed: " + hresultText(hr);
+    if (description.empty()) description = narrow(name) + " failed: " + hresultText(hr);
     return Error{description};
 }
 
@@ -216,11 +198,11 @@ Result<Disp> createObject(const wchar_t* progId)
 {
     CLSID clsid;
     HRESULT hr = CLSIDFromProgID(progId, &clsid);
-    if (FAILED(hr)) return Error{toUtf8(progId) + " is not installed (" + hresultText(hr) + ")"};
+    if (FAILED(hr)) return Error{narrow(progId) + " is not installed (" + hresultText(hr) + ")"};
     IDispatch* object = nullptr;
     hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER, IID_IDispatch,
                           reinterpret_cast<void**>(&object));
-    if (FAILED(hr) || !object) return Error{toUtf8(progId) + " cannot be created (" + hresultText(hr) + ")"};
+    if (FAILED(hr) || !object) return Error{narrow(progId) + " cannot be created (" + hresultText(hr) + ")"};
     return Disp(object);
 }
 
@@ -308,7 +290,7 @@ public:
         if (!connection) return connection.error();
         // The settings file is the one the logic names, whatever opens it.
         const std::string file = dataSourceOf(logicString);
-        if (!file.empty() && GetFileAttributesW(fromUtf8(file).c_str()) == INVALID_FILE_ATTRIBUTES &&
+        if (!file.empty() && GetFileAttributesW(widen(file).c_str()) == INVALID_FILE_ATTRIBUTES &&
             GetLastError() == ERROR_FILE_NOT_FOUND) {
             if (auto created = createDefault(connectionString, file); !created) return created;
         }
@@ -355,7 +337,7 @@ private:
         createArgs.text(connectionString);
         auto made = invoke(catalog.value().get(), ado::kCatalogCreate, &createArgs, &created.v);
         if (!made) {
-            DeleteFileW(fromUtf8(file).c_str());
+            DeleteFileW(widen(file).c_str());
             return Error{"the settings file is missing and cannot be created: " + made.error().message};
         }
         Var active;
@@ -376,7 +358,7 @@ private:
         connection.reset();
         catalog.value().reset();
         if (!result) {
-            DeleteFileW(fromUtf8(file).c_str());
+            DeleteFileW(widen(file).c_str());
             return Error{"the settings file is missing and cannot be created: " + result.error().message};
         }
         return success();
