@@ -23,6 +23,8 @@ public:
     void reset();
     void loadhkey();
     void savehkey();
+    // The main window back from the notification area: icon away, window shown.
+    void bringBack();
 
     Program& program;
     Platform& platform;

@@ -15,6 +15,8 @@ void Program::start()
     form1().load();
 }
 
+void Program::showMainWindow() { form1().bringBack(); }
+
 Form1& Program::form1()
 {
     if (!form1_) form1_ = std::make_unique<Form1>(*this);

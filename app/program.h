@@ -24,6 +24,9 @@ public:
 
     // Creates the main window and loads it: the whole start-up.
     void start();
+    // Shows the main window as a press on its tray icon does (icon taken away, window
+    // shown); for a second start of the program, which hands over to this one.
+    void showMainWindow();
 
     // Each accessor creates its window on first use (created, not loaded).
     Form1& form1();

@@ -17,6 +17,12 @@ void Form1::Command3_Click()
 
 void Form1::TrayArea_MouseDown(int16_t& /*button*/)
 {
+    bringBack();
+}
+
+// What a press on the tray icon does; a second start of the program asks for the same.
+void Form1::bringBack()
+{
     trayArea.setVisible(false);
     setVisible(true);
 }

@@ -17,6 +17,7 @@
 #include <memory>
 
 #include "platform/qt/logind_power.h"
+#include "private_bus.h"
 #include "wait.h"
 
 namespace tolvane::test {
@@ -34,7 +35,8 @@ protected:
             QProcess::execute(kPython, {"-c", "import dbusmock"}) != 0)
             GTEST_SKIP() << "dbus-daemon or python3-dbusmock is missing (scripts/install-deps installs them)";
         ASSERT_TRUE(dir_.isValid());
-        daemon_.start("/usr/bin/dbus-daemon", {"--session", "--nofork", "--print-address=1"});
+        const QString config = QString::fromStdString(writeBusConfig(dir_.path().toStdString()));
+        daemon_.start("/usr/bin/dbus-daemon", {"--config-file=" + config, "--nofork", "--print-address=1"});
         ASSERT_TRUE(daemon_.waitForStarted(10000));
         ASSERT_TRUE(waitFor([&] { return daemon_.canReadLine(); }, 10000)) << "the bus gave no address";
         address_ = QString::fromUtf8(daemon_.readLine()).trimmed();

@@ -11,9 +11,11 @@
 #include <QApplication>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
+#include "private_bus.h"
 #include "session_fixture.h"
 
 namespace tolvane::test {
@@ -80,10 +82,12 @@ int main(int argc, char** argv)
     if (::testing::GTEST_FLAG(list_tests)) return RUN_ALL_TESTS();
 
     Child xvfb, bus;
+    char busFolder[] = "/tmp/tolvane-session-bus.XXXXXX";
     if (!::access("/usr/bin/Xvfb", X_OK) && !::access("/usr/bin/dbus-daemon", X_OK)) {
         xvfb = spawn({"Xvfb", "-displayfd", "1", "-noreset", "-screen", "0", "1024x768x24", "-nolisten", "tcp"});
         const std::string display = firstLine(xvfb);
-        bus = spawn({"dbus-daemon", "--session", "--nofork", "--print-address=1"});
+        if (::mkdtemp(busFolder))
+            bus = spawn({"dbus-daemon", "--config-file=" + writeBusConfig(busFolder), "--nofork", "--print-address=1"});
         const std::string address = firstLine(bus);
         if (!display.empty() && !address.empty()) {
             ::setenv("DISPLAY", (":" + display).c_str(), 1);
@@ -108,5 +112,6 @@ int main(int argc, char** argv)
     }
     stop(bus);
     stop(xvfb);
+    std::filesystem::remove_all(busFolder);
     return result;
 }
