@@ -65,6 +65,9 @@ protected:
         env_.insert("DISPLAY", display_);
         env_.remove("WAYLAND_DISPLAY");
         env_.remove("XDG_SESSION_TYPE");
+        // Hermetic: no program of the test reaches a real bus, not even to ask.
+        env_.insert("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/tolvane-e2e");
+        env_.insert("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/tolvane-e2e");
         tray_.setProcessEnvironment(env_);
         tray_.start("trayer", {"--edge", "top", "--align", "right", "--widthtype", "pixel", "--width", "160",
                                "--heighttype", "pixel", "--height", "32", "--SetDockType", "true"});
@@ -104,9 +107,6 @@ protected:
         env.insert("windir", windir);
         env.insert("QT_QPA_PLATFORM", "xcb");
         env.insert("XDG_SESSION_ID", "e2e");
-        // Hermetic: the dry run never reaches a real bus, not even to ask.
-        env.insert("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/tolvane-e2e");
-        env.insert("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/tolvane-e2e");
         program_.setProcessEnvironment(env);
         program_.setProcessChannelMode(QProcess::SeparateChannels);
         QObject::connect(&program_, &QProcess::readyReadStandardOutput, [this] {
