@@ -13,11 +13,8 @@ does. "triggers" (JSON: id -> text) is the trigger_description the desktop repor
 by default "Press " and the preferred trigger.
 
 Test controls, interface org.tolvane.PortalMock on the main object:
-  Press(s id), Release(s id)  emit Activated / Deactivated for the newest open session; while
-                              pressed and the session open, Activated comes again as a held key
-                              repeats on KDE: after 600 ms, then every 40 ms
+  Press(s id), Release(s id)  emit Activated / Deactivated for the newest open session
   Bound() -> as               "SESSION ID TRIGGER|DESCRIPTION" per shortcut bound, in order
-  Offered() -> as             the same for the shortcuts in CreateSession's options
   Sessions() -> as            "SESSION open" or "SESSION closed" per session created
   EndSession()                the desktop ends the newest open session (its Closed signal)
 '''
@@ -46,13 +43,6 @@ def load(mock, parameters):
     mock.triggers = dict(parameters.get('triggers', {}))
     mock.sessions = []  # [path, open]
     mock.bound = []
-    mock.offered = []
-    mock.repeats = {}  # id -> GLib source of a held key's repeat
-
-
-def _lines(session, shortcuts):
-    return ['%s %s %s|%s' % (session, shortcut_id, properties.get('preferred_trigger', ''),
-                             properties.get('description', '')) for shortcut_id, properties in shortcuts]
 
 
 def _caller(sender):
@@ -78,7 +68,6 @@ def CreateSession(self, options, sender):
     session = MAIN_OBJ + '/session/' + _caller(sender) + '/' + str(options.get('session_handle_token', 's'))
     response = 2 if [session, True] in self.sessions else self.session_response
     if response == 0:
-        self.offered += _lines(session, options.get('shortcuts', []))
         self.sessions.append([session, True])
         if session not in dbusmock.mockobject.objects:  # a session opened again under its handle
             self.AddObject(session, SESSION_IFACE, {'version': dbus.UInt32(1)}, [
@@ -93,9 +82,10 @@ def CreateSession(self, options, sender):
 def BindShortcuts(self, session, shortcuts, parent_window, options, sender):
     taken = []
     if self.bind_response == 0:
-        self.bound += _lines(session, shortcuts)
         for shortcut_id, properties in shortcuts:
-            trigger = self.triggers.get(str(shortcut_id), 'Press ' + str(properties.get('preferred_trigger', '')))
+            trigger = str(properties.get('preferred_trigger', ''))
+            self.bound.append('%s %s %s|%s' % (session, shortcut_id, trigger, properties.get('description', '')))
+            trigger = self.triggers.get(str(shortcut_id), 'Press ' + trigger)
             if str(shortcut_id) not in self.unbound:
                 taken.append(dbus.Struct((shortcut_id, dbus.Dictionary({
                     'description': properties.get('description', ''),
@@ -114,39 +104,19 @@ def _shortcut_signal(self, name, shortcut_id):
                     [dbus.ObjectPath(_newest_open(self)), shortcut_id, dbus.UInt64(int(time.time() * 1000)), {}])
 
 
-def _repeat(self, shortcut_id, session):
-    if not self.sessions[session][1]:  # a closed session's keys repeat no more
-        del self.repeats[shortcut_id]
-        return False
-    self.EmitSignal(MAIN_IFACE, 'Activated', 'osta{sv}', [dbus.ObjectPath(self.sessions[session][0]), shortcut_id,
-                                                          dbus.UInt64(int(time.time() * 1000)), {}])
-    self.repeats[shortcut_id] = GLib.timeout_add(40, _repeat, self, shortcut_id, session)
-    return False
-
-
 @dbus.service.method(TEST_IFACE, in_signature='s', out_signature='')
 def Press(self, shortcut_id):
     _shortcut_signal(self, 'Activated', shortcut_id)
-    open_sessions = [i for i, (path, is_open) in enumerate(self.sessions) if is_open]
-    if open_sessions:
-        self.repeats[shortcut_id] = GLib.timeout_add(600, _repeat, self, shortcut_id, open_sessions[-1])
 
 
 @dbus.service.method(TEST_IFACE, in_signature='s', out_signature='')
 def Release(self, shortcut_id):
-    if shortcut_id in self.repeats:
-        GLib.source_remove(self.repeats.pop(shortcut_id))
     _shortcut_signal(self, 'Deactivated', shortcut_id)
 
 
 @dbus.service.method(TEST_IFACE, in_signature='', out_signature='as')
 def Bound(self):
     return dbus.Array(self.bound, signature='s')
-
-
-@dbus.service.method(TEST_IFACE, in_signature='', out_signature='as')
-def Offered(self):
-    return dbus.Array(self.offered, signature='s')
 
 
 @dbus.service.method(TEST_IFACE, in_signature='', out_signature='as')

@@ -1,8 +1,8 @@
 // The hotkeys in a Wayland session: the enabled rows bound as the portal's global shortcuts,
 // its Activated and Deactivated signals read by the hotkey monitor, the session opened again
-// after a save or when the desktop's backend goes, and one message box when the hotkeys cannot
-// work. The portal is python3-dbusmock with portal_mock.py on the tests' private session bus;
-// portal_kde_test.cpp runs the real one.
+// after a save, and one message box when the hotkeys cannot work. The portal is
+// python3-dbusmock with portal_mock.py on the tests' private session bus, for what KDE's real
+// one (portal_kde_test.cpp) cannot show.
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QTest>
@@ -40,7 +40,6 @@ protected:
             [&] { return desktop_->hotkeys().portal() && shortcuts().state() == PortalShortcuts::State::Bound; });
     }
     QStringList boundLines() { return portal_->strings(kPortalPath, kMockIface, "Bound"); }
-    QStringList offeredLines() { return portal_->strings(kPortalPath, kMockIface, "Offered"); }
     QStringList sessions() { return portal_->strings(kPortalPath, kMockIface, "Sessions"); }
     void press(const QString& id) { portal_->call(kPortalPath, kMockIface, "Press", {id}); }
     void release(const QString& id) { portal_->call(kPortalPath, kMockIface, "Release", {id}); }
@@ -77,7 +76,6 @@ TEST_F(Portal, TheEnabledRowsAreBoundAsCtrlAltShortcutsInOneSessionAtStartUp)
     EXPECT_TRUE(session.endsWith("/tolvane")) << "one handle token, under which KDE keeps the user's keys";
     EXPECT_EQ(lines[0], session + " restart CTRL+ALT+r|Restart");
     EXPECT_EQ(lines[1], session + " hibernate CTRL+ALT+h|Hibernate");
-    EXPECT_EQ(offeredLines(), lines) << "CreateSession offers them too, where KDE's backend reads them";
     EXPECT_EQ(sessions(), QStringList{session + " open"});
     EXPECT_EQ(shortcuts().triggers().at("restart"), "Press CTRL+ALT+r") << "the desktop's own description is kept";
     waitTicks(2);
@@ -95,9 +93,8 @@ TEST_F(Portal, ActivatedGivesTheRequestOnTheNextTickAndDeactivatedEndsIt)
     press("restart");
     ASSERT_TRUE(waitFor([&] { return count(kReboot) >= 1; }, 3000));
     EXPECT_LE(ticks_ - pressedAt, 2) << "the press is read on the first tick after it arrived";
-    EXPECT_TRUE(waitFor([&] { return count(kReboot) >= 8; }, 5000))
-        << "held down, the desktop's repeated Activated keep the requests coming past "
-        << PortalShortcuts::kHeldWithoutActivated << " ms";
+    press("restart");  // held, the desktop repeats Activated
+    EXPECT_TRUE(waitFor([&] { return count(kReboot) >= 2; }, 3000)) << "held down, the request comes on every tick";
 
     release("restart");
     waitTicks(1);
@@ -256,33 +253,6 @@ TEST_F(Portal, RowsOnAnotherKeyOrOnAnEarlierRowsTriggerAreNamedOnceAndTheRestWor
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[0], kReboot);
     EXPECT_EQ(lines[1].rfind("dry-run logoff ", 0), 0u) << lines[1];
-}
-
-TEST_F(Portal, ADesktopBackendThatGoesIsBoundAgainUnderTheSameHandle)
-{
-    ASSERT_NO_FATAL_FAILURE(start());
-    ASSERT_TRUE(bound());
-    const QString session = shortcuts().sessionHandle();
-    QDBusConnection backend = QDBusConnection::connectToBus(qEnvironmentVariable("DBUS_SESSION_BUS_ADDRESS"), "kde");
-    ASSERT_TRUE(backend.registerService("org.freedesktop.impl.portal.desktop.kde"));
-    waitTicks(3);
-    EXPECT_EQ(sessions().size(), 1) << "a backend that comes while the rows are bound changes nothing";
-
-    press("restart");
-    ASSERT_TRUE(waitFor([&] { return count(kReboot) >= 1; }, 3000));
-    ASSERT_TRUE(backend.unregisterService("org.freedesktop.impl.portal.desktop.kde"));
-    ASSERT_TRUE(waitFor([&] { return sessions().size() == 2; }));
-    ASSERT_TRUE(bound());
-    EXPECT_EQ(sessions(), (QStringList{session + " closed", session + " open"}));
-    EXPECT_EQ(boundLines().size(), 4);
-    waitTicks(1);
-    const size_t afterRebind = count(kReboot);
-    waitTicks(3);
-    EXPECT_EQ(count(kReboot), afterRebind) << "its shortcuts went with it: no key stays down";
-    release("restart");
-    press("hibernate");
-    release("hibernate");
-    EXPECT_TRUE(waitFor([&] { return count("dry-run hibernate Hibernate(false)") == 1; }, 3000));
 }
 
 TEST_F(Portal, WithoutThePortalTheUserIsToldOnceAndXWaylandsKeysAreUsed)
