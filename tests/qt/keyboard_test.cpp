@@ -270,9 +270,9 @@ TEST_F(XKeyboard, LettersAreTheKeysOfTheGroupInUseAndFollowAChangeOfGroup)
 TEST_F(XKeyboard, TheDryRunProgramFiresTheRowOfTheLetterInTheGroupInUse)
 {
     if (IsSkipped()) return;
-    const int yKey = keycode("y");
+    const int yKey = keycode("y"), sKey = keycode("s");
     ASSERT_NO_FATAL_FAILURE(setLayouts("us,de"));
-    ASSERT_NO_FATAL_FAILURE(startProgram("shutdown = 'Y', restart = 'Z'"));
+    ASSERT_NO_FATAL_FAILURE(startProgram("shutdown = 'Y', restart = 'Z', logoff = 'S'"));
     const std::string shutdown = "dry-run shutdown PowerOff(true)", restart = "dry-run restart Reboot(true)";
 
     size_t before = lines_.size();
@@ -293,6 +293,15 @@ TEST_F(XKeyboard, TheDryRunProgramFiresTheRowOfTheLetterInTheGroupInUse)
     for (const char* k : {"Alt_L", "Control_L"}) key(k, false);
     waitFor([] { return false; }, 300);
     EXPECT_EQ(count(shutdown), shutdowns) << "and no longer y";
+
+    // Russian in use has no S: the key that carries it in the US layout is S.
+    ASSERT_NO_FATAL_FAILURE(setLayouts("ru,us"));
+    ASSERT_NO_FATAL_FAILURE(lockGroup(0));
+    waitFor([] { return false; }, 300);  // the new layouts reach the program
+    before = lines_.size();
+    for (int code : {keycode("Control_L"), keycode("Alt_L"), sKey}) key(code, true);
+    EXPECT_GE(lineTime("dry-run logoff TerminateSession(keyboard)", before, 5000), 0) << "Ctrl+Alt+S under ru,us";
+    for (int code : {sKey, keycode("Alt_L"), keycode("Control_L")}) key(code, false);
 }
 
 TEST_F(XKeyboard, TheMirrorTellsWhetherAKeyOfInterestMayBeDown)
