@@ -1,5 +1,6 @@
-// The logind calls, each action's method and arguments, against python3-dbusmock's logind
-// on a private bus of the test's own: no call ever reaches the machine's real logind.
+// The logind calls, each action's method and arguments, and the session's lock, against
+// python3-dbusmock's logind (and a screen saver) on a private bus of the test's own: no call
+// ever reaches the machine's real logind.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -18,6 +19,7 @@
 
 #include "logind_bus.h"
 #include "platform/qt/logind_power.h"
+#include "platform/qt/session_lock.h"
 #include "wait.h"
 
 namespace tolvane::test {
@@ -228,6 +230,40 @@ TEST_F(LogindMock, InNoSessionLogOffEndsTheUsersGraphicalSessionAndSaysSo)
     ASSERT_TRUE(settle());
     EXPECT_EQ(errors_, said);
     EXPECT_EQ(calls({"TerminateSession"}).size(), 2u);
+}
+
+TEST_F(LogindMock, TheLockFollowsLogindsLockedHintAndTheScreenSaver)
+{
+    NoSessionVariable noSession;
+    ASSERT_NO_FATAL_FAILURE(startMock());
+    if (IsSkipped()) return;
+    const QString saver = "org.freedesktop.ScreenSaver", saverPath = "/org/freedesktop/ScreenSaver";
+    QProcess screenSaver;
+    ASSERT_TRUE(logind_.startMock(screenSaver, {saver, saverPath, saver}, saver));
+    const auto saverCall = [&](const QString& method, const QList<QVariant>& arguments) {
+        return logind_.call(saver, saverPath, "org.freedesktop.DBus.Mock", method, arguments).type();
+    };
+    ASSERT_EQ(saverCall("AddMethod", {"", "GetActive", "", "b", "ret = True"}), QDBusMessage::ReplyMessage);
+    std::vector<std::string> notes;
+    SessionLock lock(power().session(), *bus_, [&](const std::string& note) { notes.push_back(note); });
+    const auto locked = [&] { return lock.locked(); };
+    const auto unlocked = [&] { return !lock.locked(); };
+
+    EXPECT_TRUE(waitFor(locked)) << "the screen saver is active at start";
+    saverCall("EmitSignal", {saver, "ActiveChanged", "b", QVariantList{false}});
+    EXPECT_TRUE(waitFor(unlocked));
+    logind_.setLockedHint("c7", true);
+    EXPECT_TRUE(waitFor(locked)) << "logind's LockedHint of the own session";
+    logind_.setLockedHint("c7", false);
+    EXPECT_TRUE(waitFor(unlocked));
+    saverCall("EmitSignal", {saver, "ActiveChanged", "b", QVariantList{true}});
+    EXPECT_TRUE(waitFor(locked));
+    screenSaver.kill();
+    EXPECT_TRUE(waitFor(unlocked)) << "a screen saver that goes away leaves no lock behind";
+    ASSERT_EQ(notes.size(), 6u);
+    EXPECT_EQ(notes[0], "the session is locked: the Ctrl+Alt hotkeys do nothing until it is unlocked");
+    EXPECT_EQ(notes[1], "the session is unlocked: the Ctrl+Alt hotkeys work again");
+    screenSaver.waitForFinished(5000);
 }
 
 }  // namespace
