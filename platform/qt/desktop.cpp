@@ -50,6 +50,7 @@ QtDesktop::QtDesktop(PowerMode mode, std::FILE* dryRunOutput)
     : windows_(windowSystem_),
       trayHost_(QDBusConnection::sessionBus()),
       logind_(QDBusConnection::systemBus(), writeError),
+      sessionLock_(logind_.session(), QDBusConnection::sessionBus(), writeError),
       dryRun_(mode == PowerMode::DryRun ? std::make_unique<DryRunPower>(dryRunOutput, sessionIdText()) : nullptr),
       hotkeys_(hotkeySource(), windowSystem_, windows_, QDBusConnection::sessionBus(), writeError),
       launcher_(writeError),
@@ -71,6 +72,7 @@ QtDesktop::QtDesktop(PowerMode mode, std::FILE* dryRunOutput)
 {
     windowSystem_.setTimerDriver(&timers_);
     hotkeys_.setProgram(program_);
+    hotkeys_.setSessionLock(&sessionLock_);
     tray_.setHost(&trayHost_);
     windows_.setTrayAvailable([this] { return trayHost_.available(); });
     trayHost_.setChanged([this] { trayHostChanged(); });

@@ -16,6 +16,7 @@
 #include "platform/qt/qt_timers.h"
 #include "platform/qt/qt_tray.h"
 #include "platform/qt/qt_windows.h"
+#include "platform/qt/session_lock.h"
 #include "platform/qt/tray_host.h"
 #include "platform/sqlite/sqlite_store.h"
 
@@ -54,6 +55,7 @@ private:
     TrayHost trayHost_;
     QtTray tray_;
     LogindPower logind_;
+    SessionLock sessionLock_;
     std::unique_ptr<DryRunPower> dryRun_;
     DesktopHotkeys hotkeys_;
     LocalClock clock_;

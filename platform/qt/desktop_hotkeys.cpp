@@ -9,6 +9,7 @@
 #include "hotkeys/values.h"
 #include "platform/model/control.h"
 #include "platform/model/window.h"
+#include "platform/qt/session_lock.h"
 
 namespace tolvane {
 
@@ -65,7 +66,8 @@ bool DesktopHotkeys::mayBeDown() const
 
 int16_t DesktopHotkeys::GetAsyncKeyState(int virtualKey)
 {
-    return source_ ? source_->GetAsyncKeyState(virtualKey) : 0;
+    if (!source_ || (lock_ && lock_->locked())) return 0;
+    return source_->GetAsyncKeyState(virtualKey);
 }
 
 // loadhkey fills the hotkey window's list right after it has written the cached copies,
