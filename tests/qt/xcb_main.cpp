@@ -11,9 +11,11 @@ namespace tolvane::test {
 
 namespace {
 std::string problem;
+XSession* session = nullptr;
 }
 
 const std::string& xSessionProblem() { return problem; }
+XSession& xSession() { return *session; }
 
 }  // namespace tolvane::test
 
@@ -25,6 +27,7 @@ int main(int argc, char** argv)
     ::setenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/tolvane-xcb", 1);
     ::setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/tolvane-xcb", 1);
     tolvane::test::XSession session;
+    tolvane::test::session = &session;
     if (!session.start(true, &tolvane::test::problem)) {
         std::fprintf(stderr, "xcb tests: %s\n", tolvane::test::problem.c_str());
         // Without a display every test skips with the reason; no QApplication is made.
