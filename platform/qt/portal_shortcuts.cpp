@@ -106,6 +106,14 @@ bool describesKey(const QString& description, const QString& key)
     return std::any_of(triggers.begin(), triggers.end(), [&](const QString& t) { return describedKey(t) == key; });
 }
 
+// The shortcuts a portal's answer lists (its "shortcuts" entry), none when it has no list.
+QList<ShortcutEntry> entriesIn(const QVariantMap& results)
+{
+    const QVariant list = results.value("shortcuts");
+    if (!list.canConvert<QDBusArgument>()) return {};
+    return qdbus_cast<QList<ShortcutEntry>>(list.value<QDBusArgument>());
+}
+
 // The shortcuts as CreateSession's and BindShortcuts' a(sa{sv}).
 QList<ShortcutEntry> entriesOf(const std::vector<PortalShortcut>& shortcuts)
 {
@@ -226,7 +234,7 @@ void PortalShortcuts::openSession()
             creating_ = false;
             if (response == 0) session_ = pathOf(results.value("session_handle"));
             if (generation == generation_) {
-                sessionCreated(response);
+                sessionCreated(response, results);
             } else if (state_ == State::CreatingSession) {
                 openSession();  // for rows that have changed since: closed, and opened again for the new ones
             } else {
@@ -328,7 +336,7 @@ void PortalShortcuts::callFailed(const QString& method, const QDBusMessage& erro
              method.toStdString() + ": " + name.toStdString() + ": " + error.errorMessage().toStdString());
 }
 
-void PortalShortcuts::sessionCreated(uint32_t response)
+void PortalShortcuts::sessionCreated(uint32_t response, const QVariantMap& results)
 {
     if (response != 0) {
         fail(Problem::Refused, response == 1 ? "they were not confirmed on the desktop" : "the desktop refused them",
@@ -346,6 +354,19 @@ void PortalShortcuts::sessionCreated(uint32_t response)
         dropLater(sessionClosed_);
         fail(Problem::Closed, "the desktop ended the global shortcuts session");
     });
+
+    // KDE's backend up to Plasma 6.1 binds the rows from CreateSession's options and lists them
+    // in its answer; its BindShortcuts binds nothing more and only opens the desktop's shortcut
+    // settings page, which would then come up at every start and every save. An answer that
+    // already lists every row is the binding; any other portal is asked to bind them.
+    const QList<ShortcutEntry> listed = entriesIn(results);
+    const bool everyRowListed = std::all_of(wanted_.begin(), wanted_.end(), [&](const PortalShortcut& s) {
+        return std::any_of(listed.begin(), listed.end(), [&](const ShortcutEntry& e) { return e.id == s.id; });
+    });
+    if (!listed.isEmpty() && everyRowListed) {
+        shortcutsBound(0, results);
+        return;
+    }
 
     state_ = State::Binding;
     const int generation = generation_;
@@ -373,10 +394,7 @@ void PortalShortcuts::shortcutsBound(uint32_t response, const QVariantMap& resul
     }
     state_ = State::Bound;
     if (!results.contains("shortcuts")) return;  // a portal that does not say binds them all
-    const QVariant list = results.value("shortcuts");
-    QList<ShortcutEntry> bound;
-    if (list.canConvert<QDBusArgument>()) bound = qdbus_cast<QList<ShortcutEntry>>(list.value<QDBusArgument>());
-    for (const ShortcutEntry& entry : bound)
+    for (const ShortcutEntry& entry : entriesIn(results))
         triggers_[entry.id] = entry.properties.value("trigger_description").toString();
     if (const std::string missing = rowsNotTaken(); !missing.empty())
         fail(Problem::Partial, "the desktop did not take " + missing);

@@ -15,6 +15,9 @@
 // - The shortcuts go both into CreateSession's options ("shortcuts", the same a(sa{sv}) as
 //   BindShortcuts takes) and into BindShortcuts: KDE's backend up to Plasma 6.1 registers
 //   them only from the former and ignores the latter, the standard reading is the latter.
+//   Where CreateSession's answer already lists every row (KDE's does), that is the binding and
+//   BindShortcuts is not sent: on those versions its only work is to open the desktop's
+//   shortcut settings page, which would come up at every start.
 // - Every session has the same handle token, kSessionToken: KDE files the user's choices of
 //   keys under it, so they last from one run and one binding to the next. A session binds once,
 //   so a change of the rows closes the session and opens it again under that token; the new one
@@ -138,7 +141,7 @@ private:
     void request(const QString& method, const QList<QVariant>& arguments, const QString& token, Answer answer,
                  Failure failure);
     void callFailed(const QString& method, const QDBusMessage& error);
-    void sessionCreated(uint32_t response);
+    void sessionCreated(uint32_t response, const QVariantMap& results);
     void shortcutsBound(uint32_t response, const QVariantMap& results);
     // The rows the desktop's answer shows not working on their own Ctrl+Alt key.
     std::string rowsNotTaken() const;

@@ -114,10 +114,12 @@ TEST_F(KdePortal, ATapGivesOneToFourRequestsAHeldKeyMoreAndAShortcutNeverRelease
 {
     // Stand by on the keypad's 5 (a lower-case "e"), which KDE 5.27 puts on the main block's 5.
     ASSERT_NO_FATAL_FAILURE(startBound({0, 4}, "standby = 'e'"));
-    ASSERT_TRUE(waitFor([&] { return !boxes_.texts().empty() && !opened().isEmpty(); }));
+    ASSERT_TRUE(waitFor([&] { return !boxes_.texts().empty(); }));
     EXPECT_EQ(boxes_.texts(), std::vector<std::string>{"Tolvane 3.0: Not every Ctrl+Alt hotkey works: the desktop did "
                                                        "not take Ctrl+Alt+KP_5 (Stand by)."});
-    EXPECT_TRUE(opened()[0].startsWith("exec systemsettings://kcm_keys/")) << "no dialog: KDE opens its settings";
+    EXPECT_TRUE(opened().isEmpty()) << "bound at CreateSession: no BindShortcuts, whose only work on KDE is to "
+                                       "open its settings page, at every start: "
+                                    << opened().join("; ").toStdString();
 
     ctrlAltS(150);
     ASSERT_TRUE(waitFor([&] { return count(kShutdown) >= 1; }, 5000)) << "the real key did nothing";
@@ -147,10 +149,15 @@ TEST_F(KdePortal, ATapGivesOneToFourRequestsAHeldKeyMoreAndAShortcutNeverRelease
 TEST_F(KdePortal, AfterKdesBackendEndsTheRowsAreBoundAgainAndTheKeysWork)
 {
     ASSERT_NO_FATAL_FAILURE(startBound({0}));
-    ASSERT_TRUE(waitFor([&] { return opened().size() == 1; }));
     ASSERT_TRUE(stop(kBackend));
     // Binding again starts it again, as on a desktop, where it is started only when called.
-    ASSERT_TRUE(waitFor([&] { return opened().size() == 2; }, 30000)) << errors();
+    ASSERT_TRUE(waitFor(
+        [&] {
+            return Mock::bus().interface()->isServiceRegistered(kBackend).value() &&
+                   desktop_->hotkeys().portal()->state() == PortalShortcuts::State::Bound;
+        },
+        30000))
+        << errors();
     ctrlAltS(150);
     EXPECT_TRUE(waitFor([&] { return count(kShutdown) >= 1; }, 5000)) << errors();
     EXPECT_TRUE(boxes_.texts().empty());
