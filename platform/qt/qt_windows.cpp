@@ -21,6 +21,7 @@
 #include <QWindow>
 #include <algorithm>
 #include <cmath>
+#include <set>
 #include <utility>
 #include <vector>
 
@@ -171,6 +172,14 @@ void QtWindows::windowLoaded(Window& window)
         connectUserActions(*control, w);
         syncControl(*control);
     }
+    // A kind of control that the desktop's style cannot draw whole in its designed size
+    // somewhere in the window is drawn by Fusion throughout the window, so that like controls
+    // look alike (the hour and the minute lists side by side).
+    std::set<ControlKind> unfit;
+    for (const auto& [control, w] : rendered.controls)
+        if (!drawnWhole(*w)) unfit.insert(control->kind());
+    for (const auto& [control, w] : rendered.controls)
+        if (unfit.count(control->kind())) w->setStyle(designedStyle());
     // Labels are windowless where the windows were designed: drawn on their container,
     // beneath every windowed control that overlaps them (Check1 reaches 15 twips into
     // Label4's place on HK). Lowered last first, they keep their own order among themselves.
@@ -226,16 +235,12 @@ QWidget* QtWindows::createControl(Control& control, QWidget* parent)
         frame->setFocusPolicy(Qt::NoFocus);
         return frame;
     }
-    case ControlKind::CheckBox: {
-        auto* box = new QCheckBox(parent);
-        box->setStyle(designedStyle());
-        return box;
-    }
+    case ControlKind::CheckBox:
+        return new QCheckBox(parent);
     case ControlKind::OptionButton: {
         // The model keeps the groups (one per container); Qt's own grouping would fight it.
         auto* option = new QRadioButton(parent);
         option->setAutoExclusive(false);
-        option->setStyle(designedStyle());
         return option;
     }
     case ControlKind::DropDownList: {
@@ -418,6 +423,8 @@ void QtWindows::itemAdded(Control& control, const std::string& item)
         if (control.kind() == ControlKind::DropDownList) static_cast<QComboBox*>(w)->addItem(text(item));
         if (control.kind() == ControlKind::ListBox) static_cast<QListWidget*>(w)->addItem(text(item));
     }
+    // A list is filled after its window is loaded: whether its lines all show is known as they come.
+    if (control.kind() == ControlKind::ListBox && !drawnWhole(*w)) w->setStyle(designedStyle());
     // A combo box selects the first item added to it by itself; the model's selection rules.
     syncControl(control);
 }
