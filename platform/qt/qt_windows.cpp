@@ -7,6 +7,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -213,8 +214,11 @@ void QtWindows::windowUnloaded(Window& window)
 QWidget* QtWindows::createControl(Control& control, QWidget* parent)
 {
     switch (control.kind()) {
-    case ControlKind::PushButton:
-        return new QPushButton(parent);
+    case ControlKind::PushButton: {
+        auto* button = new QPushButton(parent);
+        button->installEventFilter(this);
+        return button;
+    }
     case ControlKind::Label: {
         auto* label = new QLabel(parent);
         label->setTextFormat(Qt::PlainText);
@@ -575,6 +579,15 @@ bool QtWindows::eventFilter(QObject* watched, QEvent* event)
     if (it == controlOf_.end()) return false;
     Control& control = *it->second;
     auto* w = static_cast<QWidget*>(watched);
+    if (control.kind() == ControlKind::PushButton && event->type() == QEvent::KeyPress) {
+        // Enter presses the button that has the focus, as Windows' dialog keys do; once for
+        // one press, however long the key is held.
+        auto* key = static_cast<QKeyEvent*>(event);
+        const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+        if (!enter || (key->modifiers() & ~Qt::KeypadModifier)) return false;
+        if (!key->isAutoRepeat()) static_cast<QPushButton*>(w)->click();
+        return true;
+    }
     if (control.kind() == ControlKind::Label || control.kind() == ControlKind::Image) {
         // A static control tells a click, then a double click: the second press of a
         // double click (Qt's MouseButtonDblClick) and its release are no second click.

@@ -9,8 +9,9 @@
 // (title, text, OK, no icon), the topmost warning window, the embedded web view. Labels
 // lie beneath the windowed controls that overlap them and tell one click for a double
 // click, as the windowless labels of the design. Every change the user makes to an edit
-// box goes through the model (qt_edit_box.h). A control the desktop's style cannot draw
-// whole in its designed size is drawn by Fusion (designed_style.h).
+// box goes through the model (qt_edit_box.h). Enter presses the focused push button. A
+// control the desktop's style cannot draw whole in its designed size is drawn by Fusion
+// (designed_style.h).
 //
 // Not supported, on purpose:
 // - The web view is a QTextBrowser: HTML and links, no scripts and no plug-ins. It
