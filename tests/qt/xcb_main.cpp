@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QStyle>
+#include <cstdio>
 #include <cstdlib>
 
 #include "x_session.h"
@@ -41,5 +43,11 @@ int main(int argc, char** argv)
     ::setenv("XDG_SESSION_ID", "xcb", 1);
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
+    // A style asked for (QT_STYLE_OVERRIDE, as a desktop sets it) that is not installed: Qt
+    // would fall back to its default silently, so the tests skip and say why.
+    const QString style = qEnvironmentVariable("QT_STYLE_OVERRIDE");
+    if (!style.isEmpty() && QApplication::style()->name().compare(style, Qt::CaseInsensitive) != 0)
+        tolvane::test::problem = "the style " + style.toStdString() + " is not installed";
+    std::printf("xcb tests: style %s\n", qPrintable(QApplication::style()->name()));
     return RUN_ALL_TESTS();
 }
