@@ -232,6 +232,13 @@ void* Win32Ui::windowHandle(const Window& window) const
     return native ? native->hwnd : nullptr;
 }
 
+void* Win32Ui::windowHandleNamed(const std::string& name) const
+{
+    for (const auto& [model, native] : windows_)
+        if (model->name() == name) return native->hwnd;
+    return nullptr;
+}
+
 void* Win32Ui::controlHandle(const Control& control) const
 {
     auto it = handlesByControl_.find(&control);

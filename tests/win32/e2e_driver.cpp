@@ -7,9 +7,11 @@
 //
 //   tolvane-e2e-driver scenario PROGRAM   tray press, list picks, SET with the warning,
 //                                         the topmost warning, ExitWindowsEx(5, 0) after
-//                                         one minute, and Ctrl+Alt+<key> hotkeys
+//                                         one minute, Ctrl+Alt+<key> hotkeys, and a
+//                                         second start handing over to the first
 //   tolvane-e2e-driver nojet PROGRAM      no settings store: one message, no hotkeys,
-//                                         no crash, no file created
+//                                         no crash, no file created, and a second start
+//                                         during the first one's message
 //   tolvane-e2e-driver startup PROGRAM N  (benchmark) N start-ups, each timed from
 //                                         CreateProcess to the tray icon's NIM_ADD
 //   tolvane-e2e-driver screenshots PROGRAM FOLDER
@@ -32,6 +34,7 @@
 
 #include <windows.h>
 #include <shellapi.h>
+#include <tlhelp32.h>
 
 namespace {
 
@@ -170,6 +173,19 @@ HWND shownWindowOfClass(const char* name)
     return search.found;
 }
 
+// How many processes run the program file of that name.
+int processesOf(const char* exe)
+{
+    int n = 0;
+    HANDLE all = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32First(all, &entry); more; more = Process32Next(all, &entry))
+        n += lstrcmpiA(entry.szExeFile, exe) == 0;
+    CloseHandle(all);
+    return n;
+}
+
 // A real pick from a drop-down list: a click opens it, a click on the item picks it. On a
 // loaded machine the click on the item can land before the opened list takes it; the list
 // then stays open (or the pick is not made) and the user clicks again, as this does, twice
@@ -241,6 +257,13 @@ struct Program {
                               &process) != FALSE;
     }
     bool running() const { return WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT; }
+    // Whether it ends by itself within `ms`, with exit code 0.
+    bool endsWithin(int ms) const
+    {
+        DWORD code = 1;
+        return WaitForSingleObject(process.hProcess, ms) == WAIT_OBJECT_0 &&
+               GetExitCodeProcess(process.hProcess, &code) && code == 0;
+    }
     ~Program()
     {
         if (process.hProcess) {
@@ -425,6 +448,22 @@ int scenario(const std::string& exe)
     check(countOf(readFile(log), "Shell_NotifyIcon(NIM_ADD") == adds + 1, "a second close adds no second icon");
     check(SendMessageA(form1, WM_QUERYENDSESSION, 0, 0) == TRUE, "the end of the session is not refused");
     check(program.running(), "the program is still running");
+
+    // A second start (the autostart and the menu entry) hands over to the running one.
+    const int deletes = countOf(readFile(log), "Shell_NotifyIcon(NIM_DELETE");
+    Program second;
+    check(second.start(exe) && second.endsWithin(30000), "a second start ends by itself, with code 0");
+    check(waitFor([&] { return IsWindowVisible(form1) != FALSE; }, 5000), "and the main window is shown");
+    check(countOf(readFile(log), "Shell_NotifyIcon(NIM_DELETE") == deletes + 1 &&
+              countOf(readFile(log), "Shell_NotifyIcon(NIM_ADD") == adds + 1,
+          "its icon is taken away and the second start adds none");
+    check(program.running() && processesOf("tolv-dryrun.exe") == 1, "one process runs");
+    const int beforeHold = countOf(readFile(log), "ExitWindowsEx(5, 0)");
+    hold({VK_CONTROL, VK_MENU, 'S'}, 300);
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    const int requests = countOf(readFile(log), "ExitWindowsEx(5, 0)") - beforeHold;
+    check(requests >= 1 && requests <= 4,
+          "a 300 ms Ctrl+Alt+S gives " + std::to_string(requests) + " requests (1 to 4)");
     return failures == 0 ? 0 : 1;
 }
 
@@ -455,9 +494,14 @@ int noJet(const std::string& exe)
     check(GetDlgItem(box, IDOK) != nullptr && GetDlgItem(box, IDCANCEL) == nullptr, "with an OK button only");
     HWND icon = GetDlgItem(box, 0x14);  // the message box's icon control
     check(!icon || !IsWindowVisible(icon), "and no icon");
+    Program second;  // while the first one is still starting
+    check(second.start(exe) && second.endsWithin(30000), "a second start meanwhile ends by itself");
     click(GetDlgItem(box, IDOK));
     check(waitFor([&] { return readFile(log).find("Shell_NotifyIcon(NIM_ADD") != std::string::npos; }, 20000),
           "start-up goes on to the tray icon");
+    HWND form1 = FindWindowA("TolvaneWindow", kForm1Title);
+    check(waitFor([&] { return form1 && IsWindowVisible(form1); }, 5000),
+          "and then shows the main window the second start asked for");
     hold({VK_CONTROL, VK_MENU, 'S', 'R', 'L', 'H', 'B'}, 1500);
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     const std::string calls = readFile(log);
