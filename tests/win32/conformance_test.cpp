@@ -436,40 +436,31 @@ TEST_P(Conformance, EachControlIsShownWhereDesignedAndNothingLiesOverItAgainstTh
     }
 }
 
-// A check box's or option button's box, read off the screen, is drawn whole: what
-// differs from the window's face within the box's columns is a square whose opposite
-// edges are alike (a box cut by its control's edge loses a row or a column of its outline).
+// A check box's or option button's box, read off the screen, is drawn whole: its
+// outline's first and last rows are alike, and so are its first and last columns (a box
+// cut by its control's edge loses a row or a column of its outline).
 TEST_P(Conformance, EachCheckBoxAndOptionButtonShowsItsWholeBox)
 {
-    const COLORREF face = GetSysColor(COLOR_BTNFACE);
     for (Control* c : window->controls()) {
         if (!visibleByDesign(*c) || (c->kind() != ControlKind::CheckBox && c->kind() != ControlKind::OptionButton))
             continue;
         SCOPED_TRACE(c->name());
         RECT r = visibleRect(handle(*c));
-        r.right = std::min<LONG>(r.right, r.left + GetSystemMetrics(SM_CXMENUCHECK));
         MapWindowPoints(top, nullptr, reinterpret_cast<POINT*>(&r), 2);
+        const int size = GetSystemMetrics(SM_CXMENUCHECK), darker = GetGValue(GetSysColor(COLOR_BTNFACE)) - 0x20;
+        std::vector<int> rows, columns(static_cast<size_t>(size));  // the outline's pixels in each
         HDC dc = GetDC(nullptr);
-        RECT drawn{r.right, r.bottom, r.left, r.top};
-        for (int y = r.top; y < r.bottom; ++y)
-            for (int x = r.left; x < r.right; ++x)
-                if (GetPixel(dc, x, y) != face)
-                    drawn = RECT{std::min<LONG>(drawn.left, x), std::min<LONG>(drawn.top, y),
-                                 std::max<LONG>(drawn.right, x + 1), std::max<LONG>(drawn.bottom, y + 1)};
-        // The outline's pixels on one edge of the drawn square: those darker than the face.
-        auto outline = [&](int x, int y, int dx, int dy) {
-            int n = 0;
-            for (; x < drawn.right && y < drawn.bottom; x += dx, y += dy)
-                n += GetGValue(GetPixel(dc, x, y)) < GetGValue(face) - 0x20;
-            return n;
-        };
-        EXPECT_GT(drawn.right - drawn.left, 8) << "no box is seen";
-        EXPECT_EQ(drawn.bottom - drawn.top, drawn.right - drawn.left)
-            << "the box shows rows " << drawn.top - r.top << " to " << drawn.bottom - r.top - 1 << " and columns "
-            << drawn.left - r.left << " to " << drawn.right - r.left - 1 << " of the control";
-        EXPECT_EQ(outline(drawn.left, drawn.top, 1, 0), outline(drawn.left, drawn.bottom - 1, 1, 0)) << "top, bottom";
-        EXPECT_EQ(outline(drawn.left, drawn.top, 0, 1), outline(drawn.right - 1, drawn.top, 0, 1)) << "left, right";
+        for (int y = r.top; y < r.bottom; ++y) {
+            rows.push_back(0);
+            for (int x = 0; x < size; ++x)
+                if (GetGValue(GetPixel(dc, r.left + x, y)) < darker) ++rows.back(), ++columns[static_cast<size_t>(x)];
+        }
         ReleaseDC(nullptr, dc);
+        for (auto* edges : {&rows, &columns}) {
+            edges->erase(std::remove(edges->begin(), edges->end(), 0), edges->end());
+            ASSERT_FALSE(edges->empty()) << "no box is seen";
+            EXPECT_EQ(edges->front(), edges->back()) << (edges == &rows ? "top and bottom" : "left and right");
+        }
     }
 }
 

@@ -105,9 +105,8 @@ TEST_F(Com, AdoLeavesAnExistingFileUntouchedWhenItCannotOpenIt)
 // put in place and removes only its own.
 TEST(AdoDefault, ANewFileIsPutInPlaceButNeverOverOneAnotherProcessMade)
 {
-    EXPECT_EQ(win32::withDataSource(connectionFor("C:\\w\\tolvdata.v"), "C:\\w\\tolvdata.v.7.new"),
-              connectionFor("C:\\w\\tolvdata.v.7.new"));
     const std::string file = tempPath("tolv-placed.v"), draft = file + ".7.new";
+    EXPECT_EQ(win32::withDataSource(connectionFor(file), draft), connectionFor(draft));
     DeleteFileA(file.c_str());
     writeFile(draft, "first");
     EXPECT_TRUE(win32::placeNewFile(draft, file));
