@@ -4,10 +4,13 @@
 #include <cstdio>
 
 #include "platform/qt/desktop.h"
+#include "platform/qt/display_choice.h"
 
 int main(int argc, char** argv)
 {
-    QApplication app(argc, argv);
+    tolvane::QtArguments qt(argc, argv, tolvane::writeError);
+    if (!qt.displayFound()) return 1;
+    QApplication app(qt.argc(), qt.argv());
     QApplication::setQuitOnLastWindowClosed(false);
     QGuiApplication::setDesktopFileName("tolvane");
     tolvane::quitWithTheSession();
@@ -18,5 +21,5 @@ int main(int argc, char** argv)
         std::puts("dry-run ready");
         std::fflush(stdout);
     });
-    return QApplication::exec();
+    return tolvane::runUntilTheSessionEnds();
 }

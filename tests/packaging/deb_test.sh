@@ -41,7 +41,7 @@ check "a maintainer with an address" sh -c "dpkg-deb -f '$deb' Maintainer | grep
 dpkg-deb -f "$deb" Description >"$tmp/description"
 check "a one-line synopsis" sh -c "head -1 '$tmp/description' | grep -qx 'shut down, restart or suspend on a schedule or a hotkey'"
 check "and a long description that names the dry run" grep -q 'tolvane-dryrun is the same program' "$tmp/description"
-check "xdg-open recommended" [ "$(field Recommends)" = xdg-utils ]
+check "xdg-open and Qt's Wayland platform recommended" [ "$(field Recommends)" = "xdg-utils, qt6-wayland" ]
 
 # Every library the binaries load comes from a package named in Depends, with a version:
 # the dependencies were computed from the binaries, not written by hand.
@@ -94,7 +94,7 @@ check "the stand-in settings differ from the delivered ones" sh -c "! cmp -s '$t
 cp "$tmp/other.v" "$tmp/x/usr/share/tolvane/tolvdata.v"
 mkdir "$tmp/windir"
 env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=offscreen windir="$tmp/windir" \
-    DBUS_SYSTEM_BUS_ADDRESS=unix:path=/nonexistent/tolvane-deb-test \
+    DBUS_SYSTEM_BUS_ADDRESS=unix:path=/nonexistent/tolvane-deb-test DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent/tolvane-deb-test \
     "$tmp/x/usr/bin/tolvane-dryrun" 2>"$tmp/err" >"$tmp/out" &
 pid=$!
 i=0

@@ -6,7 +6,9 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
+#include <QImage>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -17,11 +19,13 @@
 #include <string>
 #include <vector>
 
+#include "private_bus.h"
 #include "wait.h"
 #include "xvfb_process.h"
 
 // Last: Xlib's macros would clash with Qt's names.
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 
 namespace tolvane::test {
 namespace {
@@ -65,6 +69,14 @@ protected:
         env_.insert("DISPLAY", display_);
         env_.remove("WAYLAND_DISPLAY");
         env_.remove("XDG_SESSION_TYPE");
+        // Hermetic: no program of the test reaches a real bus, not even to ask.
+        env_.insert("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/tolvane-e2e");
+        env_.insert("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/tolvane-e2e");
+    }
+
+    // The notification area, at the screen's top right.
+    void startTray()
+    {
         tray_.setProcessEnvironment(env_);
         tray_.start("trayer", {"--edge", "top", "--align", "right", "--widthtype", "pixel", "--width", "160",
                                "--heighttype", "pixel", "--height", "32", "--SetDockType", "true"});
@@ -87,26 +99,34 @@ protected:
         }
     }
 
-    // Settings with the restart hotkey (Ctrl+Alt+R) enabled.
-    void writeSettings(const std::string& folder)
+    // Settings with the restart hotkey (Ctrl+Alt+R) enabled, or the delivered ones.
+    void writeSettings(const std::string& folder, bool restartHotkey = true)
     {
         const std::string file = folder + "/tolvdata.v";
         fs::copy_file(TOLVANE_DEFAULT_SETTINGS, file);
         sqlite3* db = nullptr;
         ASSERT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
-        ASSERT_EQ(sqlite3_exec(db, "UPDATE en SET restart = 1", nullptr, nullptr, nullptr), SQLITE_OK);
+        if (restartHotkey) {
+            ASSERT_EQ(sqlite3_exec(db, "UPDATE en SET restart = 1", nullptr, nullptr, nullptr), SQLITE_OK);
+        }
         sqlite3_close(db);
     }
 
-    void startProgram(const QString& windir)
+    // On Qt's xcb platform with no session bus, or in a session of the test's own, where the
+    // program chooses its platform itself.
+    void startProgram(const QString& windir, const QProcessEnvironment* session = nullptr)
     {
-        QProcessEnvironment env = env_;
+        QProcessEnvironment env = session ? *session : env_;
         env.insert("windir", windir);
-        env.insert("QT_QPA_PLATFORM", "xcb");
         env.insert("XDG_SESSION_ID", "e2e");
         // Hermetic: the dry run never reaches a real bus, not even to ask.
         env.insert("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/tolvane-e2e");
-        env.insert("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/tolvane-e2e");
+        if (session) {
+            env.remove("QT_QPA_PLATFORM");
+        } else {
+            env.insert("QT_QPA_PLATFORM", "xcb");
+            env.insert("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/tolvane-e2e");
+        }
         program_.setProcessEnvironment(env);
         program_.setProcessChannelMode(QProcess::SeparateChannels);
         QObject::connect(&program_, &QProcess::readyReadStandardOutput, [this] {
@@ -145,6 +165,13 @@ protected:
         if (out) *out = QString::fromUtf8(p.readAllStandardOutput()).trimmed();
         return p.exitCode();
     }
+    // The first visible window that the search finds now, or "".
+    QString visibleWindow(const QStringList& search)
+    {
+        QString out;
+        if (xdotool(QStringList{"search", "--onlyvisible"} + search, &out) != 0) return {};
+        return out.split('\n').first();
+    }
     // The first visible window that the search finds, waiting for it.
     QString findWindow(const QStringList& search, int timeoutMs = 20000)
     {
@@ -170,6 +197,7 @@ protected:
 TEST_F(EndToEnd, TrayIconThenWarnedSetCarriesOutTheScheduleAndAHotkeyActsAtOnce)
 {
     if (IsSkipped()) return;
+    ASSERT_NO_FATAL_FAILURE(startTray());
     QTemporaryDir windir;
     ASSERT_TRUE(windir.isValid());
     ASSERT_NO_FATAL_FAILURE(writeSettings(windir.path().toStdString()));
@@ -226,6 +254,235 @@ TEST_F(EndToEnd, TrayIconThenWarnedSetCarriesOutTheScheduleAndAHotkeyActsAtOnce)
     EXPECT_GE(after, 59900);
     EXPECT_LE(after, 62000);
     EXPECT_EQ(count("dry-run shutdown PowerOff(true)"), 1u);
+    EXPECT_EQ(program_.state(), QProcess::Running);
+}
+
+const QStringList kMainWindow = {"--name", "^Tolvane 3\\.0 - Quenmoor$"};
+const QStringList kTrayIcon = {"--class", "tolvane-dryrun"};
+
+// A panel slower than the autostart: no window manager here, so the main window that waits
+// for a notification area is simply on the screen.
+TEST_F(EndToEnd, ATrayThatComesLateTakesTheIconAndOneThatGoesLeavesTheWindowInReach)
+{
+    if (IsSkipped()) return;
+    QTemporaryDir windir;
+    ASSERT_NO_FATAL_FAILURE(writeSettings(windir.path().toStdString()));
+    ASSERT_NO_FATAL_FAILURE(startProgram(windir.path()));
+    ASSERT_NE(line("dry-run ready", 0, 30000), nullptr) << "the program did not start";
+    EXPECT_FALSE(findWindow(kMainWindow).isEmpty()) << "without a notification area the window is out of reach";
+
+    waitFor([] { return false; }, 4000);
+    ASSERT_NO_FATAL_FAILURE(startTray());
+    ASSERT_TRUE(waitFor([&] { return visibleWindow(kMainWindow).isEmpty(); })) << "the window stays out of the tray";
+    const QString icon = findWindow(kTrayIcon);
+    ASSERT_FALSE(icon.isEmpty()) << "no icon in the notification area that came after the program";
+    ASSERT_EQ(xdotool({"mousemove", "--window", icon, "8", "8", "click", "1"}), 0);
+    const QString main = findWindow(kMainWindow);
+    ASSERT_FALSE(main.isEmpty()) << "a press on the icon did not bring the main window";
+
+    // "Send To Tray" (Command3: 1920, 2280, 1455 x 375 twips) puts it back behind an icon.
+    ASSERT_EQ(xdotool({"mousemove", "--window", main, "176", "164", "click", "1"}), 0);
+    ASSERT_TRUE(waitFor([&] { return visibleWindow(kMainWindow).isEmpty(); })) << "Send To Tray did not hide it";
+    EXPECT_FALSE(findWindow(kTrayIcon).isEmpty()) << "hidden without an icon";
+
+    // The tray goes: the hidden window comes back within reach; the tray comes again: the icon.
+    tray_.terminate();
+    ASSERT_TRUE(tray_.waitForFinished(5000));
+    EXPECT_FALSE(findWindow(kMainWindow).isEmpty()) << "the tray went and took the way back with it";
+    ASSERT_NO_FATAL_FAILURE(startTray());
+    ASSERT_TRUE(waitFor([&] { return visibleWindow(kMainWindow).isEmpty(); }));
+    const QString again = findWindow(kTrayIcon);
+    ASSERT_FALSE(again.isEmpty()) << "no icon in the tray that came back";
+    ASSERT_EQ(xdotool({"mousemove", "--window", again, "8", "8", "click", "1"}), 0);
+    EXPECT_FALSE(findWindow(kMainWindow).isEmpty());
+    EXPECT_EQ(program_.state(), QProcess::Running);
+}
+
+TEST_F(EndToEnd, SigtermEndsTheProgramWhileTheStartUpMessageBoxIsOpen)
+{
+    if (IsSkipped()) return;
+    QTemporaryDir windir;
+    ASSERT_TRUE(windir.isValid());
+    // A settings file that cannot be used: start-up says so in a message box.
+    QFile broken(windir.filePath("tolvdata.v"));
+    ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
+    broken.write("not a settings file");
+    broken.close();
+    ASSERT_NO_FATAL_FAILURE(startProgram(windir.path()));
+    ASSERT_FALSE(findWindow({"--name", "^Tolvane 3\\.0$"}).isEmpty()) << "no message box at start-up";
+
+    program_.terminate();
+    ASSERT_TRUE(program_.waitForFinished(10000)) << "the box closed, but the program carried on";
+    EXPECT_EQ(program_.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program_.exitCode(), 0);
+    const bool ready = count("dry-run ready") > 0 || program_.readAllStandardOutput().contains("dry-run ready");
+    EXPECT_FALSE(ready) << "the main loop started after the session had ended";
+}
+
+// A Wayland desktop without an X server for the program: weston, nested in the Xvfb with its
+// x11 backend, so that XTest input on the Xvfb reaches the program as real input and the
+// Xvfb's screen shows what weston shows. No notification area; the desktop notifications are
+// python3-dbusmock's on a bus of the test's own.
+class Weston : public EndToEnd {
+protected:
+    static constexpr unsigned long kBackground = 0x204060;
+    static constexpr int kWidth = 1000, kHeight = 740;
+
+    void SetUp() override
+    {
+        EndToEnd::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
+        for (const char* tool : {"weston", "dbus-daemon"})
+            if (QStandardPaths::findExecutable(tool).isEmpty())
+                GTEST_SKIP() << tool << " is missing (scripts/install-deps installs it)";
+        if (QProcess::execute("/usr/bin/python3", {"-c", "import dbusmock"}) != 0)
+            GTEST_SKIP() << "python3-dbusmock is missing (scripts/install-deps installs it)";
+        QFile ini(runtime_.filePath("weston.ini"));
+        ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+        ini.write("[core]\nidle-time=0\n[shell]\npanel-position=none\nbackground-color=0xff204060\n"
+                  "locking=false\nanimation=none\nstartup-animation=none\n");
+        ini.close();
+        QProcessEnvironment env = env_;
+        env.insert("XDG_RUNTIME_DIR", runtime_.path());
+        weston_.setProcessEnvironment(env);
+        weston_.setProcessChannelMode(QProcess::MergedChannels);
+        weston_.start("weston", {"--backend=x11-backend.so", "--width=1000", "--height=740", "--socket=wayland-tolvane",
+                                 "--config=" + ini.fileName()});
+        ASSERT_TRUE(weston_.waitForStarted(10000));
+        ASSERT_TRUE(waitFor([&] { return screen().pixelColor(kWidth / 2, kHeight / 2) == QColor(kBackground); }, 30000))
+            << "weston did not come up: " << weston_.readAll().toStdString();
+
+        const std::string config = writeBusConfig(runtime_.path().toStdString());
+        bus_.start("dbus-daemon", {"--config-file=" + QString::fromStdString(config), "--nofork", "--print-address=1"});
+        ASSERT_TRUE(bus_.waitForStarted(10000) && waitFor([&] { return bus_.canReadLine(); }));
+        const QString address = QString::fromUtf8(bus_.readLine()).trimmed();
+        QProcessEnvironment busEnv = env_;
+        busEnv.insert("DBUS_SESSION_BUS_ADDRESS", address);
+        notifications_.setProcessEnvironment(busEnv);
+        notifications_.start("/usr/bin/python3", {"-m", "dbusmock", "--template", "notification_daemon", "-l",
+                                                  runtime_.filePath("notifications.log")});
+        ASSERT_TRUE(notifications_.waitForStarted(10000));
+        ASSERT_TRUE(waitFor([&] { return QFile::exists(runtime_.filePath("notifications.log")); }, 30000));
+
+        // The program's session: Wayland only, nothing of the X server.
+        wayland_ = env;
+        wayland_.remove("DISPLAY");
+        wayland_.insert("WAYLAND_DISPLAY", "wayland-tolvane");
+        wayland_.insert("XDG_SESSION_TYPE", "wayland");
+        wayland_.insert("DBUS_SESSION_BUS_ADDRESS", address);
+    }
+    void TearDown() override
+    {
+        for (QProcess* p : {&program_, &notifications_, &bus_, &weston_}) {
+            if (p->state() == QProcess::NotRunning) continue;
+            p->terminate();
+            if (!p->waitForFinished(3000)) p->kill();
+            p->waitForFinished(3000);
+        }
+        EndToEnd::TearDown();
+    }
+
+    // What weston shows, from the Xvfb's screen.
+    QImage screen()
+    {
+        QImage image(kWidth, kHeight, QImage::Format_RGB32);
+        Display* dpy = XOpenDisplay(display_.toLocal8Bit().constData());
+        if (!dpy) return image;
+        if (XImage* x = XGetImage(dpy, DefaultRootWindow(dpy), 0, 0, kWidth, kHeight, AllPlanes, ZPixmap)) {
+            for (int y = 0; y < kHeight; ++y)
+                for (int col = 0; col < kWidth; ++col) image.setPixel(col, y, static_cast<QRgb>(XGetPixel(x, col, y)));
+            XDestroyImage(x);
+        }
+        XCloseDisplay(dpy);
+        return image;
+    }
+    // The windows on weston's screen, frames included: every row and column with more than 40
+    // pixels that are not the background (weston's pointer is narrower).
+    QRect windowsShown()
+    {
+        const QImage image = screen();
+        std::vector<int> rows(kHeight), columns(kWidth);
+        for (int y = 0; y < kHeight; ++y)
+            for (int x = 0; x < kWidth; ++x)
+                if ((image.pixel(x, y) & 0xffffff) != kBackground) ++rows[y], ++columns[x];
+        const auto many = [](int n) { return n > 40; };
+        const auto top = std::find_if(rows.begin(), rows.end(), many), left = std::find_if(columns.begin(), columns.end(), many);
+        if (top == rows.end() || left == columns.end()) return {};
+        const auto bottom = std::find_if(rows.rbegin(), rows.rend(), many);
+        const auto right = std::find_if(columns.rbegin(), columns.rend(), many);
+        return QRect(QPoint(int(left - columns.begin()), int(top - rows.begin())),
+                     QPoint(kWidth - 1 - int(right - columns.rbegin()), kHeight - 1 - int(bottom - rows.rbegin())));
+    }
+    // The one window shown whose client area has this size, waiting for it.
+    QRect waitForWindow(QSize client)
+    {
+        QRect frame;
+        waitFor(
+            [&] {
+                frame = windowsShown();
+                const QSize border = frame.size() - client;
+                return border.width() > 0 && border.width() < 20 && border.height() > border.width() &&
+                       border.height() < 60;
+            },
+            20000);
+        return frame;
+    }
+    // A click at a point of the client area of the window in this frame (Qt draws the frame:
+    // equal borders left, right and below, the title bar above).
+    void click(const QRect& frame, QSize client, QPoint point)
+    {
+        const int border = (frame.width() - client.width()) / 2;
+        const QPoint origin(frame.left() + border, frame.bottom() + 1 - border - client.height());
+        const QPoint at = origin + point;
+        ASSERT_EQ(xdotool({"mousemove", QString::number(at.x()), QString::number(at.y()), "click", "1"}), 0);
+        waitFor([] { return false; }, 300);
+    }
+    QString notifications()
+    {
+        QFile log(runtime_.filePath("notifications.log"));
+        return log.open(QIODevice::ReadOnly) ? QString::fromUtf8(log.readAll()) : QString();
+    }
+
+    QTemporaryDir runtime_;
+    QProcess weston_, bus_, notifications_;
+    QProcessEnvironment wayland_;
+};
+
+TEST_F(Weston, WithoutAnXServerTheProgramStartsTheWarningIsSeenAndTheWindowComesBackFromTheHotkeyWindow)
+{
+    if (IsSkipped()) return;
+    QTemporaryDir windir;
+    // No hotkey enabled: no message about them (the desktop has no global shortcuts).
+    ASSERT_NO_FATAL_FAILURE(writeSettings(windir.path().toStdString(), false));
+    ASSERT_NO_FATAL_FAILURE(startProgram(windir.path(), &wayland_));
+    ASSERT_NE(line("dry-run ready", 0, 30000), nullptr) << "the program did not start on weston";
+
+    // Without a notification area the main window stays in reach; weston shows it.
+    const QSize form1(375, 265), hk(202, 296);
+    QRect frame = waitForWindow(form1);
+    ASSERT_FALSE(frame.isEmpty()) << "the main window is not on weston's screen";
+
+    // The warned one-minute schedule (Label9, then SET); thirty seconds later the warning, as
+    // a critical desktop notification beside its window, which weston cannot keep above.
+    ASSERT_NO_FATAL_FAILURE(click(frame, form1, {60, 130}));
+    ASSERT_NO_FATAL_FAILURE(click(frame, form1, {284, 130}));
+    ASSERT_TRUE(waitFor([&] { return notifications().contains("\"Shutdown After  29 Seconds\""); }, 45000))
+        << notifications().toStdString();
+    EXPECT_TRUE(notifications().contains(R"("urgency": 2)")) << notifications().toStdString();
+    EXPECT_NE(windowsShown(), frame) << "no warning window beside the notification";
+    // RESET: the window and the notification go.
+    ASSERT_NO_FATAL_FAILURE(click(frame, form1, {284, 130}));
+    ASSERT_TRUE(waitFor([&] { return notifications().contains("CloseNotification"); }, 5000));
+
+    // "Hot Keys" hides the main window; closing the hotkey window (its close box, at the right
+    // of the title bar Qt draws) brings it back.
+    ASSERT_NO_FATAL_FAILURE(click(frame, form1, {73, 164}));
+    const QRect hotkeys = waitForWindow(hk);
+    ASSERT_FALSE(hotkeys.isEmpty()) << "the hotkey window is not alone on the screen";
+    ASSERT_EQ(xdotool({"mousemove", QString::number(hotkeys.right() - 17), QString::number(hotkeys.top() + 14),
+                       "click", "1"}),
+              0);
+    EXPECT_FALSE(waitForWindow(form1).isEmpty()) << "the main window did not come back";
     EXPECT_EQ(program_.state(), QProcess::Running);
 }
 

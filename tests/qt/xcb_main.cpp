@@ -11,16 +11,23 @@ namespace tolvane::test {
 
 namespace {
 std::string problem;
+XSession* session = nullptr;
 }
 
 const std::string& xSessionProblem() { return problem; }
+XSession& xSession() { return *session; }
 
 }  // namespace tolvane::test
 
 int main(int argc, char** argv)
 {
     ::testing::InitGoogleTest(&argc, argv);
+    // Hermetic: neither the dry run nor the window manager and the tray reach a real bus, not
+    // even to ask.
+    ::setenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/tolvane-xcb", 1);
+    ::setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/tolvane-xcb", 1);
     tolvane::test::XSession session;
+    tolvane::test::session = &session;
     if (!session.start(true, &tolvane::test::problem)) {
         std::fprintf(stderr, "xcb tests: %s\n", tolvane::test::problem.c_str());
         // Without a display every test skips with the reason; no QApplication is made.
@@ -31,9 +38,6 @@ int main(int argc, char** argv)
     // Compose sequences (dead keys) as a desktop has them; the compose table is the locale's.
     ::setenv("LC_ALL", "C.UTF-8", 1);
     ::setenv("QT_IM_MODULE", "compose", 1);
-    // Hermetic: the dry run never reaches a real bus, not even to ask.
-    ::setenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/tolvane-xcb", 1);
-    ::setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/tolvane-xcb", 1);
     ::setenv("XDG_SESSION_ID", "xcb", 1);
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
