@@ -1,5 +1,6 @@
 #include "platform/win32/ado_store.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <utility>
 #include <vector>
@@ -326,22 +327,27 @@ private:
     }
 
     // The delivered default, made through Jet's own catalog so that the file is a Jet
-    // database like every other installation's. A file this step started is removed
-    // again when a later step fails, so that a failure leaves the folder as it was.
+    // database like every other installation's. It is made whole under a name of this
+    // process's own beside the settings file and only then moved to its place, never
+    // over a file: a process that made the file meanwhile (tolv.exe and the dry run share
+    // it; so may a copy the user puts there) keeps its own, nobody opens a half-made one,
+    // and a failure removes only what this start made.
     static Result<void> createDefault(const std::string& connectionString, const std::string& file)
     {
         auto catalog = createObject(L"ADOX.Catalog");
         if (!catalog) return Error{"the settings file is missing and cannot be created: " + catalog.error().message};
+        const std::string draft = file + "." + std::to_string(GetCurrentProcessId()) + ".new";
+        DeleteFileW(widen(draft).c_str());  // left by an earlier process of this number
         Var created;
         Args createArgs;
-        createArgs.text(connectionString);
-        auto made = invoke(catalog.value().get(), ado::kCatalogCreate, &createArgs, &created.v);
-        if (!made) {
-            DeleteFileW(widen(file).c_str());
-            return Error{"the settings file is missing and cannot be created: " + made.error().message};
-        }
+        // No session pooling: a pooled session would hold the new file open after Close,
+        // and an open file cannot be moved into place.
+        std::string draftString = withDataSource(connectionString, draft);
+        if (!draftString.empty() && draftString.back() != ';') draftString += ';';
+        createArgs.text(draftString + "OLE DB Services=-4");
+        Result<void> result = invoke(catalog.value().get(), ado::kCatalogCreate, &createArgs, &created.v);
         Var active;
-        Result<void> result = invoke(catalog.value().get(), ado::kCatalogActiveConnection, nullptr, &active.v);
+        if (result) result = invoke(catalog.value().get(), ado::kCatalogActiveConnection, nullptr, &active.v);
         Disp connection = active.takeDispatch();
         if (result && !connection) result = Error{"the new settings file has no connection"};
         for (const std::string& statement : sqlStatements(kDefaultSettingsSql)) {
@@ -357,8 +363,9 @@ private:
         }
         connection.reset();
         catalog.value().reset();
+        if (result) result = placeNewFile(draft, file);
         if (!result) {
-            DeleteFileW(widen(file).c_str());
+            DeleteFileW(widen(draft).c_str());
             return Error{"the settings file is missing and cannot be created: " + result.error().message};
         }
         return success();
@@ -380,16 +387,47 @@ Result<std::string> fieldTextOf(const VARIANT& value, const std::string& where)
     return toUtf8(text.v.bstrVal);
 }
 
-std::string dataSourceOf(const std::string& connectionString)
+namespace {
+
+// Where the value of "Data Source=" lies in a connection string: up to its ';' or the end.
+bool findDataSource(const std::string& connectionString, size_t& start, size_t& end)
 {
     static const std::string key = "data source=";
     std::string lower = connectionString;
     for (char& c : lower) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
     const size_t at = lower.find(key);
-    if (at == std::string::npos) return "";
-    const size_t start = at + key.size();
-    const size_t end = connectionString.find(';', start);
-    return connectionString.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    if (at == std::string::npos) return false;
+    start = at + key.size();
+    end = std::min(connectionString.find(';', start), connectionString.size());
+    return true;
+}
+
+}  // namespace
+
+std::string dataSourceOf(const std::string& connectionString)
+{
+    size_t start = 0, end = 0;
+    return findDataSource(connectionString, start, end) ? connectionString.substr(start, end - start) : "";
+}
+
+std::string withDataSource(const std::string& connectionString, const std::string& path)
+{
+    size_t start = 0, end = 0;
+    if (!findDataSource(connectionString, start, end)) return connectionString;
+    return connectionString.substr(0, start) + path + connectionString.substr(end);
+}
+
+Result<void> placeNewFile(const std::string& draft, const std::string& file)
+{
+    // Without MOVEFILE_REPLACE_EXISTING the move fails on a file that is there, so a file
+    // someone else made is never replaced, not even between a check and the move.
+    if (MoveFileExW(widen(draft).c_str(), widen(file).c_str(), MOVEFILE_WRITE_THROUGH)) return success();
+    const DWORD error = GetLastError();
+    if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS) {
+        DeleteFileW(widen(draft).c_str());
+        return success();
+    }
+    return Error{"the new file cannot be put in its place (system error " + std::to_string(error) + ")"};
 }
 
 std::vector<std::string> sqlStatements(const std::string& script)

@@ -11,7 +11,8 @@
 // the build holds against ADO's declared interfaces. When the file named by the logic's
 // Data Source is absent, the delivered default (the statements of resources/tolvdata.sql:
 // keys S R L H B, all disabled) is created through Jet's own catalog, ADOX.Catalog.Create,
-// and removed again if any step of that fails.
+// under a name of its own, and moved into place only when whole and only where no file
+// has appeared meanwhile.
 // Not supported: any provider's quirks beyond Jet's. Every failure, down to ADO itself
 // missing (Wine has no Jet provider, and its own ADO reads no records: docs/windows.md),
 // comes back as an Error with the provider's own description or the code in words, which
@@ -46,6 +47,11 @@ private:
 Result<std::string> fieldTextOf(const tagVARIANT& value, const std::string& where);
 // The value of "Data Source=" in a connection string, up to its ';' (or the end).
 std::string dataSourceOf(const std::string& connectionString);
+// The connection string with that value replaced by `path`.
+std::string withDataSource(const std::string& connectionString, const std::string& path);
+// Moves the whole new settings file `draft` to `file` unless a file is there; then the
+// one that is there stays as it is and `draft` is removed. Succeeds in both cases.
+Result<void> placeNewFile(const std::string& draft, const std::string& file);
 // The statements of an SQL script: split at ';', with "--" comment lines dropped.
 std::vector<std::string> sqlStatements(const std::string& script);
 

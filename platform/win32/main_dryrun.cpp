@@ -26,5 +26,5 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
         store = std::make_unique<tolvane::win32::TextStore>(storePath);
     else
         store = std::make_unique<tolvane::win32::AdoStore>();
-    return tolvane::win32::runProgram(instance, power, *store, &log);
+    return tolvane::win32::runProgram(instance, "tolv-dryrun", power, *store, &log);
 }

@@ -9,5 +9,5 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 {
     tolvane::win32::Win32Power power;
     tolvane::win32::AdoStore store;
-    return tolvane::win32::runProgram(instance, power, store, nullptr);
+    return tolvane::win32::runProgram(instance, "tolv", power, store, nullptr);
 }

@@ -2,6 +2,7 @@
 
 #include "app/program.h"
 #include "platform/platform.h"
+#include "platform/win32/single_instance.h"
 #include "platform/win32/win32_services.h"
 #include "platform/win32/win32_ui.h"
 
@@ -10,8 +11,13 @@
 
 namespace tolvane::win32 {
 
-int runProgram(void* instance, PowerApi& power, StoreApi& store, DryRunLog* log)
+int runProgram(void* instance, const std::string& name, PowerApi& power, StoreApi& store, DryRunLog* log)
 {
+    // Before anything opens the settings: a second start hands over to the first and
+    // ends, so that one process alone acts on the settings and the hotkeys.
+    SingleInstance single(name, instance);
+    if (!single.first()) return single.handOver(10000) ? 0 : 1;
+
     // One single-threaded apartment for the GUI thread: ADO and the WebBrowser control
     // are both apartment-threaded COM objects.
     const HRESULT ole = OleInitialize(nullptr);
@@ -33,7 +39,13 @@ int runProgram(void* instance, PowerApi& power, StoreApi& store, DryRunLog* log)
     {
         Program program(platform);
         program.start();
+        single.onRequest([&] {
+            program.showMainWindow();
+            // The user started the program to see it: a window already shown comes to the front.
+            SetForegroundWindow(static_cast<HWND>(ui.windowHandleNamed("Form1")));
+        });
         code = ui.run();
+        single.onRequest(nullptr);
     }
     if (SUCCEEDED(ole)) OleUninitialize();
     return code;

@@ -1,6 +1,9 @@
 #pragma once
 // The start of the Windows program, shared by tolv.exe and tolv-dryrun.exe: the two
-// differ only in the power service, the settings store and the call log they pass.
+// differ only in their name, the power service, the settings store and the call log
+// they pass.
+#include <string>
+
 #include "platform/services.h"
 
 namespace tolvane::win32 {
@@ -8,7 +11,8 @@ namespace tolvane::win32 {
 class DryRunLog;
 
 // Builds the platform, starts the program and runs its message loop until the session
-// ends. `instance` is the HINSTANCE of the program file (for its resources).
-int runProgram(void* instance, PowerApi& power, StoreApi& store, DryRunLog* log);
+// ends; or, when the program `name` already runs in this session, shows that one's main
+// window and returns at once. `instance` is the HINSTANCE of the program file.
+int runProgram(void* instance, const std::string& name, PowerApi& power, StoreApi& store, DryRunLog* log);
 
 }  // namespace tolvane::win32

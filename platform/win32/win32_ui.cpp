@@ -232,6 +232,13 @@ void* Win32Ui::windowHandle(const Window& window) const
     return native ? native->hwnd : nullptr;
 }
 
+void* Win32Ui::windowHandleNamed(const std::string& name) const
+{
+    for (const auto& [model, native] : windows_)
+        if (model->name() == name) return native->hwnd;
+    return nullptr;
+}
+
 void* Win32Ui::controlHandle(const Control& control) const
 {
     auto it = handlesByControl_.find(&control);
@@ -353,6 +360,11 @@ void Win32Ui::createControl(NativeWindow& native, Control& control)
         }
         break;
     }
+    // A box centred on its caption's line lands a row above a control no taller than
+    // the box, and loses its top edge (Check6 under Wine); the caption of such a
+    // control is never seen, so its box is put at the top, where it is whole.
+    const bool boxOnly = onlyItsBox(control, r.width, dpi_);
+    if (boxOnly && r.height <= GetSystemMetrics(SM_CYMENUCHECK)) style |= BS_TOP;
     const auto& all = native.model->controls();
     const int id = kFirstControlId + static_cast<int>(std::find(all.begin(), all.end(), &control) - all.begin());
     HWND hwnd = CreateWindowExA(exStyle, cls, ansiFromUtf8(text).c_str(), style, r.left, r.top, r.width, height, native.hwnd,
@@ -362,7 +374,7 @@ void Win32Ui::createControl(NativeWindow& native, Control& control)
                                native.hwnd, reinterpret_cast<HMENU>(static_cast<intptr_t>(id)), inst, nullptr);
     if (!hwnd) return;
     SendMessageA(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(native.font), FALSE);
-    if (onlyItsBox(control, r.width, dpi_)) {
+    if (boxOnly) {
         // Only the box is there: the rest of the control's rectangle (where its unseen
         // caption would go) neither paints over what lies beside it nor takes clicks.
         SetWindowRgn(hwnd, CreateRectRgn(0, 0, std::min(r.width, GetSystemMetrics(SM_CXMENUCHECK)), r.height), FALSE);

@@ -63,6 +63,8 @@ public:
     int run();
 
     void* windowHandle(const Window& window) const;
+    // The native window of the loaded window with that design name ("Form1"), or null.
+    void* windowHandleNamed(const std::string& name) const;
     void* controlHandle(const Control& control) const;
     int dotsPerInch() const { return dpi_; }
 

@@ -436,6 +436,36 @@ TEST_P(Conformance, EachControlIsShownWhereDesignedAndNothingLiesOverItAgainstTh
     }
 }
 
+// A check box's or option button's box, as its window shows it, is drawn whole: its
+// outline's first and last rows are alike, and so are its first and last columns (a box
+// cut by its control's edge loses a row or a column of its outline).
+TEST_P(Conformance, EachCheckBoxAndOptionButtonShowsItsWholeBox)
+{
+    for (Control* c : window->controls()) {
+        if (!visibleByDesign(*c) || (c->kind() != ControlKind::CheckBox && c->kind() != ControlKind::OptionButton))
+            continue;
+        SCOPED_TRACE(c->name());
+        const RECT r = visibleRect(handle(*c));
+        const int size = GetSystemMetrics(SM_CXMENUCHECK), darker = GetGValue(GetSysColor(COLOR_BTNFACE)) - 0x20;
+        std::vector<int> rows, columns(static_cast<size_t>(size));  // the outline's pixels in each
+        // The window's own pixels, painted to the end (the screen may still show, under a
+        // window just shown, what lay there before).
+        RedrawWindow(top, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+        HDC dc = GetDC(top);
+        for (int y = r.top; y < r.bottom; ++y) {
+            rows.push_back(0);
+            for (int x = 0; x < size; ++x)
+                if (GetGValue(GetPixel(dc, r.left + x, y)) < darker) ++rows.back(), ++columns[static_cast<size_t>(x)];
+        }
+        ReleaseDC(top, dc);
+        for (auto* edges : {&rows, &columns}) {
+            edges->erase(std::remove(edges->begin(), edges->end(), 0), edges->end());
+            ASSERT_FALSE(edges->empty()) << "no box is seen";
+            EXPECT_EQ(edges->front(), edges->back()) << (edges == &rows ? "top and bottom" : "left and right");
+        }
+    }
+}
+
 TEST_P(Conformance, OneLineCaptionsFitTheirDesignedWidthsInTheFontUsed)
 {
     const int box = GetSystemMetrics(SM_CXMENUCHECK);

@@ -7,9 +7,11 @@
 //
 //   tolvane-e2e-driver scenario PROGRAM   tray press, list picks, SET with the warning,
 //                                         the topmost warning, ExitWindowsEx(5, 0) after
-//                                         one minute, and Ctrl+Alt+<key> hotkeys
+//                                         one minute, Ctrl+Alt+<key> hotkeys, and a
+//                                         second start handing over to the first
 //   tolvane-e2e-driver nojet PROGRAM      no settings store: one message, no hotkeys,
-//                                         no crash, no file created
+//                                         no crash, no file created, and a second start
+//                                         during the first one's message
 //   tolvane-e2e-driver startup PROGRAM N  (benchmark) N start-ups, each timed from
 //                                         CreateProcess to the tray icon's NIM_ADD
 //   tolvane-e2e-driver screenshots PROGRAM FOLDER
@@ -170,6 +172,14 @@ HWND shownWindowOfClass(const char* name)
     return search.found;
 }
 
+// The control that has the focus in the thread of `window` (GetFocus is the caller's own).
+HWND focusOf(HWND window)
+{
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    return GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) ? info.hwndFocus : nullptr;
+}
+
 // A real pick from a drop-down list: a click opens it, a click on the item picks it. On a
 // loaded machine the click on the item can land before the opened list takes it; the list
 // then stays open (or the pick is not made) and the user clicks again, as this does, twice
@@ -230,6 +240,27 @@ void hold(const std::vector<WORD>& codes, int ms)
     keys(reversed, false);
 }
 
+// Holds Ctrl+Alt+<key> for about `ms` and returns how many `line`s the program logged for
+// it; `heldMs` is how long the keys were really down. Wine takes the keyboard's state from
+// the X server when one of its windows gets the X focus, and so forgets keys SendInput
+// holds when that focus comes late (a window just activated on a loaded machine): a
+// press that gave nothing is made again, twice at most, and said.
+int pressHotkey(WORD key, int ms, const std::string& log, const std::string& line, long long& heldMs)
+{
+    int requests = 0;
+    for (int attempt = 0; attempt < 3 && requests == 0; ++attempt) {
+        if (attempt > 0) std::printf("note: Ctrl+Alt+%c is pressed again\n", key);
+        const int before = countOf(readFile(log), line);
+        const auto down = Clock::now();
+        hold({VK_CONTROL, VK_MENU, key}, ms);
+        heldMs = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - down).count();
+        waitFor([&] { return countOf(readFile(log), line) > before; }, 1000);
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));  // a poll that saw the keys may still write
+        requests = countOf(readFile(log), line) - before;
+    }
+    return requests;
+}
+
 struct Program {
     PROCESS_INFORMATION process{};
     bool start(const std::string& exe)
@@ -241,6 +272,13 @@ struct Program {
                               &process) != FALSE;
     }
     bool running() const { return WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT; }
+    // Whether it ends by itself within `ms`, with exit code 0.
+    bool endsWithin(int ms) const
+    {
+        DWORD code = 1;
+        return WaitForSingleObject(process.hProcess, ms) == WAIT_OBJECT_0 &&
+               GetExitCodeProcess(process.hProcess, &code) && code == 0;
+    }
     ~Program()
     {
         if (process.hProcess) {
@@ -280,8 +318,15 @@ void hotkeyWindow(HWND form1, const std::string& log, const std::string& store)
     check(text2 && check2 && set && list, "the hotkey window's controls are found by name");
     if (!(text2 && check2 && set && list)) return;
     check(textOf(text2) == "R", "the restart key box shows the stored R");
-    // Into the box, its one character selected (End, Shift+Home), then typed over.
-    click(text2);
+    // Into the box once the window's activation has put the focus on its first control
+    // (late on a loaded machine, it would take the focus back from the box), its one
+    // character selected (End, Shift+Home), then typed over.
+    waitFor([&] { return IsChild(hk, focusOf(hk)) != FALSE; }, 5000);
+    for (int attempt = 0; attempt < 3 && focusOf(hk) != text2; ++attempt) {
+        if (attempt > 0) std::printf("note: the key box is clicked again\n");
+        click(text2);
+        waitFor([&] { return focusOf(hk) == text2; }, 3000);
+    }
     pressKey(VK_END);
     pressKeys({VK_SHIFT, VK_HOME});
     pressKeys({VK_SHIFT, '1'});
@@ -310,11 +355,9 @@ void hotkeyWindow(HWND form1, const std::string& log, const std::string& store)
     char line[128] = {};
     WideCharToMultiByte(CP_ACP, 0, wide, -1, line, sizeof line, nullptr, nullptr);
     check(std::string(line) == "Restart on Ctrl+Alt+X Enabled", std::string("the settings list: ") + line);
-    const int before = countOf(readFile(log), "ExitWindowsEx(6, 0)");
-    keys({VK_CONTROL, VK_MENU, 'X'}, true);
-    check(waitFor([&] { return countOf(readFile(log), "ExitWindowsEx(6, 0)") > before; }, 5000),
+    long long held = 0;
+    check(pressHotkey('X', 300, log, "ExitWindowsEx(6, 0)", held) >= 1,
           "the new Ctrl+Alt+X calls ExitWindowsEx(6, 0) at once");
-    keys({'X', VK_MENU, VK_CONTROL}, false);
     check(pressCloseBox(hk), "the hotkey window has a close box");
     check(waitFor([&] { return !IsWindow(hk) && IsWindowVisible(form1); }, 5000),
           "closing the hotkey window shows the main window again");
@@ -425,6 +468,23 @@ int scenario(const std::string& exe)
     check(countOf(readFile(log), "Shell_NotifyIcon(NIM_ADD") == adds + 1, "a second close adds no second icon");
     check(SendMessageA(form1, WM_QUERYENDSESSION, 0, 0) == TRUE, "the end of the session is not refused");
     check(program.running(), "the program is still running");
+
+    // A second start (the autostart and the menu entry) hands over to the running one.
+    const int deletes = countOf(readFile(log), "Shell_NotifyIcon(NIM_DELETE");
+    Program second;
+    check(second.start(exe) && second.endsWithin(30000) && program.running(),
+          "a second start ends by itself, with code 0, and the first one runs on");
+    check(waitFor([&] { return IsWindowVisible(form1) != FALSE; }, 5000), "the main window is shown");
+    check(countOf(readFile(log), "Shell_NotifyIcon(NIM_DELETE") == deletes + 1 &&
+              countOf(readFile(log), "Shell_NotifyIcon(NIM_ADD") == adds + 1,
+          "its icon is taken away and the second start adds none");
+    // One program polls ten times a second: 1 to 4 requests for 300 ms (more only when a
+    // loaded machine kept the keys down longer); two programs give twice as many.
+    long long held = 0;
+    const int requests = pressHotkey('S', 300, log, "ExitWindowsEx(5, 0)", held);
+    const int most = std::max<int>(4, static_cast<int>(held / 100) + 1);
+    check(requests >= 1 && requests <= most, "a " + std::to_string(held) + " ms Ctrl+Alt+S gives " +
+                                                 std::to_string(requests) + " requests, 1 to " + std::to_string(most));
     return failures == 0 ? 0 : 1;
 }
 
@@ -455,9 +515,14 @@ int noJet(const std::string& exe)
     check(GetDlgItem(box, IDOK) != nullptr && GetDlgItem(box, IDCANCEL) == nullptr, "with an OK button only");
     HWND icon = GetDlgItem(box, 0x14);  // the message box's icon control
     check(!icon || !IsWindowVisible(icon), "and no icon");
+    Program second;  // while the first one is still starting
+    check(second.start(exe) && second.endsWithin(30000), "a second start meanwhile ends by itself");
     click(GetDlgItem(box, IDOK));
     check(waitFor([&] { return readFile(log).find("Shell_NotifyIcon(NIM_ADD") != std::string::npos; }, 20000),
           "start-up goes on to the tray icon");
+    HWND form1 = FindWindowA("TolvaneWindow", kForm1Title);
+    check(waitFor([&] { return form1 && IsWindowVisible(form1); }, 5000),
+          "and then shows the main window the second start asked for");
     hold({VK_CONTROL, VK_MENU, 'S', 'R', 'L', 'H', 'B'}, 1500);
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     const std::string calls = readFile(log);

@@ -100,6 +100,24 @@ TEST_F(Com, AdoLeavesAnExistingFileUntouchedWhenItCannotOpenIt)
     DeleteFileA(file.c_str());
 }
 
+// Two first starts at once (tolv.exe beside the dry run) may both make the default
+// settings, each under a name of its own: the later one keeps the file the earlier one
+// put in place and removes only its own.
+TEST(AdoDefault, ANewFileIsPutInPlaceButNeverOverOneAnotherProcessMade)
+{
+    const std::string file = tempPath("tolv-placed.v"), draft = file + ".7.new";
+    EXPECT_EQ(win32::withDataSource(connectionFor(file), draft), connectionFor(draft));
+    DeleteFileA(file.c_str());
+    writeFile(draft, "first");
+    EXPECT_TRUE(win32::placeNewFile(draft, file));
+    EXPECT_EQ(readFile(file), "first");
+    writeFile(draft, "second");
+    EXPECT_TRUE(win32::placeNewFile(draft, file));
+    EXPECT_EQ(readFile(file), "first");
+    EXPECT_FALSE(exists(draft));
+    DeleteFileA(file.c_str());
+}
+
 TEST_F(TextStoreTest, FieldsByPositionAsText)
 {
     auto o = open();
