@@ -2,6 +2,7 @@
 #include <QApplication>
 
 #include "platform/qt/desktop.h"
+#include "platform/qt/instance.h"
 
 int main(int argc, char** argv)
 {
@@ -10,7 +11,10 @@ int main(int argc, char** argv)
     QApplication::setQuitOnLastWindowClosed(false);
     QGuiApplication::setDesktopFileName("tolvane");
     tolvane::quitWithTheSession();
+    tolvane::Instance instance(tolvane::kTolvane);
+    if (!instance.ours()) return instance.handOver();
     tolvane::QtDesktop desktop(tolvane::PowerMode::Real);
+    instance.serve(desktop.program());
     desktop.start();
     return QApplication::exec();
 }

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "platform/qt/desktop.h"
+#include "platform/qt/instance.h"
 
 int main(int argc, char** argv)
 {
@@ -11,7 +12,10 @@ int main(int argc, char** argv)
     QApplication::setQuitOnLastWindowClosed(false);
     QGuiApplication::setDesktopFileName("tolvane");
     tolvane::quitWithTheSession();
+    tolvane::Instance instance(tolvane::kTolvaneDryRun);
+    if (!instance.ours()) return instance.handOver();
     tolvane::QtDesktop desktop(tolvane::PowerMode::DryRun, stdout);
+    instance.serve(desktop.program());
     desktop.start();
     // Ready once the event loop runs: the windows and the tray icon are then being served.
     QTimer::singleShot(0, [] {

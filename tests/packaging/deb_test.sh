@@ -94,7 +94,7 @@ check "the stand-in settings differ from the delivered ones" sh -c "! cmp -s '$t
 cp "$tmp/other.v" "$tmp/x/usr/share/tolvane/tolvdata.v"
 mkdir "$tmp/windir"
 env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=offscreen windir="$tmp/windir" \
-    DBUS_SYSTEM_BUS_ADDRESS=unix:path=/nonexistent/tolvane-deb-test \
+    DBUS_SYSTEM_BUS_ADDRESS=unix:path=/nonexistent/tolvane-deb-test DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent/tolvane-deb-test \
     "$tmp/x/usr/bin/tolvane-dryrun" 2>"$tmp/err" >"$tmp/out" &
 pid=$!
 i=0

@@ -1,6 +1,7 @@
 // tolvane-dryrun end to end on a virtual X server (Xvfb) with a real notification area
 // (trayer), driven by xdotool as a user would: open the window from the tray icon, ask for
-// the warning, press SET, hold Ctrl+Alt and a hotkey, see the topmost warning window.
+// the warning, press SET, hold Ctrl+Alt and a hotkey, see the topmost warning window; start
+// it a second time on a session bus of the test's own.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
@@ -17,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "private_bus.h"
 #include "wait.h"
 #include "xvfb_process.h"
 
@@ -28,6 +30,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
+const QString kMainTitle = "^Tolvane 3\\.0 - Quenmoor$";
 
 bool displayOpens(const QString& display)
 {
@@ -77,7 +80,7 @@ protected:
 
     void TearDown() override
     {
-        for (QProcess* p : {&program_, &tray_, &xvfb_}) {
+        for (QProcess* p : {&program_, &tray_, &bus_, &xvfb_}) {
             if (p->state() == QProcess::NotRunning) continue;
             p->terminate();
             if (!p->waitForFinished(3000)) {
@@ -87,27 +90,69 @@ protected:
         }
     }
 
-    // Settings with the restart hotkey (Ctrl+Alt+R) enabled.
-    void writeSettings(const std::string& folder)
+    // A session bus of the test's own, for the programs started after this.
+    void startBus()
     {
-        const std::string file = folder + "/tolvdata.v";
-        fs::copy_file(TOLVANE_DEFAULT_SETTINGS, file);
-        sqlite3* db = nullptr;
-        ASSERT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
-        ASSERT_EQ(sqlite3_exec(db, "UPDATE en SET restart = 1", nullptr, nullptr, nullptr), SQLITE_OK);
-        sqlite3_close(db);
+        ASSERT_TRUE(busFolder_.isValid());
+        const std::string config = writeBusConfig(busFolder_.path().toStdString());
+        bus_.start("dbus-daemon", {"--config-file=" + QString::fromStdString(config), "--nofork", "--print-address=1"});
+        ASSERT_TRUE(bus_.waitForStarted(10000) && waitFor([&] { return bus_.canReadLine(); }, 20000))
+            << "no dbus-daemon: " << bus_.readAllStandardError().toStdString();
+        busAddress_ = QString::fromUtf8(bus_.readLine()).trimmed();
     }
 
-    void startProgram(const QString& windir)
+    // The environment of a program of the test: the display, its settings folder, and the
+    // test's bus if it has one, never the machine's.
+    QProcessEnvironment programEnvironment(const QString& windir, bool onBus = true) const
     {
         QProcessEnvironment env = env_;
         env.insert("windir", windir);
         env.insert("QT_QPA_PLATFORM", "xcb");
         env.insert("XDG_SESSION_ID", "e2e");
-        // Hermetic: the dry run never reaches a real bus, not even to ask.
         env.insert("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/tolvane-e2e");
-        env.insert("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/tolvane-e2e");
-        program_.setProcessEnvironment(env);
+        env.insert("DBUS_SESSION_BUS_ADDRESS",
+                   onBus && !busAddress_.isEmpty() ? busAddress_ : "unix:path=/nonexistent/tolvane-e2e");
+        return env;
+    }
+
+    // The dry run started with these arguments and run to its end.
+    struct Run {
+        int status = -1;
+        std::string out, err;
+    };
+    Run run(const QStringList& arguments, const QString& windir, bool onBus = true)
+    {
+        QProcess p;
+        p.setProcessEnvironment(programEnvironment(windir, onBus));
+        p.start(TOLVANE_DRYRUN, arguments);
+        Run result;
+        if (!p.waitForFinished(30000)) {
+            p.kill();
+            p.waitForFinished(3000);
+            result.err = "did not end";
+            return result;
+        }
+        result.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+        result.out = p.readAllStandardOutput().toStdString();
+        result.err = p.readAllStandardError().toStdString();
+        return result;
+    }
+
+    // Settings with one hotkey (the restart one, Ctrl+Alt+R, unless told) enabled.
+    void writeSettings(const std::string& folder, const std::string& column = "restart")
+    {
+        const std::string file = folder + "/tolvdata.v";
+        fs::copy_file(TOLVANE_DEFAULT_SETTINGS, file);
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
+        ASSERT_EQ(sqlite3_exec(db, ("UPDATE en SET " + column + " = 1").c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+        sqlite3_close(db);
+    }
+
+    void startProgram(const QString& windir)
+    {
+        // Hermetic: the dry run never reaches a real bus, not even to ask.
+        program_.setProcessEnvironment(programEnvironment(windir));
         program_.setProcessChannelMode(QProcess::SeparateChannels);
         QObject::connect(&program_, &QProcess::readyReadStandardOutput, [this] {
             while (program_.canReadLine())
@@ -161,8 +206,9 @@ protected:
     }
 
     QElapsedTimer clock_;
-    QProcess xvfb_, tray_, program_;
-    QString display_;
+    QProcess xvfb_, tray_, bus_, program_;
+    QTemporaryDir busFolder_;
+    QString display_, busAddress_;
     QProcessEnvironment env_;
     std::vector<std::pair<qint64, std::string>> lines_;
 };
@@ -180,7 +226,7 @@ TEST_F(EndToEnd, TrayIconThenWarnedSetCarriesOutTheScheduleAndAHotkeyActsAtOnce)
     const QString icon = findWindow({"--class", "tolvane-dryrun"});
     ASSERT_FALSE(icon.isEmpty()) << "no tray icon in the notification area";
     ASSERT_EQ(xdotool({"mousemove", "--window", icon, "8", "8", "click", "1"}), 0);
-    const QString main = findWindow({"--name", "^Tolvane 3\\.0 - Quenmoor$"});
+    const QString main = findWindow({"--name", kMainTitle});
     ASSERT_FALSE(main.isEmpty()) << "the main window did not come up from the tray";
 
     // The warning wanted (a click on Label9 ticks Check6), then SET (Command1: 3585, 1770,
@@ -226,6 +272,44 @@ TEST_F(EndToEnd, TrayIconThenWarnedSetCarriesOutTheScheduleAndAHotkeyActsAtOnce)
     EXPECT_GE(after, 59900);
     EXPECT_LE(after, 62000);
     EXPECT_EQ(count("dry-run shutdown PowerOff(true)"), 1u);
+    EXPECT_EQ(program_.state(), QProcess::Running);
+}
+
+TEST_F(EndToEnd, ASecondStartShowsTheRunningProgramsWindowAndLeavesOneProgram)
+{
+    if (IsSkipped()) return;
+    ASSERT_NO_FATAL_FAILURE(startBus());
+    QTemporaryDir windir;
+    ASSERT_TRUE(windir.isValid());
+    ASSERT_NO_FATAL_FAILURE(writeSettings(windir.path().toStdString(), "shutdown"));
+    ASSERT_NO_FATAL_FAILURE(startProgram(windir.path()));
+    ASSERT_NE(line("dry-run ready", 0, 30000), nullptr) << "the program did not start";
+    ASSERT_FALSE(findWindow({"--class", "tolvane-dryrun"}).isEmpty()) << "no tray icon";
+    EXPECT_TRUE(findWindow({"--name", kMainTitle}, 500).isEmpty()) << "start-up leaves the main window hidden";
+
+    // The second start, as the autostart entry and the menu make it: it shows the running
+    // program's window and ends.
+    const Run second = run({}, windir.path());
+    EXPECT_EQ(second.status, 0) << second.err;
+    EXPECT_FALSE(findWindow({"--name", kMainTitle}).isEmpty()) << "the running program's window is not shown";
+    QString windows;
+    xdotool({"search", "--onlyvisible", "--name", kMainTitle}, &windows);
+    EXPECT_EQ(windows.split('\n', Qt::SkipEmptyParts).size(), 1) << "one main window: " << windows.toStdString();
+    // Without a session bus the settings folder's lock keeps a start out, and it says why.
+    const Run noBus = run({}, windir.path(), false);
+    EXPECT_EQ(noBus.status, 1);
+    EXPECT_NE(noBus.err.find("another tolvane-dryrun (process " + std::to_string(program_.processId()) +
+                             ") runs on the settings in"),
+              std::string::npos)
+        << noBus.err;
+
+    // One program watches the keys: a 300 ms Ctrl+Alt+S is one to four polls' requests.
+    ASSERT_EQ(xdotool({"keydown", "ctrl", "alt", "s"}), 0);
+    waitFor([] { return false; }, 300);
+    ASSERT_EQ(xdotool({"keyup", "s", "alt", "ctrl"}), 0);
+    waitFor([] { return false; }, 500);
+    EXPECT_GE(count("dry-run shutdown PowerOff(true)"), 1u);
+    EXPECT_LE(count("dry-run shutdown PowerOff(true)"), 4u);
     EXPECT_EQ(program_.state(), QProcess::Running);
 }
 

@@ -16,7 +16,7 @@ grep -qx 'Exec=tolvane' "$tmp/prefix/share/applications/tolvane.desktop"
 grep -qx 'Icon=tolvane' "$tmp/prefix/share/applications/tolvane.desktop"
 mkdir "$tmp/windir"
 env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=offscreen windir="$tmp/windir" \
-    DBUS_SYSTEM_BUS_ADDRESS=unix:path=/nonexistent/tolvane-install-test \
+    DBUS_SYSTEM_BUS_ADDRESS=unix:path=/nonexistent/tolvane-install-test DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent/tolvane-install-test \
     "$tmp/prefix/bin/tolvane-dryrun" 2>/dev/null > "$tmp/out" &
 pid=$!
 i=0
