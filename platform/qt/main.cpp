@@ -1,11 +1,13 @@
 // tolvane: the Linux desktop program.
 #include <QApplication>
 
+#include "platform/qt/command_line.h"
 #include "platform/qt/desktop.h"
 #include "platform/qt/instance.h"
 
 int main(int argc, char** argv)
 {
+    if (const auto status = tolvane::runCommandLine(argc, argv, tolvane::kTolvane)) return *status;
     QApplication app(argc, argv);
     // The program lives in the notification area; no closed window ends it.
     QApplication::setQuitOnLastWindowClosed(false);

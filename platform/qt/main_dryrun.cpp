@@ -3,11 +3,13 @@
 #include <QTimer>
 #include <cstdio>
 
+#include "platform/qt/command_line.h"
 #include "platform/qt/desktop.h"
 #include "platform/qt/instance.h"
 
 int main(int argc, char** argv)
 {
+    if (const auto status = tolvane::runCommandLine(argc, argv, tolvane::kTolvaneDryRun)) return *status;
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
     QGuiApplication::setDesktopFileName("tolvane");

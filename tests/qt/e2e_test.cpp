@@ -1,11 +1,14 @@
 // tolvane-dryrun end to end on a virtual X server (Xvfb) with a real notification area
 // (trayer), driven by xdotool as a user would: open the window from the tray icon, ask for
 // the warning, press SET, hold Ctrl+Alt and a hotkey, see the topmost warning window; start
-// it a second time on a session bus of the test's own.
+// it a second time, and give it commands from a terminal, on a session bus of the test's own.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sqlite3.h>
 
 #include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QProcess>
@@ -80,6 +83,7 @@ protected:
 
     void TearDown() override
     {
+        if (started_ > 0) ::kill(started_, SIGTERM);
         for (QProcess* p : {&program_, &tray_, &bus_, &xvfb_}) {
             if (p->state() == QProcess::NotRunning) continue;
             p->terminate();
@@ -136,6 +140,14 @@ protected:
         result.out = p.readAllStandardOutput().toStdString();
         result.err = p.readAllStandardError().toStdString();
         return result;
+    }
+
+    // The process that owns the dry run's name on the test's bus, or 0.
+    qint64 namesOwner()
+    {
+        QDBusConnection bus = QDBusConnection::connectToBus(busAddress_, "e2e-test");
+        const auto pid = bus.interface()->servicePid("example.quenmoor.Tolvane.DryRun");
+        return pid.isValid() ? pid.value() : 0;
     }
 
     // Settings with one hotkey (the restart one, Ctrl+Alt+R, unless told) enabled.
@@ -209,6 +221,7 @@ protected:
     QProcess xvfb_, tray_, bus_, program_;
     QTemporaryDir busFolder_;
     QString display_, busAddress_;
+    pid_t started_ = 0;
     QProcessEnvironment env_;
     std::vector<std::pair<qint64, std::string>> lines_;
 };
@@ -311,6 +324,54 @@ TEST_F(EndToEnd, ASecondStartShowsTheRunningProgramsWindowAndLeavesOneProgram)
     EXPECT_GE(count("dry-run shutdown PowerOff(true)"), 1u);
     EXPECT_LE(count("dry-run shutdown PowerOff(true)"), 4u);
     EXPECT_EQ(program_.state(), QProcess::Running);
+}
+
+TEST_F(EndToEnd, CommandsFromATerminalActOnTheRunningProgram)
+{
+    if (IsSkipped()) return;
+    ASSERT_NO_FATAL_FAILURE(startBus());
+    QTemporaryDir windir;
+    ASSERT_TRUE(windir.isValid());
+    const QString folder = windir.path();
+    ASSERT_NO_FATAL_FAILURE(writeSettings(folder.toStdString()));
+    ASSERT_NO_FATAL_FAILURE(startProgram(folder));
+    ASSERT_NE(line("dry-run ready", 0, 30000), nullptr) << "the program did not start";
+    auto status = [&] { return run({"--status"}, folder).out; };
+
+    EXPECT_EQ(run({"--after", "00:02", "restart", "--warn"}, folder).status, 0);
+    EXPECT_EQ(status(), "Restart After 00:02    Warning Enabled\n");
+    for (const QStringList& bad : {QStringList{"--after", "24:00", "restart"}, {"--after", "00:02", "reboot"}}) {
+        const Run refused = run(bad, folder);
+        EXPECT_EQ(refused.status, 2) << bad.join(' ').toStdString();
+        EXPECT_EQ(std::count(refused.err.begin(), refused.err.end(), '\n'), 1) << refused.err;
+    }
+    EXPECT_EQ(status(), "Restart After 00:02    Warning Enabled\n") << "a refused command changed the schedule";
+    EXPECT_EQ(run({"--at", "07:45", "standby"}, folder).status, 0);
+    EXPECT_EQ(status(), "Stand By At 07:45    Warning Disabled\n");
+    // The status line's changes are signalled on the bus, for applets.
+    QProcess monitor;
+    monitor.start("dbus-monitor", {"--address", busAddress_, "member='PropertiesChanged'"});
+    ASSERT_TRUE(monitor.waitForStarted(10000) && waitFor([&] { return monitor.bytesAvailable() > 0; }, 10000));
+    EXPECT_EQ(run({"--cancel"}, folder).status, 0);
+    EXPECT_EQ(status(), "Currently no action scheduled\n");
+    QByteArray signalled;
+    EXPECT_TRUE(waitFor([&] { return (signalled += monitor.readAll()).contains("\"Currently no action scheduled\""); }))
+        << signalled.toStdString();
+    monitor.kill();
+    monitor.waitForFinished(3000);
+    EXPECT_EQ(run({"--show"}, folder).status, 0);
+    EXPECT_FALSE(findWindow({"--name", kMainTitle}).isEmpty()) << "--show showed no window";
+    EXPECT_EQ(namesOwner(), program_.processId()) << "one program, the one started first";
+    EXPECT_EQ(program_.state(), QProcess::Running);
+
+    // With none running, a schedule starts the program and is then carried out by it.
+    program_.terminate();
+    ASSERT_TRUE(program_.waitForFinished(10000));
+    EXPECT_EQ(run({"--status"}, folder).status, 1);
+    EXPECT_EQ(run({"--after", "00:05", "shutdown"}, folder).status, 0);
+    started_ = static_cast<pid_t>(namesOwner());
+    EXPECT_GT(started_, 0) << "no program took the name";
+    EXPECT_EQ(status(), "Shutdown After 00:05    Warning Disabled\n");
 }
 
 }  // namespace
