@@ -109,35 +109,32 @@ bool startsTheProgram(CommandKind kind)
 
 std::string commandLineHelp(const std::string& program)
 {
-    return "Usage: " + program +
-           " [COMMAND]\n"
-           "\n"
-           "Without a command, " +
-           program + " starts, or shows the main window of the " + program +
-           "\n"
-           "that runs. A command goes to the " +
-           program +
-           " that runs in this session, which\n"
-           "carries it out on its main window as a user would; --after, --at and --show\n"
-           "start " +
-           program +
-           " first when none runs.\n"
-           "\n"
-           "  --after HH:MM ACTION [--warn]  ACTION after a delay of HH:MM (00:01 to 23:59)\n"
-           "  --at HH:MM ACTION [--warn]     ACTION at the clock time HH:MM (00:00 to 23:59)\n"
-           "  --cancel                       cancel the scheduled action, as RESET does\n"
-           "  --status                       print the status line\n"
-           "  --show                         show the main window\n"
-           "  --help                         print this help\n"
-           "  --version                      print the version\n"
-           "\n"
-           "ACTION is " +
-           actionWords() +
-           ". --warn opens the warning\n"
-           "window 30 seconds before the action. A schedule command replaces the one set.\n"
-           "\n"
-           "Exit status: 0 done; 1 " +
-           program + " could not be reached or started; 2 a bad command.\n";
+    // PROGRAM stands for the program's name; the lines fit 80 columns for tolvane-dryrun.
+    std::string help = R"(Usage: PROGRAM [COMMAND]
+
+Without a command, PROGRAM starts, or shows the main window of
+the PROGRAM that runs. A command goes to the PROGRAM that runs
+in this session, which carries it out on its main window as a user
+would; --after, --at and --show start PROGRAM first when none runs.
+
+  --after HH:MM ACTION [--warn]  ACTION after a delay (00:01 to 23:59)
+  --at HH:MM ACTION [--warn]     ACTION at a clock time (00:00 to 23:59)
+  --cancel                       cancel the scheduled action, as RESET does
+  --status                       print the status line
+  --show                         show the main window
+  --help                         print this help
+  --version                      print the version
+
+ACTION is ACTIONS.
+--warn opens the warning window 30 seconds before the action.
+A schedule command replaces the schedule that is set.
+
+Exit status: 0 done; 1 PROGRAM could not be reached or started;
+2 a bad command.
+)";
+    for (size_t at; (at = help.find("PROGRAM")) != std::string::npos;) help.replace(at, 7, program);
+    help.replace(help.find("ACTIONS"), 7, actionWords());
+    return help;
 }
 
 }  // namespace tolvane
