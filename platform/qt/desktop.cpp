@@ -50,8 +50,10 @@ QtDesktop::QtDesktop(PowerMode mode, std::FILE* dryRunOutput)
     : windows_(windowSystem_),
       trayHost_(QDBusConnection::sessionBus()),
       logind_(QDBusConnection::systemBus(), writeError),
+      sessionLock_(logind_.session(), QDBusConnection::sessionBus(), writeError),
       dryRun_(mode == PowerMode::DryRun ? std::make_unique<DryRunPower>(dryRunOutput, sessionIdText()) : nullptr),
       hotkeys_(hotkeySource(), windowSystem_, windows_, QDBusConnection::sessionBus(), writeError),
+      warning_(windowSystem_, QDBusConnection::sessionBus(), writeError),
       launcher_(writeError),
       store_(defaultSettingsFile()),
       platform_{windowSystem_,
@@ -71,8 +73,10 @@ QtDesktop::QtDesktop(PowerMode mode, std::FILE* dryRunOutput)
 {
     windowSystem_.setTimerDriver(&timers_);
     hotkeys_.setProgram(program_);
+    hotkeys_.setSessionLock(&sessionLock_);
     tray_.setHost(&trayHost_);
     windows_.setTrayAvailable([this] { return trayHost_.available(); });
+    windows_.setShownByUser([this] { program_.showMainWindow(); });
     trayHost_.setChanged([this] { trayHostChanged(); });
 }
 
@@ -103,23 +107,48 @@ void QtDesktop::restTheHotkeyMonitorWhileIdle()
 
 namespace {
 int signalPipe[2] = {-1, -1};
+bool sessionEnding = false;
 
 void onSignal(int)
 {
     const char byte = 1;
     [[maybe_unused]] const ssize_t written = ::write(signalPipe[1], &byte, 1);
 }
+
+// exit(), not quit(): quit() asks the windows first, and the main window refuses. It ends
+// every event loop that runs, a message box's too; the flag keeps the program from starting
+// its main loop afterwards when that box was one of start-up's.
+void endWithTheSession()
+{
+    sessionEnding = true;
+    QCoreApplication::exit(0);
+}
+
+// A session manager's "die" reaches the program as a Quit event; nothing else sends one.
+class QuitFilter : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() != QEvent::Quit || watched != QCoreApplication::instance()) return false;
+        endWithTheSession();
+        return true;
+    }
+};
 }  // namespace
 
 void quitWithTheSession()
 {
+    QCoreApplication* app = QCoreApplication::instance();
+    app->installEventFilter(new QuitFilter(app));
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0) return;
-    auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, QCoreApplication::instance());
+    auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, app);
     QObject::connect(notifier, &QSocketNotifier::activated, [] {
         char byte = 0;
         [[maybe_unused]] const ssize_t got = ::read(signalPipe[0], &byte, 1);
-        // exit(), not quit(): quit() asks the windows first, and the main window refuses.
-        QCoreApplication::exit(0);
+        endWithTheSession();
     });
     struct sigaction action = {};
     action.sa_handler = onSignal;
@@ -127,8 +156,10 @@ void quitWithTheSession()
     action.sa_flags = SA_RESTART;
     for (int sig : {SIGTERM, SIGINT, SIGHUP}) sigaction(sig, &action, nullptr);
     // Nothing to save; the session may go on without waiting for the program.
-    if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
-        QObject::connect(app, &QGuiApplication::commitDataRequest, [](QSessionManager& manager) { manager.release(); });
+    if (auto* gui = qobject_cast<QGuiApplication*>(app))
+        QObject::connect(gui, &QGuiApplication::commitDataRequest, [](QSessionManager& manager) { manager.release(); });
 }
+
+int runUntilTheSessionEnds() { return sessionEnding ? 0 : QCoreApplication::exec(); }
 
 }  // namespace tolvane

@@ -16,7 +16,9 @@
 #include "platform/qt/qt_timers.h"
 #include "platform/qt/qt_tray.h"
 #include "platform/qt/qt_windows.h"
+#include "platform/qt/session_lock.h"
 #include "platform/qt/tray_host.h"
+#include "platform/qt/warning_notification.h"
 #include "platform/sqlite/sqlite_store.h"
 
 namespace tolvane {
@@ -54,8 +56,10 @@ private:
     TrayHost trayHost_;
     QtTray tray_;
     LogindPower logind_;
+    SessionLock sessionLock_;
     std::unique_ptr<DryRunPower> dryRun_;
     DesktopHotkeys hotkeys_;
+    WarningNotification warning_;
     LocalClock clock_;
     XdgEnvironment environment_;
     XdgLauncher launcher_;
@@ -71,8 +75,12 @@ bool waylandSession();
 // Writes one line "tolvane: TEXT" on standard error.
 void writeError(const std::string& text);
 
-// SIGTERM, SIGINT and SIGHUP (how a session ends its programs) make the event loop end;
-// the close requests of a session manager are let through as well (see the window widget).
+// SIGTERM, SIGINT and SIGHUP (how a session ends its programs) and a session manager's
+// "die" make the event loop end, wherever the program is (a message box open at start-up
+// included); the close requests of a session manager are let through as well (see the
+// window widget).
 void quitWithTheSession();
+// The program's main event loop, unless the session ended during start-up. Its exit status.
+int runUntilTheSessionEnds();
 
 }  // namespace tolvane

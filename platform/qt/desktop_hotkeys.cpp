@@ -1,5 +1,6 @@
 #include "platform/qt/desktop_hotkeys.h"
 
+#include <QGuiApplication>
 #include <QObject>
 #include <QTimer>
 #include <cstdlib>
@@ -9,6 +10,7 @@
 #include "hotkeys/values.h"
 #include "platform/model/control.h"
 #include "platform/model/window.h"
+#include "platform/qt/session_lock.h"
 
 namespace tolvane {
 
@@ -65,7 +67,8 @@ bool DesktopHotkeys::mayBeDown() const
 
 int16_t DesktopHotkeys::GetAsyncKeyState(int virtualKey)
 {
-    return source_ ? source_->GetAsyncKeyState(virtualKey) : 0;
+    if (!source_ || (lock_ && lock_->locked())) return 0;
+    return source_->GetAsyncKeyState(virtualKey);
 }
 
 // loadhkey fills the hotkey window's list right after it has written the cached copies,
@@ -107,9 +110,14 @@ void DesktopHotkeys::portalProblem(const PortalShortcuts::Problem& problem)
             const char* display = std::getenv("DISPLAY");
             if (!x11_ && display && *display) x11_ = std::make_unique<X11Keyboard>("", errors_);
             use(x11_.get());
-            if (x11_ && x11_->connected())
-                tell("The Ctrl+Alt hotkeys work only while a window of an X11 program has the focus: " +
-                     problem.reason + ".");
+            // XWayland sees the keyboard only while one of its own windows has the focus; the
+            // program's windows are among them only where Qt runs on xcb.
+            if (x11_ && x11_->connected() && QGuiApplication::platformName() == "xcb")
+                tell("The Ctrl+Alt hotkeys work only while an X11 window (this program's own, or another "
+                     "XWayland program's) has the focus: " + problem.reason + ".");
+            else if (x11_ && x11_->connected())
+                tell("The Ctrl+Alt hotkeys work only while a window of an XWayland program has the focus, never "
+                     "while this program's Wayland windows have it: " + problem.reason + ".");
             else
                 tell("The Ctrl+Alt hotkeys are off: " + problem.reason + ".");
             return;

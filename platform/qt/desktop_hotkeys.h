@@ -32,6 +32,7 @@ class QObject;
 namespace tolvane {
 
 class Program;
+class SessionLock;
 
 enum class HotkeySource { X11, Portal };
 
@@ -46,6 +47,8 @@ public:
 
     // The program whose settings are bound; before its start-up.
     void setProgram(Program& program) { program_ = &program; }
+    // While the session is locked, no key is down (for X11 and the portal alike).
+    void setSessionLock(const SessionLock* lock) { lock_ = lock; }
 
     int16_t GetAsyncKeyState(int virtualKey) override;
     void listCleared(Control& control) override;
@@ -74,6 +77,7 @@ private:
     DialogApi& dialogs_;
     std::function<void(const std::string&)> errors_;
     Program* program_ = nullptr;
+    const SessionLock* lock_ = nullptr;
     std::unique_ptr<X11Keyboard> x11_;
     std::unique_ptr<PortalShortcuts> portal_;
     KeyboardApi* source_ = nullptr;

@@ -1,13 +1,8 @@
 #include "platform/qt/logind_power.h"
 
 #include <QDBusMessage>
-#include <QDBusObjectPath>
 #include <QDBusPendingCallWatcher>
-#include <QDBusPendingReply>
-#include <QDBusVariant>
 #include <unistd.h>
-
-#include <cstdlib>
 
 namespace tolvane {
 
@@ -15,7 +10,6 @@ namespace {
 const QString kService = QStringLiteral("org.freedesktop.login1");
 const QString kPath = QStringLiteral("/org/freedesktop/login1");
 const QString kManager = QStringLiteral("org.freedesktop.login1.Manager");
-const QString kSession = QStringLiteral("org.freedesktop.login1.Session");
 }  // namespace
 
 std::string LogindRequest::callText(const std::string& sessionId) const
@@ -41,9 +35,8 @@ LogindRequest requestForPowerState(bool suspend, bool force)
 }
 
 LogindPower::LogindPower(QDBusConnection bus, std::function<void(const std::string&)> errors)
-    : bus_(std::move(bus)), errors_(std::move(errors))
+    : bus_(bus), errors_(std::move(errors)), session_(std::move(bus), errors_)
 {
-    if (const char* id = std::getenv("XDG_SESSION_ID"); id && *id) sessionId_ = QString::fromLocal8Bit(id);
 }
 
 void LogindPower::report(const std::string& text)
@@ -62,7 +55,7 @@ bool LogindPower::busUsable()
 }
 
 void LogindPower::call(const QString& method, const QList<QVariant>& arguments,
-                       std::function<void(const QList<QVariant>&)> answered)
+                       std::function<void(const QList<QVariant>&)> answered, std::function<void()> ended)
 {
     QDBusMessage message = QDBusMessage::createMethodCall(kService, kPath, kManager, method);
     message.setArguments(arguments);
@@ -71,7 +64,8 @@ void LogindPower::call(const QString& method, const QList<QVariant>& arguments,
     ++pending_;
     auto* watcher = new QDBusPendingCallWatcher(bus_.asyncCall(message, 3600 * 1000));
     QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher,
-                     [this, method, answered = std::move(answered)](QDBusPendingCallWatcher* w) {
+                     [this, method, answered = std::move(answered),
+                      ended = std::move(ended)](QDBusPendingCallWatcher* w) {
                          --pending_;
                          const QDBusMessage reply = w->reply();
                          if (reply.type() == QDBusMessage::ErrorMessage)
@@ -79,50 +73,32 @@ void LogindPower::call(const QString& method, const QList<QVariant>& arguments,
                                     ": " + reply.errorMessage().toStdString());
                          else if (answered)
                              answered(reply.arguments());
+                         if (ended) ended();
                          w->deleteLater();
                      });
-}
-
-void LogindPower::findSession(std::function<void()> then)
-{
-    if (sessionId_) {
-        then();
-        return;
-    }
-    call("GetSessionByPID", {QVariant::fromValue(static_cast<uint32_t>(getpid()))},
-         [this, then = std::move(then)](const QList<QVariant>& answer) {
-             if (answer.isEmpty()) return;
-             const QString path = answer.first().value<QDBusObjectPath>().path();
-             QDBusMessage get = QDBusMessage::createMethodCall(kService, path, "org.freedesktop.DBus.Properties", "Get");
-             get.setArguments({kSession, QStringLiteral("Id")});
-             ++pending_;
-             auto* watcher = new QDBusPendingCallWatcher(bus_.asyncCall(get));
-             QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher,
-                              [this, then](QDBusPendingCallWatcher* w) {
-                                  --pending_;
-                                  const QDBusMessage reply = w->reply();
-                                  if (reply.type() == QDBusMessage::ErrorMessage || reply.arguments().isEmpty()) {
-                                      report("the own session's id cannot be read: " +
-                                             reply.errorMessage().toStdString());
-                                  } else {
-                                      sessionId_ = reply.arguments().first().value<QDBusVariant>().variant().toString();
-                                      then();
-                                  }
-                                  w->deleteLater();
-                              });
-         });
 }
 
 void LogindPower::send(const LogindRequest& request)
 {
     if (!busUsable()) return;
-    if (request.method == "TerminateSession") {
-        findSession([this] {
-            if (sessionId_) call("TerminateSession", {*sessionId_}, nullptr);
-        });
+    const std::string key = request.callText("");
+    if (!unanswered_.insert(key).second) return;  // the same request still waits for its answer
+    const auto answered = [this, key] { unanswered_.erase(key); };
+    if (request.method != "TerminateSession") {
+        call(QString::fromStdString(request.method), {request.interactive}, nullptr, answered);
         return;
     }
-    call(QString::fromStdString(request.method), {request.interactive}, nullptr);
+    // The session is looked up at start-up; a lookup that failed then is tried again here.
+    if (session_.id()) {
+        call("TerminateSession", {*session_.id()}, nullptr, answered);
+        return;
+    }
+    session_.find([this, answered](bool found) {
+        if (found)
+            call("TerminateSession", {*session_.id()}, nullptr, answered);
+        else
+            answered();
+    });
 }
 
 bool LogindPower::ExitWindowsEx(uint32_t flags, uint32_t)
@@ -174,7 +150,7 @@ bool LogindPower::AdjustTokenPrivileges(uintptr_t, bool, const TokenPrivileges<1
                 report(action + " is not available (logind " + method + ": " + answer + ")");
         });
     }
-    findSession([] {});
+    session_.find([](bool) {});
     return true;
 }
 

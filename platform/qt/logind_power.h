@@ -13,14 +13,19 @@
 //
 // Every call is asynchronous, so the window never waits on a polkit dialog. A missing bus,
 // a missing logind or a refusal is silent for the user and written to standard error.
+// While a request is unanswered (a polkit dialog is open, say), the same request again is
+// not sent: the hotkey monitor asks ten times a second while the keys are held, and each
+// request could open a dialog of its own. Once the answer is in, the next one goes out.
 // The privilege step asks logind's Can* methods once and reports what is not available.
 #include <QDBusConnection>
 #include <QString>
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <set>
 #include <string>
 
+#include "platform/qt/logind_session.h"
 #include "platform/services.h"
 
 namespace tolvane {
@@ -52,21 +57,23 @@ public:
                                uint32_t& returnLength) override;
 
     // Calls sent and not yet answered.
-    int pending() const { return pending_; }
-    // The caller's own session, once known.
-    const std::optional<QString>& sessionId() const { return sessionId_; }
+    int pending() const { return pending_ + session_.pending(); }
+    // The session log off ends, once known.
+    const std::optional<QString>& sessionId() const { return session_.id(); }
+    LogindSession& session() { return session_; }
 
 private:
     void send(const LogindRequest& request);
+    // answered: called with a successful answer's arguments; ended: called in any case.
     void call(const QString& method, const QList<QVariant>& arguments,
-              std::function<void(const QList<QVariant>&)> answered);
-    void findSession(std::function<void()> then);
+              std::function<void(const QList<QVariant>&)> answered, std::function<void()> ended = nullptr);
     void report(const std::string& text);
     bool busUsable();
 
     QDBusConnection bus_;
     std::function<void(const std::string&)> errors_;
-    std::optional<QString> sessionId_;
+    LogindSession session_;
+    std::set<std::string> unanswered_;  // the requests sent and not yet answered, as callText gives them
     bool availabilityAsked_ = false;
     bool noBusReported_ = false;
     int pending_ = 0;

@@ -3,12 +3,15 @@
 
 #include "platform/qt/command_line.h"
 #include "platform/qt/desktop.h"
+#include "platform/qt/display_choice.h"
 #include "platform/qt/instance.h"
 
 int main(int argc, char** argv)
 {
     if (const auto status = tolvane::runCommandLine(argc, argv, tolvane::kTolvane)) return *status;
-    QApplication app(argc, argv);
+    tolvane::QtArguments qt(argc, argv, tolvane::writeError);
+    if (!qt.displayFound()) return 1;
+    QApplication app(qt.argc(), qt.argv());
     // The program lives in the notification area; no closed window ends it.
     QApplication::setQuitOnLastWindowClosed(false);
     QGuiApplication::setDesktopFileName("tolvane");
@@ -18,5 +21,5 @@ int main(int argc, char** argv)
     tolvane::QtDesktop desktop(tolvane::PowerMode::Real);
     instance.serve(desktop.program());
     desktop.start();
-    return QApplication::exec();
+    return tolvane::runUntilTheSessionEnds();
 }

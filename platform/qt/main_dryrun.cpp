@@ -5,12 +5,15 @@
 
 #include "platform/qt/command_line.h"
 #include "platform/qt/desktop.h"
+#include "platform/qt/display_choice.h"
 #include "platform/qt/instance.h"
 
 int main(int argc, char** argv)
 {
     if (const auto status = tolvane::runCommandLine(argc, argv, tolvane::kTolvaneDryRun)) return *status;
-    QApplication app(argc, argv);
+    tolvane::QtArguments qt(argc, argv, tolvane::writeError);
+    if (!qt.displayFound()) return 1;
+    QApplication app(qt.argc(), qt.argv());
     QApplication::setQuitOnLastWindowClosed(false);
     QGuiApplication::setDesktopFileName("tolvane");
     tolvane::quitWithTheSession();
@@ -24,5 +27,5 @@ int main(int argc, char** argv)
         std::puts("dry-run ready");
         std::fflush(stdout);
     });
-    return QApplication::exec();
+    return tolvane::runUntilTheSessionEnds();
 }

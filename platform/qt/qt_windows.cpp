@@ -48,7 +48,8 @@ constexpr const char* kInDoubleClick = "tolvaneInDoubleClick";
 class ModelWindowWidget : public QWidget {
 public:
     std::function<void()> closeRequested;
-    std::function<void()> restoredByUser;
+    // Told when the window's state (minimised or not) or its activation changes.
+    std::function<void(QEvent::Type)> stateChanged;
 
 protected:
     void closeEvent(QCloseEvent* event) override
@@ -64,10 +65,12 @@ protected:
     void changeEvent(QEvent* event) override
     {
         QWidget::changeEvent(event);
-        if (event->type() == QEvent::WindowStateChange && !(windowState() & Qt::WindowMinimized) && restoredByUser)
-            restoredByUser();
+        const QEvent::Type type = event->type();
+        if ((type == QEvent::WindowStateChange || type == QEvent::ActivationChange) && stateChanged) stateChanged(type);
     }
 };
+
+bool wayland() { return QGuiApplication::platformName().startsWith("wayland"); }
 
 }  // namespace
 
@@ -147,11 +150,7 @@ void QtWindows::windowLoaded(Window& window)
     top->setFixedSize(pixels(window.design().clientWidth), pixels(window.design().clientHeight));
     top->setFont(dialogFont(window));
     top->closeRequested = [&window] { window.userClose(); };
-    top->restoredByUser = [this, &window] {
-        // Only where the main window went to the taskbar for want of a notification area:
-        // the user brought it back from there, so it is shown again as far as the program knows.
-        if (&window == mainWindow_ && !window.visible() && trayAvailable_ && !trayAvailable_()) window.setVisible(true);
-    };
+    top->stateChanged = [this, &window](QEvent::Type type) { mayHaveBeenRestored(window, type); };
 
     // Containers first, so that every control finds its parent widget.
     std::vector<Control*> order = window.controls();
@@ -198,7 +197,7 @@ void QtWindows::windowUnloaded(Window& window)
     for (QObject* child : rendered.top->findChildren<QObject*>()) child->blockSignals(true);
     auto* top = static_cast<ModelWindowWidget*>(rendered.top);
     top->closeRequested = nullptr;
-    top->restoredByUser = nullptr;
+    top->stateChanged = nullptr;
     top->deleteLater();
 }
 
@@ -428,7 +427,8 @@ void QtWindows::showWindow(const Window& window, Rendered& rendered, bool visibl
     QWidget* top = rendered.top;
     if (!visible) {
         // Without a notification area the hidden main window waits on the taskbar instead.
-        if (&window == mainWindow_ && trayAvailable_ && !trayAvailable_())
+        rendered.onTaskbar = &window == mainWindow_ && trayAvailable_ && !trayAvailable_();
+        if (rendered.onTaskbar)
             top->showMinimized();
         else
             top->hide();
@@ -449,6 +449,10 @@ void QtWindows::showWindow(const Window& window, Rendered& rendered, bool visibl
         top->winId();
         clearX11Title(top);
     }
+    // A Wayland client cannot take its window back from the taskbar (the compositor tells it
+    // nothing of minimising); it shows the window anew instead.
+    if (rendered.onTaskbar && wayland()) top->hide();
+    rendered.onTaskbar = false;
     if (top->isMinimized())
         top->showNormal();
     else
@@ -462,6 +466,24 @@ void QtWindows::setTitle(QWidget* top, const std::string& caption)
 {
     top->setWindowTitle(text(caption));
     if (caption.empty()) clearX11Title(top);
+    // On Wayland Qt draws the title bar itself, and draws it again only with the window.
+    if (wayland() && top->isVisible()) top->update();
+}
+
+// A main window that waits on the taskbar and is brought back from there by the user counts
+// as shown, as a press on its icon would show it: on X11 as soon as it is no longer
+// minimised; on Wayland, where the compositor tells a client nothing of minimising and the
+// window's state cannot be trusted, once it is active.
+void QtWindows::mayHaveBeenRestored(const Window& window, QEvent::Type type)
+{
+    auto it = rendered_.find(&window);
+    if (&window != mainWindow_ || it == rendered_.end() || !it->second.onTaskbar || window.visible()) return;
+    QWidget* top = it->second.top;
+    const bool restored =
+        top->isVisible() && (type == QEvent::ActivationChange ? top->isActiveWindow() : !wayland() && !top->isMinimized());
+    if (!restored) return;
+    it->second.onTaskbar = false;
+    if (shownByUser_) shownByUser_();
 }
 
 void QtWindows::trayAvailabilityChanged()

@@ -15,7 +15,9 @@
 // - The web view is a QTextBrowser: HTML and links, no scripts and no plug-ins. It
 //   follows http(s) links inside itself and ignores every other scheme.
 // - Where no notification area exists, hiding the main window would strand the user,
-//   so the main window is minimised to the taskbar instead (see setTrayAvailable).
+//   so the main window is minimised to the taskbar instead (see setTrayAvailable), and
+//   the user's restoring it from there counts as showing it (see setShownByUser).
+#include <QEvent>
 #include <QFont>
 #include <QObject>
 #include <QPointer>
@@ -76,6 +78,8 @@ public:
     // Whether a notification area is there to come back from. The main window (the first
     // window loaded) is minimised instead of hidden while this says no.
     void setTrayAvailable(std::function<bool()> available) { trayAvailable_ = std::move(available); }
+    // What the user's restoring the main window from the taskbar stands for (a press on its icon).
+    void setShownByUser(std::function<void()> shown) { shownByUser_ = std::move(shown); }
     // The notification area came or went: a hidden main window goes where the user finds it.
     void trayAvailabilityChanged();
     // The screen's logical resolution, and pixels for a length in twips at it.
@@ -95,6 +99,7 @@ private:
         QWidget* top = nullptr;
         std::map<const Control*, QWidget*> controls;
         bool shownOnce = false;
+        bool onTaskbar = false;  // minimised in place of hiding
     };
 
     QWidget* createControl(Control& control, QWidget* parent);
@@ -102,6 +107,7 @@ private:
     void applyTabOrder(Window& window, Rendered& rendered);
     void syncControl(Control& control);
     void showWindow(const Window& window, Rendered& rendered, bool visible);
+    void mayHaveBeenRestored(const Window& window, QEvent::Type type);
     // The window's title; an empty one stays empty (x11_title.h).
     void setTitle(QWidget* top, const std::string& caption);
     void load(QTextBrowser* view, const QUrl& url);
@@ -114,6 +120,7 @@ private:
     std::map<const QObject*, Window*> windowOf_;
     const Window* mainWindow_ = nullptr;
     std::function<bool()> trayAvailable_;
+    std::function<void()> shownByUser_;
     QNetworkAccessManager* network_ = nullptr;
     QStyle* designedStyle_ = nullptr;
 };

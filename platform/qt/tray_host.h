@@ -12,10 +12,11 @@
 // either kind is there, and from then on the icons can be seen while one of the kind Qt
 // settled on is there.
 //
-// The watcher is followed while the program runs (its coming and going, and the hosts that
-// register with it), and every change is told. An XEmbed tray is looked up when asked and
-// not followed. On other platforms (offscreen, say) Qt has no notification area of its
-// own choosing, and its own answer is passed on.
+// Both kinds are followed while the program runs, and every change is told: the watcher's
+// coming and going and the hosts that register with it, and under X11 the XEmbed tray of the
+// default screen (a new one announces itself to the root window, the one there goes with
+// its selection window). On other platforms (offscreen, say) Qt has no notification area of
+// its own choosing, and its own answer is passed on.
 #include <QDBusConnection>
 #include <functional>
 #include <memory>
@@ -44,12 +45,14 @@ public:
     // Whether a notification area shows the program's icons now (made or still to be made).
     bool available();
 
-    // Called after statusNotifierHost() changed.
+    // Called after a notification area of either kind came or went.
     void setChanged(std::function<void()> changed) { changed_ = std::move(changed); }
 
 private:
     enum class Kind { Unsettled, StatusNotifier, XEmbed };
+    class XEmbedTray;
 
+    void followXEmbedTray();
     bool readHost();
     void askHost();
     void setHost(bool host);
@@ -61,6 +64,7 @@ private:
     Kind kind_ = Kind::Unsettled;
     std::unique_ptr<QDBusServiceWatcher> watcher_;
     std::unique_ptr<DBusSignal> hostRegistered_, hostUnregistered_;
+    std::unique_ptr<XEmbedTray> xembed_;
     std::function<void()> changed_;
 };
 

@@ -37,6 +37,12 @@ int effectiveGroup(XkbDescPtr xkb, int code, int group)
     }
 }
 
+// Letters and main-block digits: the keys a layout may lack.
+bool isCharacterKey(int vk)
+{
+    return (vk >= 'A' && vk <= 'Z') || (vk >= '0' && vk <= '9');
+}
+
 }  // namespace
 
 int virtualKeyForKeysym(unsigned long keysym)
@@ -175,18 +181,40 @@ void X11Keyboard::readKeyboardMap()
 void X11Keyboard::readLayout()
 {
     for (auto& codes : keycodes_) codes.clear();
-    const auto add = [this](unsigned long keysym, int code) {
-        const int vk = virtualKeyForKeysym(keysym);
-        if (vk == 0) return;
-        std::vector<int>& codes = keycodes_[static_cast<size_t>(vk)];
-        if (codes.empty() || codes.back() != code) codes.push_back(code);
+    const auto add = [](std::vector<int>& codes, int code) {
+        if (std::find(codes.begin(), codes.end(), code) == codes.end()) codes.push_back(code);
     };
     if (XkbDescPtr xkb = xkbMap(xkbMap_)) {
-        for (int code = xkb->min_key_code; code <= xkb->max_key_code; ++code) {
-            const int group = effectiveGroup(xkb, code, group_);
-            if (group < 0) continue;
-            for (int level = 0; level < XkbKeyGroupWidth(xkb, code, group); ++level)
-                add(XkbKeySymEntry(xkb, code, level, group), code);
+        // Calls visit(virtual key, keycode) for every keysym of a Windows key code in `group`.
+        const auto eachKey = [xkb](int group, const auto& visit) {
+            for (int code = xkb->min_key_code; code <= xkb->max_key_code; ++code) {
+                const int used = effectiveGroup(xkb, code, group);
+                if (used < 0) continue;
+                for (int level = 0; level < XkbKeyGroupWidth(xkb, code, used); ++level)
+                    if (const int vk = virtualKeyForKeysym(XkbKeySymEntry(xkb, code, level, used))) visit(vk, code);
+            }
+        };
+        std::array<bool, 256> carriesCharacter{};  // a letter or digit in the group in use
+        int groups = 0;
+        for (int code = xkb->min_key_code; code <= xkb->max_key_code; ++code)
+            groups = std::max(groups, static_cast<int>(XkbKeyNumGroups(xkb, code)));
+        eachKey(group_, [&](int vk, int code) {
+            add(keycodes_[static_cast<size_t>(vk)], code);
+            if (isCharacterKey(vk)) carriesCharacter[static_cast<size_t>(code)] = true;
+        });
+        // A letter or digit that the group in use lacks (Russian has no Latin letters) is the
+        // key that carries it in the first group that has it, as a Windows layout keeps the
+        // letter keys' virtual-key codes. A key that is a letter or digit in the group in use
+        // stays that alone.
+        for (int other = 0; other < groups; ++other) {
+            if (other == group_) continue;
+            std::array<std::vector<int>, 256> there;
+            eachKey(other, [&](int vk, int code) {
+                if (isCharacterKey(vk) && !carriesCharacter[static_cast<size_t>(code)])
+                    add(there[static_cast<size_t>(vk)], code);
+            });
+            for (size_t vk = 0; vk < there.size(); ++vk)
+                if (keycodes_[vk].empty()) keycodes_[vk] = std::move(there[vk]);
         }
     } else {
         // No XKB: the core mapping's first group (its first two columns).
@@ -196,7 +224,9 @@ void X11Keyboard::readLayout()
         KeySym* map = XGetKeyboardMapping(dpy, static_cast<KeyCode>(minCode), maxCode - minCode + 1, &perCode);
         if (map) {
             for (int code = minCode; code <= maxCode; ++code)
-                for (int i = 0; i < std::min(perCode, 2); ++i) add(map[(code - minCode) * perCode + i], code);
+                for (int i = 0; i < std::min(perCode, 2); ++i)
+                    if (const int vk = virtualKeyForKeysym(map[(code - minCode) * perCode + i]))
+                        add(keycodes_[static_cast<size_t>(vk)], code);
             XFree(map);
         }
     }

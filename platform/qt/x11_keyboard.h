@@ -15,6 +15,10 @@
 // where a layout puts Alt there; 'A'..'Z' the letter keys; '0'..'9' the digits of the main
 // block; 96..105 the keypad digits, kept apart from the main block. Other codes are never down.
 // With "us,de" the US y key is Y while the first group is in use and Z while the second is.
+// A letter or digit that the group in use has on no key (Russian has no Latin letters) is
+// the key that carries it in the first group that has it, as long as that key is no letter or
+// digit in the group in use: with "ru,us" and Russian in use, S is the US layout's s key, as
+// a Windows layout keeps the letter keys' virtual-key codes.
 // A key defined for fewer groups (Ctrl, Alt, the keypad) counts in every group, the way XKB
 // maps it there; AltGr is not Alt in a group where the right Alt key is AltGr. A change of
 // group or of the layouts is followed as XKB announces it. Without XKB, the first group of

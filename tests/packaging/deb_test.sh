@@ -42,7 +42,7 @@ check "a maintainer with an address" sh -c "dpkg-deb -f '$deb' Maintainer | grep
 dpkg-deb -f "$deb" Description >"$tmp/description"
 check "a one-line synopsis" sh -c "head -1 '$tmp/description' | grep -qx 'shut down, restart or suspend on a schedule or a hotkey'"
 check "and a long description that names the dry run" grep -q 'tolvane-dryrun is the same program' "$tmp/description"
-check "xdg-open recommended" [ "$(field Recommends)" = xdg-utils ]
+check "xdg-open and Qt's Wayland platform recommended" [ "$(field Recommends)" = "xdg-utils, qt6-wayland" ]
 
 # Every library the binaries load comes from a package named in Depends, with a version:
 # the dependencies were computed from the binaries, not written by hand.

@@ -10,7 +10,9 @@
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
+#include <QImage>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -27,13 +29,15 @@
 
 // Last: Xlib's macros would clash with Qt's names.
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 
 namespace tolvane::test {
 namespace {
 
 namespace fs = std::filesystem;
 
-const QString kMainTitle = "^Tolvane 3\\.0 - Quenmoor$";
+const QStringList kMainWindow = {"--name", "^Tolvane 3\\.0 - Quenmoor$"};
+const QStringList kTrayIcon = {"--class", "tolvane-dryrun"};
 
 bool displayOpens(const QString& display)
 {
@@ -71,6 +75,11 @@ protected:
         env_.insert("DISPLAY", display_);
         env_.remove("WAYLAND_DISPLAY");
         env_.remove("XDG_SESSION_TYPE");
+    }
+
+    // The notification area, at the screen's top right.
+    void startTray()
+    {
         tray_.setProcessEnvironment(env_);
         tray_.start("trayer", {"--edge", "top", "--align", "right", "--widthtype", "pixel", "--width", "160",
                                "--heighttype", "pixel", "--height", "32", "--SetDockType", "true"});
@@ -84,7 +93,7 @@ protected:
     void TearDown() override
     {
         if (started_ > 0) ::kill(started_, SIGTERM);
-        for (QProcess* p : {&program_, &tray_, &bus_, &xvfb_}) {
+        for (QProcess* p : {&program_, &tray_, &sessionBus_, &xvfb_}) {
             if (p->state() == QProcess::NotRunning) continue;
             p->terminate();
             if (!p->waitForFinished(3000)) {
@@ -95,25 +104,26 @@ protected:
     }
 
     // A session bus of the test's own, for the programs started after this.
-    void startBus()
+    void startSessionBus()
     {
         ASSERT_TRUE(busFolder_.isValid());
         const std::string config = writeBusConfig(busFolder_.path().toStdString());
-        bus_.start("dbus-daemon", {"--config-file=" + QString::fromStdString(config), "--nofork", "--print-address=1"});
-        ASSERT_TRUE(bus_.waitForStarted(10000) && waitFor([&] { return bus_.canReadLine(); }, 20000))
-            << "no dbus-daemon: " << bus_.readAllStandardError().toStdString();
-        busAddress_ = QString::fromUtf8(bus_.readLine()).trimmed();
+        sessionBus_.start("dbus-daemon",
+                          {"--config-file=" + QString::fromStdString(config), "--nofork", "--print-address=1"});
+        ASSERT_TRUE(sessionBus_.waitForStarted(10000) && waitFor([&] { return sessionBus_.canReadLine(); }, 20000))
+            << "no dbus-daemon: " << sessionBus_.readAllStandardError().toStdString();
+        busAddress_ = QString::fromUtf8(sessionBus_.readLine()).trimmed();
     }
 
-    // The environment of a program of the test: the display, its settings folder, and the
-    // test's bus if it has one, never the machine's.
+    // The environment of a program of the test on Qt's xcb platform: the display, its settings
+    // folder, and the test's session bus if it has one, never the machine's.
     QProcessEnvironment programEnvironment(const QString& windir, bool onBus = true) const
     {
         QProcessEnvironment env = env_;
         env.insert("windir", windir);
-        env.insert("QT_QPA_PLATFORM", "xcb");
         env.insert("XDG_SESSION_ID", "e2e");
         env.insert("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/tolvane-e2e");
+        env.insert("QT_QPA_PLATFORM", "xcb");
         env.insert("DBUS_SESSION_BUS_ADDRESS",
                    onBus && !busAddress_.isEmpty() ? busAddress_ : "unix:path=/nonexistent/tolvane-e2e");
         return env;
@@ -150,21 +160,34 @@ protected:
         return pid.isValid() ? pid.value() : 0;
     }
 
-    // Settings with one hotkey (the restart one, Ctrl+Alt+R, unless told) enabled.
-    void writeSettings(const std::string& folder, const std::string& column = "restart")
+    // Settings with one hotkey enabled (the restart one, Ctrl+Alt+R, unless told), or the
+    // delivered ones.
+    void writeSettings(const std::string& folder, bool hotkey = true, const std::string& column = "restart")
     {
         const std::string file = folder + "/tolvdata.v";
         fs::copy_file(TOLVANE_DEFAULT_SETTINGS, file);
         sqlite3* db = nullptr;
         ASSERT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
-        ASSERT_EQ(sqlite3_exec(db, ("UPDATE en SET " + column + " = 1").c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+        if (hotkey) {
+            ASSERT_EQ(sqlite3_exec(db, ("UPDATE en SET " + column + " = 1").c_str(), nullptr, nullptr, nullptr),
+                      SQLITE_OK);
+        }
         sqlite3_close(db);
     }
 
-    void startProgram(const QString& windir)
+    // On Qt's xcb platform (see programEnvironment), or in a session of the test's own, where
+    // the program chooses its platform itself.
+    void startProgram(const QString& windir, const QProcessEnvironment* session = nullptr)
     {
-        // Hermetic: the dry run never reaches a real bus, not even to ask.
-        program_.setProcessEnvironment(programEnvironment(windir));
+        QProcessEnvironment env = programEnvironment(windir);
+        if (session) {
+            env = *session;
+            env.insert("windir", windir);
+            env.insert("XDG_SESSION_ID", "e2e");
+            env.insert("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/tolvane-e2e");
+            env.remove("QT_QPA_PLATFORM");
+        }
+        program_.setProcessEnvironment(env);
         program_.setProcessChannelMode(QProcess::SeparateChannels);
         QObject::connect(&program_, &QProcess::readyReadStandardOutput, [this] {
             while (program_.canReadLine())
@@ -202,6 +225,13 @@ protected:
         if (out) *out = QString::fromUtf8(p.readAllStandardOutput()).trimmed();
         return p.exitCode();
     }
+    // The first visible window that the search finds now, or "".
+    QString visibleWindow(const QStringList& search)
+    {
+        QString out;
+        if (xdotool(QStringList{"search", "--onlyvisible"} + search, &out) != 0) return {};
+        return out.split('\n').first();
+    }
     // The first visible window that the search finds, waiting for it.
     QString findWindow(const QStringList& search, int timeoutMs = 20000)
     {
@@ -218,7 +248,7 @@ protected:
     }
 
     QElapsedTimer clock_;
-    QProcess xvfb_, tray_, bus_, program_;
+    QProcess xvfb_, tray_, sessionBus_, program_;
     QTemporaryDir busFolder_;
     QString display_, busAddress_;
     pid_t started_ = 0;
@@ -229,6 +259,7 @@ protected:
 TEST_F(EndToEnd, TrayIconThenWarnedSetCarriesOutTheScheduleAndAHotkeyActsAtOnce)
 {
     if (IsSkipped()) return;
+    ASSERT_NO_FATAL_FAILURE(startTray());
     QTemporaryDir windir;
     ASSERT_TRUE(windir.isValid());
     ASSERT_NO_FATAL_FAILURE(writeSettings(windir.path().toStdString()));
@@ -236,10 +267,10 @@ TEST_F(EndToEnd, TrayIconThenWarnedSetCarriesOutTheScheduleAndAHotkeyActsAtOnce)
     ASSERT_NE(line("dry-run ready", 0, 30000), nullptr) << "the program did not start";
 
     // The tray icon is the program's only visible window until it is pressed.
-    const QString icon = findWindow({"--class", "tolvane-dryrun"});
+    const QString icon = findWindow(kTrayIcon);
     ASSERT_FALSE(icon.isEmpty()) << "no tray icon in the notification area";
     ASSERT_EQ(xdotool({"mousemove", "--window", icon, "8", "8", "click", "1"}), 0);
-    const QString main = findWindow({"--name", kMainTitle});
+    const QString main = findWindow(kMainWindow);
     ASSERT_FALSE(main.isEmpty()) << "the main window did not come up from the tray";
 
     // The warning wanted (a click on Label9 ticks Check6), then SET (Command1: 3585, 1770,
@@ -291,22 +322,23 @@ TEST_F(EndToEnd, TrayIconThenWarnedSetCarriesOutTheScheduleAndAHotkeyActsAtOnce)
 TEST_F(EndToEnd, ASecondStartShowsTheRunningProgramsWindowAndLeavesOneProgram)
 {
     if (IsSkipped()) return;
-    ASSERT_NO_FATAL_FAILURE(startBus());
+    ASSERT_NO_FATAL_FAILURE(startTray());
+    ASSERT_NO_FATAL_FAILURE(startSessionBus());
     QTemporaryDir windir;
     ASSERT_TRUE(windir.isValid());
-    ASSERT_NO_FATAL_FAILURE(writeSettings(windir.path().toStdString(), "shutdown"));
+    ASSERT_NO_FATAL_FAILURE(writeSettings(windir.path().toStdString(), true, "shutdown"));
     ASSERT_NO_FATAL_FAILURE(startProgram(windir.path()));
     ASSERT_NE(line("dry-run ready", 0, 30000), nullptr) << "the program did not start";
-    ASSERT_FALSE(findWindow({"--class", "tolvane-dryrun"}).isEmpty()) << "no tray icon";
-    EXPECT_TRUE(findWindow({"--name", kMainTitle}, 500).isEmpty()) << "start-up leaves the main window hidden";
+    ASSERT_FALSE(findWindow(kTrayIcon).isEmpty()) << "no tray icon";
+    EXPECT_TRUE(findWindow(kMainWindow, 500).isEmpty()) << "start-up leaves the main window hidden";
 
     // The second start, as the autostart entry and the menu make it: it shows the running
     // program's window and ends.
     const Run second = run({}, windir.path());
     EXPECT_EQ(second.status, 0) << second.err;
-    EXPECT_FALSE(findWindow({"--name", kMainTitle}).isEmpty()) << "the running program's window is not shown";
+    EXPECT_FALSE(findWindow(kMainWindow).isEmpty()) << "the running program's window is not shown";
     QString windows;
-    xdotool({"search", "--onlyvisible", "--name", kMainTitle}, &windows);
+    xdotool(QStringList{"search", "--onlyvisible"} + kMainWindow, &windows);
     EXPECT_EQ(windows.split('\n', Qt::SkipEmptyParts).size(), 1) << "one main window: " << windows.toStdString();
     // Without a session bus the settings folder's lock keeps a start out, and it says why.
     const Run noBus = run({}, windir.path(), false);
@@ -329,7 +361,8 @@ TEST_F(EndToEnd, ASecondStartShowsTheRunningProgramsWindowAndLeavesOneProgram)
 TEST_F(EndToEnd, CommandsFromATerminalActOnTheRunningProgram)
 {
     if (IsSkipped()) return;
-    ASSERT_NO_FATAL_FAILURE(startBus());
+    ASSERT_NO_FATAL_FAILURE(startTray());
+    ASSERT_NO_FATAL_FAILURE(startSessionBus());
     QTemporaryDir windir;
     ASSERT_TRUE(windir.isValid());
     const QString folder = windir.path();
@@ -362,7 +395,7 @@ TEST_F(EndToEnd, CommandsFromATerminalActOnTheRunningProgram)
     monitor.kill();
     monitor.waitForFinished(3000);
     EXPECT_EQ(run({"--show"}, folder).status, 0);
-    EXPECT_FALSE(findWindow({"--name", kMainTitle}).isEmpty()) << "--show showed no window";
+    EXPECT_FALSE(findWindow(kMainWindow).isEmpty()) << "--show showed no window";
     EXPECT_EQ(namesOwner(), program_.processId()) << "one program, the one started first";
     EXPECT_EQ(program_.state(), QProcess::Running);
 
@@ -374,6 +407,232 @@ TEST_F(EndToEnd, CommandsFromATerminalActOnTheRunningProgram)
     started_ = static_cast<pid_t>(namesOwner());
     EXPECT_GT(started_, 0) << "no program took the name";
     EXPECT_EQ(status(), "Shutdown After 00:05    Warning Disabled\n");
+}
+
+// A panel slower than the autostart: no window manager here, so the main window that waits
+// for a notification area is simply on the screen.
+TEST_F(EndToEnd, ATrayThatComesLateTakesTheIconAndOneThatGoesLeavesTheWindowInReach)
+{
+    if (IsSkipped()) return;
+    QTemporaryDir windir;
+    ASSERT_NO_FATAL_FAILURE(writeSettings(windir.path().toStdString()));
+    ASSERT_NO_FATAL_FAILURE(startProgram(windir.path()));
+    ASSERT_NE(line("dry-run ready", 0, 30000), nullptr) << "the program did not start";
+    EXPECT_FALSE(findWindow(kMainWindow).isEmpty()) << "without a notification area the window is out of reach";
+
+    waitFor([] { return false; }, 4000);
+    ASSERT_NO_FATAL_FAILURE(startTray());
+    ASSERT_TRUE(waitFor([&] { return visibleWindow(kMainWindow).isEmpty(); })) << "the window stays out of the tray";
+    const QString icon = findWindow(kTrayIcon);
+    ASSERT_FALSE(icon.isEmpty()) << "no icon in the notification area that came after the program";
+    ASSERT_EQ(xdotool({"mousemove", "--window", icon, "8", "8", "click", "1"}), 0);
+    const QString main = findWindow(kMainWindow);
+    ASSERT_FALSE(main.isEmpty()) << "a press on the icon did not bring the main window";
+
+    // "Send To Tray" (Command3: 1920, 2280, 1455 x 375 twips) puts it back behind an icon.
+    ASSERT_EQ(xdotool({"mousemove", "--window", main, "176", "164", "click", "1"}), 0);
+    ASSERT_TRUE(waitFor([&] { return visibleWindow(kMainWindow).isEmpty(); })) << "Send To Tray did not hide it";
+    EXPECT_FALSE(findWindow(kTrayIcon).isEmpty()) << "hidden without an icon";
+
+    // The tray goes: the hidden window comes back within reach; the tray comes again: the icon.
+    tray_.terminate();
+    ASSERT_TRUE(tray_.waitForFinished(5000));
+    EXPECT_FALSE(findWindow(kMainWindow).isEmpty()) << "the tray went and took the way back with it";
+    ASSERT_NO_FATAL_FAILURE(startTray());
+    ASSERT_TRUE(waitFor([&] { return visibleWindow(kMainWindow).isEmpty(); }));
+    const QString again = findWindow(kTrayIcon);
+    ASSERT_FALSE(again.isEmpty()) << "no icon in the tray that came back";
+    ASSERT_EQ(xdotool({"mousemove", "--window", again, "8", "8", "click", "1"}), 0);
+    EXPECT_FALSE(findWindow(kMainWindow).isEmpty());
+    EXPECT_EQ(program_.state(), QProcess::Running);
+}
+
+TEST_F(EndToEnd, SigtermEndsTheProgramWhileTheStartUpMessageBoxIsOpen)
+{
+    if (IsSkipped()) return;
+    QTemporaryDir windir;
+    ASSERT_TRUE(windir.isValid());
+    // A settings file that cannot be used: start-up says so in a message box.
+    QFile broken(windir.filePath("tolvdata.v"));
+    ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
+    broken.write("not a settings file");
+    broken.close();
+    ASSERT_NO_FATAL_FAILURE(startProgram(windir.path()));
+    ASSERT_FALSE(findWindow({"--name", "^Tolvane 3\\.0$"}).isEmpty()) << "no message box at start-up";
+
+    program_.terminate();
+    ASSERT_TRUE(program_.waitForFinished(10000)) << "the box closed, but the program carried on";
+    EXPECT_EQ(program_.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program_.exitCode(), 0);
+    const bool ready = count("dry-run ready") > 0 || program_.readAllStandardOutput().contains("dry-run ready");
+    EXPECT_FALSE(ready) << "the main loop started after the session had ended";
+}
+
+// A Wayland desktop without an X server for the program: weston, nested in the Xvfb with its
+// x11 backend, so that XTest input on the Xvfb reaches the program as real input and the
+// Xvfb's screen shows what weston shows. No notification area; the desktop notifications are
+// python3-dbusmock's on a bus of the test's own.
+class Weston : public EndToEnd {
+protected:
+    static constexpr unsigned long kBackground = 0x204060;
+    static constexpr int kWidth = 1000, kHeight = 740;
+
+    void SetUp() override
+    {
+        EndToEnd::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
+        for (const char* tool : {"weston", "dbus-daemon"})
+            if (QStandardPaths::findExecutable(tool).isEmpty())
+                GTEST_SKIP() << tool << " is missing (scripts/install-deps installs it)";
+        if (QProcess::execute("/usr/bin/python3", {"-c", "import dbusmock"}) != 0)
+            GTEST_SKIP() << "python3-dbusmock is missing (scripts/install-deps installs it)";
+        QFile ini(runtime_.filePath("weston.ini"));
+        ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+        ini.write("[core]\nidle-time=0\n[shell]\npanel-position=none\nbackground-color=0xff204060\n"
+                  "locking=false\nanimation=none\nstartup-animation=none\n");
+        ini.close();
+        QProcessEnvironment env = env_;
+        env.insert("XDG_RUNTIME_DIR", runtime_.path());
+        weston_.setProcessEnvironment(env);
+        weston_.setProcessChannelMode(QProcess::MergedChannels);
+        weston_.start("weston", {"--backend=x11-backend.so", "--width=1000", "--height=740", "--socket=wayland-tolvane",
+                                 "--config=" + ini.fileName()});
+        ASSERT_TRUE(weston_.waitForStarted(10000));
+        ASSERT_TRUE(waitFor([&] { return screen().pixelColor(kWidth / 2, kHeight / 2) == QColor(kBackground); }, 30000))
+            << "weston did not come up: " << weston_.readAll().toStdString();
+
+        const std::string config = writeBusConfig(runtime_.path().toStdString());
+        bus_.start("dbus-daemon", {"--config-file=" + QString::fromStdString(config), "--nofork", "--print-address=1"});
+        ASSERT_TRUE(bus_.waitForStarted(10000) && waitFor([&] { return bus_.canReadLine(); }));
+        const QString address = QString::fromUtf8(bus_.readLine()).trimmed();
+        QProcessEnvironment busEnv = env_;
+        busEnv.insert("DBUS_SESSION_BUS_ADDRESS", address);
+        notifications_.setProcessEnvironment(busEnv);
+        notifications_.start("/usr/bin/python3", {"-m", "dbusmock", "--template", "notification_daemon", "-l",
+                                                  runtime_.filePath("notifications.log")});
+        ASSERT_TRUE(notifications_.waitForStarted(10000));
+        ASSERT_TRUE(waitFor([&] { return QFile::exists(runtime_.filePath("notifications.log")); }, 30000));
+
+        // The program's session: Wayland only, nothing of the X server.
+        wayland_ = env;
+        wayland_.remove("DISPLAY");
+        wayland_.insert("WAYLAND_DISPLAY", "wayland-tolvane");
+        wayland_.insert("XDG_SESSION_TYPE", "wayland");
+        wayland_.insert("DBUS_SESSION_BUS_ADDRESS", address);
+    }
+    void TearDown() override
+    {
+        for (QProcess* p : {&program_, &notifications_, &bus_, &weston_}) {
+            if (p->state() == QProcess::NotRunning) continue;
+            p->terminate();
+            if (!p->waitForFinished(3000)) p->kill();
+            p->waitForFinished(3000);
+        }
+        EndToEnd::TearDown();
+    }
+
+    // What weston shows, from the Xvfb's screen.
+    QImage screen()
+    {
+        QImage image(kWidth, kHeight, QImage::Format_RGB32);
+        Display* dpy = XOpenDisplay(display_.toLocal8Bit().constData());
+        if (!dpy) return image;
+        if (XImage* x = XGetImage(dpy, DefaultRootWindow(dpy), 0, 0, kWidth, kHeight, AllPlanes, ZPixmap)) {
+            for (int y = 0; y < kHeight; ++y)
+                for (int col = 0; col < kWidth; ++col) image.setPixel(col, y, static_cast<QRgb>(XGetPixel(x, col, y)));
+            XDestroyImage(x);
+        }
+        XCloseDisplay(dpy);
+        return image;
+    }
+    // The windows on weston's screen, frames included: every row and column with more than 40
+    // pixels that are not the background (weston's pointer is narrower).
+    QRect windowsShown()
+    {
+        const QImage image = screen();
+        std::vector<int> rows(kHeight), columns(kWidth);
+        for (int y = 0; y < kHeight; ++y)
+            for (int x = 0; x < kWidth; ++x)
+                if ((image.pixel(x, y) & 0xffffff) != kBackground) ++rows[y], ++columns[x];
+        const auto many = [](int n) { return n > 40; };
+        const auto top = std::find_if(rows.begin(), rows.end(), many), left = std::find_if(columns.begin(), columns.end(), many);
+        if (top == rows.end() || left == columns.end()) return {};
+        const auto bottom = std::find_if(rows.rbegin(), rows.rend(), many);
+        const auto right = std::find_if(columns.rbegin(), columns.rend(), many);
+        return QRect(QPoint(int(left - columns.begin()), int(top - rows.begin())),
+                     QPoint(kWidth - 1 - int(right - columns.rbegin()), kHeight - 1 - int(bottom - rows.rbegin())));
+    }
+    // The one window shown whose client area has this size, waiting for it.
+    QRect waitForWindow(QSize client)
+    {
+        QRect frame;
+        waitFor(
+            [&] {
+                frame = windowsShown();
+                const QSize border = frame.size() - client;
+                return border.width() > 0 && border.width() < 20 && border.height() > border.width() &&
+                       border.height() < 60;
+            },
+            20000);
+        return frame;
+    }
+    // A click at a point of the client area of the window in this frame (Qt draws the frame:
+    // equal borders left, right and below, the title bar above).
+    void click(const QRect& frame, QSize client, QPoint point)
+    {
+        const int border = (frame.width() - client.width()) / 2;
+        const QPoint origin(frame.left() + border, frame.bottom() + 1 - border - client.height());
+        const QPoint at = origin + point;
+        ASSERT_EQ(xdotool({"mousemove", QString::number(at.x()), QString::number(at.y()), "click", "1"}), 0);
+        waitFor([] { return false; }, 300);
+    }
+    QString notifications()
+    {
+        QFile log(runtime_.filePath("notifications.log"));
+        return log.open(QIODevice::ReadOnly) ? QString::fromUtf8(log.readAll()) : QString();
+    }
+
+    QTemporaryDir runtime_;
+    QProcess weston_, bus_, notifications_;
+    QProcessEnvironment wayland_;
+};
+
+TEST_F(Weston, WithoutAnXServerTheProgramStartsTheWarningIsSeenAndTheWindowComesBackFromTheHotkeyWindow)
+{
+    if (IsSkipped()) return;
+    QTemporaryDir windir;
+    // No hotkey enabled: no message about them (the desktop has no global shortcuts).
+    ASSERT_NO_FATAL_FAILURE(writeSettings(windir.path().toStdString(), false));
+    ASSERT_NO_FATAL_FAILURE(startProgram(windir.path(), &wayland_));
+    ASSERT_NE(line("dry-run ready", 0, 30000), nullptr) << "the program did not start on weston";
+
+    // Without a notification area the main window stays in reach; weston shows it.
+    const QSize form1(375, 265), hk(202, 296);
+    QRect frame = waitForWindow(form1);
+    ASSERT_FALSE(frame.isEmpty()) << "the main window is not on weston's screen";
+
+    // The warned one-minute schedule (Label9, then SET); thirty seconds later the warning, as
+    // a critical desktop notification beside its window, which weston cannot keep above.
+    ASSERT_NO_FATAL_FAILURE(click(frame, form1, {60, 130}));
+    ASSERT_NO_FATAL_FAILURE(click(frame, form1, {284, 130}));
+    ASSERT_TRUE(waitFor([&] { return notifications().contains("\"Shutdown After  29 Seconds\""); }, 45000))
+        << notifications().toStdString();
+    EXPECT_TRUE(notifications().contains(R"("urgency": 2)")) << notifications().toStdString();
+    EXPECT_NE(windowsShown(), frame) << "no warning window beside the notification";
+    // RESET: the window and the notification go.
+    ASSERT_NO_FATAL_FAILURE(click(frame, form1, {284, 130}));
+    ASSERT_TRUE(waitFor([&] { return notifications().contains("CloseNotification"); }, 5000));
+
+    // "Hot Keys" hides the main window; closing the hotkey window (its close box, at the right
+    // of the title bar Qt draws) brings it back.
+    ASSERT_NO_FATAL_FAILURE(click(frame, form1, {73, 164}));
+    const QRect hotkeys = waitForWindow(hk);
+    ASSERT_FALSE(hotkeys.isEmpty()) << "the hotkey window is not alone on the screen";
+    ASSERT_EQ(xdotool({"mousemove", QString::number(hotkeys.right() - 17), QString::number(hotkeys.top() + 14),
+                       "click", "1"}),
+              0);
+    EXPECT_FALSE(waitForWindow(form1).isEmpty()) << "the main window did not come back";
+    EXPECT_EQ(program_.state(), QProcess::Running);
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
 // The X11 key state on a virtual X server (Xvfb): keys pressed with XTest, as a keyboard
 // would; a second client that grabs the keyboard, as an open menu or a virtual machine's
-// window does; two keyboard layouts and a change of group while the program runs; and the
-// hotkey monitor's rest while no key of interest is down.
+// window does, or a locker with logind's mock saying the session is locked; two keyboard
+// layouts and a change of group while the program runs; and the hotkey monitor's rest while
+// no key of interest is down.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
@@ -17,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "logind_bus.h"
 #include "platform/qt/x11_keyboard.h"
 #include "wait.h"
 #include "xvfb_process.h"
@@ -126,10 +128,13 @@ protected:
         env.insert("windir", windir_.path());
         env.insert("QT_QPA_PLATFORM", "xcb");
         env.insert("XDG_SESSION_ID", "keyboard");
-        // Hermetic: the dry run never reaches a real bus, not even to ask.
-        env.insert("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/tolvane-keyboard");
+        // Hermetic: the dry run never reaches a real bus, not even to ask; logind is the
+        // test's mock where one runs.
+        const QString logind = logind_.address();
+        env.insert("DBUS_SYSTEM_BUS_ADDRESS", logind.isEmpty() ? "unix:path=/nonexistent/tolvane-keyboard" : logind);
         env.insert("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/tolvane-keyboard");
         program_.setProcessEnvironment(env);
+        program_.setProcessChannelMode(QProcess::MergedChannels);  // its notes on standard error too
         QObject::connect(&program_, &QProcess::readyReadStandardOutput, [this] {
             while (program_.canReadLine())
                 lines_.push_back({clock_.elapsed(), QString::fromUtf8(program_.readLine()).trimmed().toStdString()});
@@ -165,6 +170,7 @@ protected:
     Display* grabber_ = nullptr;
     QTemporaryDir windir_;
     std::vector<std::pair<qint64, std::string>> lines_;
+    LogindBus logind_;
 };
 
 // The main thread's voluntary context switches: each time it went to sleep and was woken.
@@ -270,9 +276,9 @@ TEST_F(XKeyboard, LettersAreTheKeysOfTheGroupInUseAndFollowAChangeOfGroup)
 TEST_F(XKeyboard, TheDryRunProgramFiresTheRowOfTheLetterInTheGroupInUse)
 {
     if (IsSkipped()) return;
-    const int yKey = keycode("y");
+    const int yKey = keycode("y"), sKey = keycode("s");
     ASSERT_NO_FATAL_FAILURE(setLayouts("us,de"));
-    ASSERT_NO_FATAL_FAILURE(startProgram("shutdown = 'Y', restart = 'Z'"));
+    ASSERT_NO_FATAL_FAILURE(startProgram("shutdown = 'Y', restart = 'Z', logoff = 'S'"));
     const std::string shutdown = "dry-run shutdown PowerOff(true)", restart = "dry-run restart Reboot(true)";
 
     size_t before = lines_.size();
@@ -293,6 +299,41 @@ TEST_F(XKeyboard, TheDryRunProgramFiresTheRowOfTheLetterInTheGroupInUse)
     for (const char* k : {"Alt_L", "Control_L"}) key(k, false);
     waitFor([] { return false; }, 300);
     EXPECT_EQ(count(shutdown), shutdowns) << "and no longer y";
+
+    // Russian in use has no S: the key that carries it in the US layout is S.
+    ASSERT_NO_FATAL_FAILURE(setLayouts("ru,us"));
+    ASSERT_NO_FATAL_FAILURE(lockGroup(0));
+    waitFor([] { return false; }, 300);  // the new layouts reach the program
+    before = lines_.size();
+    for (int code : {keycode("Control_L"), keycode("Alt_L"), sKey}) key(code, true);
+    EXPECT_GE(lineTime("dry-run logoff TerminateSession(keyboard)", before, 5000), 0) << "Ctrl+Alt+S under ru,us";
+    for (int code : {sKey, keycode("Alt_L"), keycode("Control_L")}) key(code, false);
+}
+
+TEST_F(XKeyboard, NothingFiresWhileTheSessionIsLockedAndTheLockerHoldsTheKeyboard)
+{
+    if (IsSkipped()) return;
+    if (!LogindBus::toolsThere()) GTEST_SKIP() << "dbus-daemon or python3-dbusmock is missing";
+    // The program's own session (its XDG_SESSION_ID) as logind knows it.
+    ASSERT_TRUE(logind_.start("keyboard")) << "the private bus or logind's mock did not come up";
+    ASSERT_NO_FATAL_FAILURE(startProgram("shutdown = 'S'"));
+    const std::string shutdown = "dry-run shutdown PowerOff(true)";
+
+    // The locker takes the keyboard and tells logind.
+    ASSERT_NO_FATAL_FAILURE(grabKeyboard());
+    logind_.setLockedHint("keyboard", true);
+    const std::string locked = "tolvane: the session is locked: the Ctrl+Alt hotkeys do nothing until it is unlocked";
+    ASSERT_GE(lineTime(locked, 0, 10000), 0);
+    for (const char* k : {"Control_L", "Alt_L", "s"}) key(k, true);
+    waitFor([] { return false; }, 1000);  // ten ticks with the keys held
+    EXPECT_EQ(count(shutdown), 0u) << "Ctrl+Alt+S at the locked screen";
+
+    // Unlocked, with the keys still held: the next tick fires.
+    XUngrabKeyboard(grabber_, CurrentTime);
+    XSync(grabber_, False);
+    logind_.setLockedHint("keyboard", false);
+    EXPECT_GE(lineTime(shutdown, 0, 10000), 0) << "unlocked again, the hotkey fires";
+    for (const char* k : {"s", "Alt_L", "Control_L"}) key(k, false);
 }
 
 TEST_F(XKeyboard, TheMirrorTellsWhetherAKeyOfInterestMayBeDown)

@@ -1,5 +1,6 @@
-// The logind calls, each action's method and arguments, against python3-dbusmock's logind
-// on a private bus of the test's own: no call ever reaches the machine's real logind.
+// The logind calls, each action's method and arguments, and the session's lock, against
+// python3-dbusmock's logind (and a screen saver) on a private bus of the test's own: no call
+// ever reaches the machine's real logind.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -16,66 +17,32 @@
 #include <functional>
 #include <memory>
 
+#include "logind_bus.h"
 #include "platform/qt/logind_power.h"
-#include "private_bus.h"
+#include "platform/qt/session_lock.h"
 #include "wait.h"
 
 namespace tolvane::test {
 namespace {
-
-const char* const kPython = "/usr/bin/python3";
-
 
 class LogindMock : public ::testing::Test {
 protected:
     // Starts the private bus and logind's mock; parameters: the template's JSON parameters.
     void startMock(const QString& parameters = "{}")
     {
-        if (!QFileInfo::exists("/usr/bin/dbus-daemon") ||
-            QProcess::execute(kPython, {"-c", "import dbusmock"}) != 0)
+        if (!LogindBus::toolsThere())
             GTEST_SKIP() << "dbus-daemon or python3-dbusmock is missing (scripts/install-deps installs them)";
-        ASSERT_TRUE(dir_.isValid());
-        const QString config = QString::fromStdString(writeBusConfig(dir_.path().toStdString()));
-        daemon_.start("/usr/bin/dbus-daemon", {"--config-file=" + config, "--nofork", "--print-address=1"});
-        ASSERT_TRUE(daemon_.waitForStarted(10000));
-        ASSERT_TRUE(waitFor([&] { return daemon_.canReadLine(); }, 10000)) << "the bus gave no address";
-        address_ = QString::fromUtf8(daemon_.readLine()).trimmed();
-
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("DBUS_SYSTEM_BUS_ADDRESS", address_);
-        mock_.setProcessEnvironment(env);
-        mock_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        mock_.start(kPython, {"-m", "dbusmock", "--template", "logind", "-l", log(), "-p", parameters});
-        ASSERT_TRUE(mock_.waitForStarted(10000));
-        bus_ = std::make_unique<QDBusConnection>(QDBusConnection::connectToBus(address_, "tolvane-logind-test"));
-        ASSERT_TRUE(bus_->isConnected());
-        ASSERT_TRUE(waitFor([&] { return bus_->interface()->isServiceRegistered("org.freedesktop.login1"); }, 30000))
-            << "logind's mock did not come up";
-        mockCall("AddSession", {"c7", "seat0", QVariant::fromValue(static_cast<uint32_t>(getuid())), "tester", true});
+        ASSERT_TRUE(logind_.start("c7", parameters)) << "the private bus or logind's mock did not come up";
+        bus_ = &logind_.bus();
         mockCall("AddMethod", {"org.freedesktop.login1.Manager", "GetSessionByPID", "u", "o",
                                "ret = dbus.ObjectPath('/org/freedesktop/login1/session/c7')"});
     }
 
-    void TearDown() override
-    {
-        power_.reset();
-        bus_.reset();
-        QDBusConnection::disconnectFromBus("tolvane-logind-test");
-        for (QProcess* p : {&mock_, &daemon_}) {
-            if (p->state() == QProcess::NotRunning) continue;
-            p->kill();
-            p->waitForFinished(5000);
-        }
-    }
-
-    QString log() const { return dir_.filePath("logind.log"); }
+    QString log() const { return logind_.log(); }
 
     void mockCall(const QString& method, const QList<QVariant>& arguments)
     {
-        QDBusMessage message = QDBusMessage::createMethodCall("org.freedesktop.login1", "/org/freedesktop/login1",
-                                                              "org.freedesktop.DBus.Mock", method);
-        message.setArguments(arguments);
-        const QDBusMessage reply = bus_->call(message, QDBus::Block, 10000);
+        const QDBusMessage reply = logind_.mock(method, arguments);
         ASSERT_NE(reply.type(), QDBusMessage::ErrorMessage) << reply.errorMessage().toStdString();
     }
 
@@ -103,11 +70,8 @@ protected:
 
     bool settle() { return waitFor([&] { return power().pending() == 0; }, 20000); }
 
-    QTemporaryDir dir_;
-    QProcess daemon_;
-    QProcess mock_;
-    QString address_;
-    std::unique_ptr<QDBusConnection> bus_;
+    LogindBus logind_;
+    QDBusConnection* bus_ = nullptr;
     std::unique_ptr<LogindPower> power_;
     std::vector<std::string> errors_;
 };
@@ -204,13 +168,102 @@ TEST_F(LogindMock, WithoutLogindOnTheBusTheCallFailsQuietly)
 {
     ASSERT_NO_FATAL_FAILURE(startMock());
     if (IsSkipped()) return;
-    mock_.kill();
-    mock_.waitForFinished(5000);
+    logind_.logind().kill();
+    logind_.logind().waitForFinished(5000);
     ASSERT_TRUE(waitFor([&] { return !bus_->interface()->isServiceRegistered("org.freedesktop.login1"); }, 10000));
     EXPECT_TRUE(power().SetSystemPowerState(true, true));
     ASSERT_TRUE(settle());
     ASSERT_EQ(errors_.size(), 1u);
     EXPECT_NE(errors_[0].find("logind Suspend failed"), std::string::npos);
+}
+
+TEST_F(LogindMock, ARequestStillUnansweredIsNotSentAgain)
+{
+    ASSERT_NO_FATAL_FAILURE(startMock());
+    if (IsSkipped()) return;
+    // PowerOff answers only when the test lets it, as while polkit's dialog is open.
+    const QString answer = log() + ".answer";
+    mockCall("AddMethod", {"org.freedesktop.login1.Manager", "PowerOff", "b", "",
+                           "import os, time\nwhile not os.path.exists('" + answer + "'): time.sleep(0.02)"});
+    for (int tick = 0; tick < 3; ++tick) power().ExitWindowsEx(5, 0);  // three ticks of a held hotkey
+    power().SetSystemPowerState(true, true);
+    EXPECT_EQ(power().pending(), 2) << "one PowerOff and the Suspend";
+    QFile(answer).open(QIODevice::WriteOnly);
+    ASSERT_TRUE(settle());
+    power().ExitWindowsEx(5, 0);  // answered: the next request goes out
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(calls({"PowerOff", "Suspend"}),
+              (std::vector<std::string>{"PowerOff True", "Suspend True", "PowerOff True"}));
+}
+
+TEST_F(LogindMock, InNoSessionLogOffEndsTheUsersGraphicalSessionAndSaysSo)
+{
+    NoSessionVariable noSession;
+    ASSERT_NO_FATAL_FAILURE(startMock());
+    if (IsSkipped()) return;
+    // A program in an app-*.scope unit of the user's service manager belongs to no session.
+    mockCall("AddMethod", {"org.freedesktop.login1.Manager", "GetSessionByPID", "u", "o",
+                           "raise dbus.exceptions.DBusException('no session', "
+                           "name='org.freedesktop.login1.NoSessionForPID')"});
+    mockCall("AddMethod",
+             {"org.freedesktop.login1.Manager", "GetSession", "s", "o",
+              "ret = dbus.ObjectPath('/org/freedesktop/login1/session/c7' if args[0] == 'auto' else '/')"});
+    power().ExitWindowsEx(4, 0);
+    ASSERT_TRUE(settle());
+    const std::vector<std::string> said = {"in no login session: log off ends the user's graphical session c7"};
+    EXPECT_EQ(errors_, said);
+    EXPECT_EQ(calls({"GetSession", "TerminateSession"}),
+              (std::vector<std::string>{"GetSession \"auto\"", "TerminateSession \"c7\""}));
+
+    // A logind that knows no "auto": the user's Display session.
+    power_.reset();
+    errors_.clear();
+    mockCall("AddMethod",
+             {"org.freedesktop.login1.Manager", "GetSession", "s", "o",
+              "raise dbus.exceptions.DBusException('no auto', name='org.freedesktop.login1.NoSuchSession')"});
+    const QString user = QString("/org/freedesktop/login1/user/%1").arg(getuid());
+    mockCall("AddMethod", {"org.freedesktop.login1.Manager", "GetUser", "u", "o",
+                           "ret = dbus.ObjectPath('" + user +
+                               "'); objects[ret].Set('org.freedesktop.login1.User', "
+                               "'Display', ('c7', dbus.ObjectPath('/org/freedesktop/login1/session/c7')))"});
+    power().ExitWindowsEx(4, 0);
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(errors_, said);
+    EXPECT_EQ(calls({"TerminateSession"}).size(), 2u);
+}
+
+TEST_F(LogindMock, TheLockFollowsLogindsLockedHintAndTheScreenSaver)
+{
+    NoSessionVariable noSession;
+    ASSERT_NO_FATAL_FAILURE(startMock());
+    if (IsSkipped()) return;
+    const QString saver = "org.freedesktop.ScreenSaver", saverPath = "/org/freedesktop/ScreenSaver";
+    QProcess screenSaver;
+    ASSERT_TRUE(logind_.startMock(screenSaver, {saver, saverPath, saver}, saver));
+    const auto saverCall = [&](const QString& method, const QList<QVariant>& arguments) {
+        return logind_.call(saver, saverPath, "org.freedesktop.DBus.Mock", method, arguments).type();
+    };
+    ASSERT_EQ(saverCall("AddMethod", {"", "GetActive", "", "b", "ret = True"}), QDBusMessage::ReplyMessage);
+    std::vector<std::string> notes;
+    SessionLock lock(power().session(), *bus_, [&](const std::string& note) { notes.push_back(note); });
+    const auto locked = [&] { return lock.locked(); };
+    const auto unlocked = [&] { return !lock.locked(); };
+
+    EXPECT_TRUE(waitFor(locked)) << "the screen saver is active at start";
+    saverCall("EmitSignal", {saver, "ActiveChanged", "b", QVariantList{false}});
+    EXPECT_TRUE(waitFor(unlocked));
+    logind_.setLockedHint("c7", true);
+    EXPECT_TRUE(waitFor(locked)) << "logind's LockedHint of the own session";
+    logind_.setLockedHint("c7", false);
+    EXPECT_TRUE(waitFor(unlocked));
+    saverCall("EmitSignal", {saver, "ActiveChanged", "b", QVariantList{true}});
+    EXPECT_TRUE(waitFor(locked));
+    screenSaver.kill();
+    EXPECT_TRUE(waitFor(unlocked)) << "a screen saver that goes away leaves no lock behind";
+    ASSERT_EQ(notes.size(), 6u);
+    EXPECT_EQ(notes[0], "the session is locked: the Ctrl+Alt hotkeys do nothing until it is unlocked");
+    EXPECT_EQ(notes[1], "the session is unlocked: the Ctrl+Alt hotkeys work again");
+    screenSaver.waitForFinished(5000);
 }
 
 }  // namespace

@@ -11,6 +11,8 @@ int main(int argc, char** argv)
     qunsetenv("WAYLAND_DISPLAY");
     qunsetenv("XDG_SESSION_TYPE");
     qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/tolvane-qt-tests");
+    // Nor the machine's logind: the dry run asks it what it can do and whether the session is locked.
+    qputenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/tolvane-qt-tests");
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
     ::testing::InitGoogleTest(&argc, argv);

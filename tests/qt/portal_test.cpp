@@ -240,9 +240,9 @@ TEST_F(Portal, WithoutThePortalTheUserIsToldOnceAndXWaylandsKeysAreUsed)
     ASSERT_NO_FATAL_FAILURE(writeSettings({1}));
     startDesktop(true);
     ASSERT_TRUE(waitFor([&] { return !boxes_.texts().empty(); }));
-    EXPECT_EQ(boxes_.texts(), std::vector<std::string>{"Tolvane 3.0: The Ctrl+Alt hotkeys work only while a window of "
-                                                       "an X11 program has the focus: the desktop offers no global "
-                                                       "shortcuts."});
+    EXPECT_EQ(boxes_.texts(), std::vector<std::string>{"Tolvane 3.0: The Ctrl+Alt hotkeys work only while an X11 "
+                                                       "window (this program's own, or another XWayland program's) "
+                                                       "has the focus: the desktop offers no global shortcuts."});
     ASSERT_NE(desktop_->hotkeys().x11(), nullptr);
     EXPECT_TRUE(desktop_->hotkeys().x11()->connected());
     EXPECT_EQ(desktop_->hotkeys().source(), desktop_->hotkeys().x11());

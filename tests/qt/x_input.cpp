@@ -197,6 +197,32 @@ std::vector<unsigned long> windowList(Display* d, const char* property)
 
 }  // namespace
 
+namespace {
+void askWindowManager(Display* dpy, unsigned long window, const char* request, long first, long second)
+{
+    XEvent event = {};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = XInternAtom(dpy, request, False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = first;
+    event.xclient.data.l[1] = second;
+    XSendEvent(dpy, DefaultRootWindow(dpy), False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
+    XSync(dpy, False);
+}
+constexpr long kFromPager = 2;
+}  // namespace
+
+void XInput::restoreFromTaskbar(unsigned long window)
+{
+    if (dpy_) askWindowManager(display(dpy_), window, "_NET_ACTIVE_WINDOW", kFromPager, CurrentTime);
+}
+
+void XInput::closeFromTaskbar(unsigned long window)
+{
+    if (dpy_) askWindowManager(display(dpy_), window, "_NET_CLOSE_WINDOW", CurrentTime, kFromPager);
+}
+
 unsigned long XInput::activeWindow()
 {
     if (!dpy_) return 0;

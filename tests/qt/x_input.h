@@ -34,6 +34,11 @@ public:
     // Down and up; with modifiers held around it ({"Control_L"}, {"Shift_L"}).
     bool key(const std::string& keysym, const std::vector<std::string>& modifiers = {});
 
+    // What a taskbar asks of the window manager for a window: to restore and activate it
+    // (_NET_ACTIVE_WINDOW), or to close it (_NET_CLOSE_WINDOW), as from a pager.
+    void restoreFromTaskbar(unsigned long window);
+    void closeFromTaskbar(unsigned long window);
+
     // Sends what is queued and waits until the server has handled it.
     void sync();
     // Reads the keyboard map again (after setxkbmap).

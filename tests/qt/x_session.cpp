@@ -9,6 +9,8 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <functional>
 #include <thread>
 
@@ -55,7 +57,12 @@ bool selectionOwned(const std::string& display, const char* selection)
 
 }  // namespace
 
-XSession::~XSession() { stopAll(); }
+XSession::~XSession()
+{
+    stopAll();
+    std::error_code ec;
+    if (!configFile_.empty()) std::filesystem::remove(configFile_, ec);
+}
 
 pid_t XSession::spawn(const std::vector<std::string>& argv)
 {
@@ -116,20 +123,45 @@ bool XSession::start(bool withTray, std::string* why)
     display_ = ":" + number.substr(0, number.find('\n'));
     ::setenv("DISPLAY", display_.c_str(), 1);
 
-    spawn({"openbox", "--sm-disable"});
+    // The machine's configuration without the iconify animation: a click while a restored
+    // window is still being drawn in is lost.
+    std::vector<std::string> openbox = {"openbox", "--sm-disable"};
+    if (std::ifstream in("/etc/xdg/openbox/rc.xml"); in) {
+        std::string config((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        const std::string yes = "<animateIconify>yes</animateIconify>";
+        if (const size_t at = config.find(yes); at != std::string::npos)
+            config.replace(at, yes.size(), "<animateIconify>no</animateIconify>");
+        configFile_ = std::filesystem::temp_directory_path() / ("tolvane-openbox-" + std::to_string(::getpid()) + ".xml");
+        std::ofstream(configFile_) << config;
+        openbox.insert(openbox.end(), {"--config-file", configFile_.string()});
+    }
+    spawn(openbox);
     if (!within(20000, [&] { return selectionOwned(display_, "WM_S0"); })) {
         *why = "openbox took no window-manager selection on " + display_;
         return false;
     }
-    if (withTray) {
-        spawn({"trayer", "--edge", "top", "--align", "right", "--widthtype", "pixel", "--width", "160", "--heighttype",
-               "pixel", "--height", "32", "--SetDockType", "true"});
-        if (!within(20000, [&] { return selectionOwned(display_, "_NET_SYSTEM_TRAY_S0"); })) {
-            *why = "trayer took no tray on " + display_;
-            return false;
-        }
+    if (withTray && !startTray()) {
+        *why = "trayer took no tray on " + display_;
+        return false;
     }
     return true;
+}
+
+bool XSession::startTray()
+{
+    tray_ = spawn({"trayer", "--edge", "top", "--align", "right", "--widthtype", "pixel", "--width", "160",
+                   "--heighttype", "pixel", "--height", "32", "--SetDockType", "true"});
+    return within(20000, [&] { return selectionOwned(display_, "_NET_SYSTEM_TRAY_S0"); });
+}
+
+bool XSession::stopTray()
+{
+    if (tray_ <= 0) return false;
+    ::kill(tray_, SIGTERM);
+    ::waitpid(tray_, nullptr, 0);
+    std::erase(children_, tray_);
+    tray_ = 0;
+    return within(5000, [&] { return !selectionOwned(display_, "_NET_SYSTEM_TRAY_S0"); });
 }
 
 void XSession::stopAll()

@@ -3,6 +3,7 @@
 // manager (placement, focus, stacking and frames as a user's desktop has them) and, on
 // request, the trayer notification area. Started before the test process's QApplication,
 // so that Qt's xcb platform connects to it; every process is ended with the object.
+#include <filesystem>
 #include <string>
 #include <sys/types.h>
 #include <vector>
@@ -20,6 +21,9 @@ public:
     // a program is missing or does not come up. Sets DISPLAY for this process.
     bool start(bool withTray, std::string* why);
     const std::string& display() const { return display_; }
+    // The notification area goes, or comes (again); false when it did not.
+    bool stopTray();
+    bool startTray();
 
 private:
     // The pipe that Xvfb writes its display number to stays open in the child (no close-on-exec).
@@ -28,6 +32,8 @@ private:
 
     std::string display_;
     std::vector<pid_t> children_;
+    pid_t tray_ = 0;
+    std::filesystem::path configFile_;
 };
 
 }  // namespace tolvane::test

@@ -24,8 +24,10 @@ inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << tex
 
 namespace tolvane::test {
 
-// Set by main: why the display could not be had (empty when it is there).
+// Set by main: why the display could not be had (empty when it is there), and the display.
 const std::string& xSessionProblem();
+class XSession;
+XSession& xSession();
 
 class XcbDesktopTest : public ::testing::Test {
 protected:

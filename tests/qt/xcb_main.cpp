@@ -11,9 +11,11 @@ namespace tolvane::test {
 
 namespace {
 std::string problem;
+XSession* session = nullptr;
 }
 
 const std::string& xSessionProblem() { return problem; }
+XSession& xSession() { return *session; }
 
 }  // namespace tolvane::test
 
@@ -21,6 +23,7 @@ int main(int argc, char** argv)
 {
     ::testing::InitGoogleTest(&argc, argv);
     tolvane::test::XSession session;
+    tolvane::test::session = &session;
     if (!session.start(true, &tolvane::test::problem)) {
         std::fprintf(stderr, "xcb tests: %s\n", tolvane::test::problem.c_str());
         // Without a display every test skips with the reason; no QApplication is made.

@@ -1,10 +1,13 @@
 // The windows as the window manager and a user's mouse meet them (xcb, openbox, XTest):
 // the warning window comes up active, above all others and with an empty title; a double
-// click on a label is one click.
+// click on a label is one click; the main window always has a way back, whichever way it
+// was hidden and whether the notification area is there or not.
 #include <QPushButton>
 #include <algorithm>
 
 #include "app/form2.h"
+#include "hotkeys/hk.h"
+#include "x_session.h"
 #include "xcb_fixture.h"
 
 namespace tolvane::test {
@@ -104,6 +107,75 @@ TEST_F(Labels, ADoubleClickOnTheWarningLabelTogglesTheCheckBoxOnce)
     x_.doubleClick(designedCentre(form1().Label9));
     settle(QApplication::doubleClickInterval() + 200);
     EXPECT_EQ(form1().Check6.value(), 0);
+}
+
+class Reach : public XcbDesktopTest {
+protected:
+    void TearDown() override
+    {
+        XcbDesktopTest::TearDown();
+        if (!trayGone_) return;
+        EXPECT_TRUE(xSession().startTray()) << "the tests after this one have no notification area";
+    }
+    void stopTray()
+    {
+        trayGone_ = true;
+        ASSERT_TRUE(xSession().stopTray());
+        ASSERT_TRUE(waitFor([&] { return !desktop_->trayHost().available(); }));
+    }
+    // Hidden where the user finds it: minimised on the taskbar, as the window manager sees it.
+    bool waitsOnTheTaskbar()
+    {
+        const unsigned long id = widget(form1())->winId();
+        return waitFor([&] { return !form1().visible() && has(x_.netWmState(id), "_NET_WM_STATE_HIDDEN"); });
+    }
+    // The user takes it back from the taskbar: shown as far as the program knows, no icon left.
+    void restoreFromTaskbar()
+    {
+        x_.restoreFromTaskbar(widget(form1())->winId());
+        ASSERT_TRUE(waitFor([&] { return form1().visible(); })) << "restored, but not shown for the program";
+        EXPECT_EQ(desktop_->tray().iconCount(), 0u);
+    }
+    bool trayGone_ = false;
+};
+
+TEST_F(Reach, EveryWayOfHidingTheMainWindowLeavesAnIconOrATaskbarEntry)
+{
+    ASSERT_NO_FATAL_FAILURE(openMainWindow());
+    ASSERT_NO_FATAL_FAILURE(stopTray());
+
+    // Without a notification area: Send To Tray, the close box, Hot Keys.
+    clickDesigned(form1().Command3);
+    ASSERT_TRUE(waitsOnTheTaskbar()) << "Send To Tray";
+    ASSERT_NO_FATAL_FAILURE(restoreFromTaskbar());
+    x_.closeFromTaskbar(widget(form1())->winId());
+    ASSERT_TRUE(waitsOnTheTaskbar()) << "the close box";
+    ASSERT_NO_FATAL_FAILURE(restoreFromTaskbar());
+    ASSERT_TRUE(waitPlaced(form1()));
+    ASSERT_NO_FATAL_FAILURE(openHotkeyWindow());
+    ASSERT_TRUE(waitsOnTheTaskbar()) << "Hot Keys";
+    ASSERT_NO_FATAL_FAILURE(restoreFromTaskbar());
+    // The hotkey window closed, and Send To Tray after it.
+    x_.closeFromTaskbar(widget(*desktop_->program().existingHK())->winId());
+    ASSERT_TRUE(waitFor([&] { return desktop_->program().existingHK() == nullptr; }));
+    EXPECT_TRUE(form1().visible());
+    ASSERT_TRUE(waitActive(form1()));
+    clickDesigned(form1().Command3);
+    ASSERT_TRUE(waitsOnTheTaskbar()) << "Send To Tray after Hot Keys";
+
+    // The notification area comes back: the window leaves the taskbar for an icon.
+    ASSERT_TRUE(xSession().startTray());
+    trayGone_ = false;
+    ASSERT_TRUE(waitFor([&] { return !widget(form1())->isVisible(); })) << "still on the taskbar";
+    ASSERT_NO_FATAL_FAILURE(openMainWindow());
+    ASSERT_NO_FATAL_FAILURE(openHotkeyWindow());
+    x_.closeFromTaskbar(widget(*desktop_->program().existingHK())->winId());
+    ASSERT_TRUE(waitFor([&] { return form1().visible() && desktop_->program().existingHK() == nullptr; }));
+    ASSERT_TRUE(waitActive(form1()));
+    clickDesigned(form1().Command3);
+    EXPECT_FALSE(widget(form1())->isVisible());
+    const NotifyRecord& record = form1().trayArea.trayRecord();
+    EXPECT_NE(desktop_->tray().icon(record.hWnd, record.uID), nullptr) << "hidden without an icon";
 }
 
 }  // namespace
