@@ -5,7 +5,9 @@
 # $wine_why; the caller decides whether that skips or fails.
 
 # A display of our own at 96 dots per inch, found free by Xvfb itself: exports DISPLAY and
-# sets wine_xvfb_pid (for the caller to end). WORK: a folder for the server's log.
+# sets wine_xvfb_pid (for the caller to end), and bus addresses that lead nowhere, so that
+# Wine (its mount manager asks the system bus) reaches none of the machine's buses. WORK: a
+# folder for the server's log.
 wine_xvfb_start() {
   local work=$1
   exec 9>"$work/display"
@@ -22,6 +24,7 @@ wine_xvfb_start() {
   DISPLAY=":$(head -1 "$work/display")"
   export DISPLAY
   unset WAYLAND_DISPLAY
+  export DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent/tolvane-wine DBUS_SYSTEM_BUS_ADDRESS=unix:path=/nonexistent/tolvane-wine
 }
 
 # A new 32-bit prefix: Gecko and Mono switched off, so that no installer dialog waits for a

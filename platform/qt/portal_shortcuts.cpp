@@ -6,6 +6,7 @@
 #include <QDBusPendingCallWatcher>
 #include <QDBusServiceWatcher>
 #include <QList>
+#include <QTimer>
 #include <algorithm>
 
 #include "hotkeys/values.h"
@@ -48,6 +49,9 @@ const QString kPortalPath = QStringLiteral("/org/freedesktop/portal/desktop");
 const QString kShortcuts = QStringLiteral("org.freedesktop.portal.GlobalShortcuts");
 const QString kRequest = QStringLiteral("org.freedesktop.portal.Request");
 const QString kSession = QStringLiteral("org.freedesktop.portal.Session");
+// The desktops' portal backends, org.freedesktop.impl.portal.desktop.kde and the like (QtDBus
+// watches a namespace for a name that ends in "*").
+const QString kBackends = QStringLiteral("org.freedesktop.impl.portal.desktop*");
 
 const char* const kIds[5] = {"shutdown", "restart", "logoff", "hibernate", "standby"};
 const char* const kDescriptions[5] = {"Shutdown", "Restart", "Log off", "Hibernate", "Stand by"};
@@ -80,6 +84,43 @@ bool meansMissing(const QString& error)
         "org.freedesktop.DBus.Error.UnknownMethod", "org.freedesktop.DBus.Error.UnknownInterface",
         "org.freedesktop.DBus.Error.UnknownObject"};
     return missing.contains(error);
+}
+
+// The key a trigger's description names, folded for comparing: "Ctrl+Alt+S" and
+// "CTRL+ALT+s" give "s"; "CTRL+ALT+KP_5", "Num+5" and "Ctrl+Alt+KP 5" give "kp5". What comes
+// before the key is not read: modifiers have other names in other languages ("Strg").
+QString describedKey(QString trigger)
+{
+    QStringList parts = trigger.toLower().remove(' ').remove('_').split('+');
+    QString key = parts.takeLast();
+    if (parts.contains("num") || parts.contains("kp") || parts.contains("keypad")) key.prepend("kp");
+    return key;
+}
+
+// Whether a description of triggers (several are joined by commas) names this key; one that
+// says nothing is taken at its word.
+bool describesKey(const QString& description, const QString& key)
+{
+    if (description.trimmed().isEmpty()) return true;
+    const QStringList triggers = description.split(',');
+    return std::any_of(triggers.begin(), triggers.end(), [&](const QString& t) { return describedKey(t) == key; });
+}
+
+// The shortcuts a portal's answer lists (its "shortcuts" entry), none when it has no list.
+QList<ShortcutEntry> entriesIn(const QVariantMap& results)
+{
+    const QVariant list = results.value("shortcuts");
+    if (!list.canConvert<QDBusArgument>()) return {};
+    return qdbus_cast<QList<ShortcutEntry>>(list.value<QDBusArgument>());
+}
+
+// The shortcuts as CreateSession's and BindShortcuts' a(sa{sv}).
+QList<ShortcutEntry> entriesOf(const std::vector<PortalShortcut>& shortcuts)
+{
+    QList<ShortcutEntry> entries;
+    for (const PortalShortcut& s : shortcuts)
+        entries.push_back({s.id, {{"description", s.description}, {"preferred_trigger", s.trigger}}});
+    return entries;
 }
 
 void registerTypes()
@@ -121,24 +162,26 @@ std::string shortcutName(const PortalShortcut& shortcut)
 }
 
 PortalShortcuts::PortalShortcuts(QDBusConnection bus, std::function<void(const Problem&)> problem)
-    : bus_(std::move(bus)), problem_(std::move(problem))
+    : bus_(std::move(bus)), problem_(std::move(problem)), guard_(std::make_unique<QObject>())
 {
     registerTypes();
+    clock_.start();
+    unheard_ = std::make_unique<QTimer>();
+    unheard_->setSingleShot(true);
+    unheard_->setTimerType(Qt::PreciseTimer);
+    QObject::connect(unheard_.get(), &QTimer::timeout, [this] { unheardTimeout(); });
     if (!bus_.isConnected()) return;
     activated_ = DBusSignal::connect(bus_, kPortal, kPortalPath, kShortcuts, "Activated",
                                      [this](const QDBusMessage& m) { shortcutSignal(m, true); });
     deactivated_ = DBusSignal::connect(bus_, kPortal, kPortalPath, kShortcuts, "Deactivated",
                                        [this](const QDBusMessage& m) { shortcutSignal(m, false); });
-    // A portal that goes takes its sessions along; a new one is asked for the same rows.
     portalWatcher_ = std::make_unique<QDBusServiceWatcher>(kPortal, bus_, QDBusServiceWatcher::WatchForUnregistration);
-    QObject::connect(portalWatcher_.get(), &QDBusServiceWatcher::serviceUnregistered, [this] {
-        active_.clear();
-        activeChanged();
-        if (state_ == State::Idle || state_ == State::Failed) return;
-        session_.clear();
-        dropLater(sessionClosed_);
-        start();
-    });
+    QObject::connect(portalWatcher_.get(), &QDBusServiceWatcher::serviceUnregistered, [this] { frontEndGone(); });
+    backendWatcher_ = std::make_unique<QDBusServiceWatcher>(kBackends, bus_, QDBusServiceWatcher::WatchForOwnerChange);
+    QObject::connect(backendWatcher_.get(), &QDBusServiceWatcher::serviceOwnerChanged,
+                     [this](const QString&, const QString& oldOwner, const QString& newOwner) {
+                         backendChanged(!oldOwner.isEmpty(), !newOwner.isEmpty());
+                     });
 }
 
 PortalShortcuts::~PortalShortcuts()
@@ -157,12 +200,11 @@ void PortalShortcuts::bind(std::vector<PortalShortcut> shortcuts, bool retry)
 void PortalShortcuts::start()
 {
     ++generation_;
-    closeSession();
-    active_.clear();
-    activeChanged();
+    releaseAll();
     triggers_.clear();
     if (wanted_.empty()) {
         state_ = State::Idle;
+        closeSession();
         return;
     }
     if (!bus_.isConnected()) {
@@ -170,19 +212,57 @@ void PortalShortcuts::start()
         return;
     }
     state_ = State::CreatingSession;
+    openSession();
+}
+
+void PortalShortcuts::openSession()
+{
+    if (state_ != State::CreatingSession || creating_ || closing_) return;
+    if (!session_.isEmpty()) {
+        closeSession();  // its answer comes back here
+        return;
+    }
+    creating_ = true;
+    const int generation = generation_;
     const QString token = nextToken();
     const QVariantMap options{{"handle_token", token},
-                              {"session_handle_token", "tolvane_session" + QString::number(tokens_)}};
-    request("CreateSession", {options}, token,
-            [this](uint32_t response, const QVariantMap& results) { sessionCreated(response, results); });
+                              {"session_handle_token", QString(kSessionToken)},
+                              {"shortcuts", QVariant::fromValue(entriesOf(wanted_))}};
+    request(
+        "CreateSession", {options}, token,
+        [this, generation](uint32_t response, const QVariantMap& results) {
+            creating_ = false;
+            if (response == 0) session_ = pathOf(results.value("session_handle"));
+            if (generation == generation_) {
+                sessionCreated(response, results);
+            } else if (state_ == State::CreatingSession) {
+                openSession();  // for rows that have changed since: closed, and opened again for the new ones
+            } else {
+                closeSession();
+            }
+        },
+        [this, generation](const QDBusMessage& error) {
+            creating_ = false;
+            if (generation == generation_)
+                callFailed("CreateSession", error);
+            else
+                openSession();
+        });
 }
 
 void PortalShortcuts::closeSession()
 {
     dropLater(sessionClosed_);
     if (session_.isEmpty()) return;
-    bus_.asyncCall(QDBusMessage::createMethodCall(kPortal, session_, kSession, "Close"));
+    closing_ = true;
+    auto* pending = new QDBusPendingCallWatcher(
+        bus_.asyncCall(QDBusMessage::createMethodCall(kPortal, session_, kSession, "Close")), guard_.get());
     session_.clear();
+    QObject::connect(pending, &QDBusPendingCallWatcher::finished, pending, [this](QDBusPendingCallWatcher* w) {
+        w->deleteLater();
+        closing_ = false;
+        openSession();
+    });
 }
 
 QString PortalShortcuts::nextToken()
@@ -201,26 +281,17 @@ QString PortalShortcuts::requestPath(const QString& token) const
 // later as that object's Response signal. The path is known before the call (it is made of
 // the caller's bus name and the token), so the answer is listened for before asking.
 void PortalShortcuts::request(const QString& method, const QList<QVariant>& arguments, const QString& token,
-                              Answer answer)
+                              Answer answer, Failure failure)
 {
-    const int generation = generation_;
-    auto listen = [this, generation, answer](const QString& path) {
-        responses_[path] = DBusSignal::connect(
-            bus_, kPortal, path, kRequest, "Response", [this, generation, answer, path](const QDBusMessage& m) {
+    auto listen = [this, answer](const QString& path) {
+        responses_[path] =
+            DBusSignal::connect(bus_, kPortal, path, kRequest, "Response", [this, answer, path](const QDBusMessage& m) {
                 if (auto it = responses_.find(path); it != responses_.end()) {
                     dropLater(it->second);
                     responses_.erase(it);
                 }
                 const QList<QVariant> args = m.arguments();
-                const uint32_t response = args.isEmpty() ? 2 : args[0].toUInt();
-                const QVariantMap results = args.size() > 1 ? mapOf(args[1]) : QVariantMap();
-                if (generation == generation_) {
-                    answer(response, results);
-                } else if (results.contains("session_handle")) {
-                    // A session asked for rows that have changed since: not wanted any more.
-                    bus_.asyncCall(
-                        QDBusMessage::createMethodCall(kPortal, pathOf(results["session_handle"]), kSession, "Close"));
-                }
+                answer(args.isEmpty() ? 2 : args[0].toUInt(), args.size() > 1 ? mapOf(args[1]) : QVariantMap());
             });
     };
     const QString expected = requestPath(token);
@@ -228,37 +299,41 @@ void PortalShortcuts::request(const QString& method, const QList<QVariant>& argu
 
     QDBusMessage call = QDBusMessage::createMethodCall(kPortal, kPortalPath, kShortcuts, method);
     call.setArguments(arguments);
-    auto* pending = new QDBusPendingCallWatcher(bus_.asyncCall(call));
-    QObject::connect(
-        pending, &QDBusPendingCallWatcher::finished, pending,
-        [this, generation, method, expected, listen](QDBusPendingCallWatcher* w) {
-            w->deleteLater();
-            const QDBusMessage reply = w->reply();
-            if (reply.type() == QDBusMessage::ErrorMessage) {
-                if (auto it = responses_.find(expected); it != responses_.end()) {
-                    dropLater(it->second);
-                    responses_.erase(it);
-                }
-                if (generation != generation_) return;
-                const QString name = reply.errorName();
-                if (meansMissing(name))
-                    fail(Problem::Missing, "the desktop offers no global shortcuts",
-                         name.toStdString() + ": " + reply.errorMessage().toStdString());
-                else
-                    fail(Problem::Refused, "the desktop's global shortcuts failed",
-                         method.toStdString() + ": " + name.toStdString() + ": " + reply.errorMessage().toStdString());
-                return;
-            }
-            // An older portal may choose its own path: the answer comes there then.
-            const QString path = reply.arguments().isEmpty() ? expected : pathOf(reply.arguments().first());
-            if (path != expected && !path.isEmpty() && !responses_.count(path)) {
-                if (auto it = responses_.find(expected); it != responses_.end()) {
-                    dropLater(it->second);
-                    responses_.erase(it);
-                }
-                listen(path);
-            }
-        });
+    auto* pending = new QDBusPendingCallWatcher(bus_.asyncCall(call), guard_.get());
+    QObject::connect(pending, &QDBusPendingCallWatcher::finished, pending,
+                     [this, expected, listen, failure](QDBusPendingCallWatcher* w) {
+                         w->deleteLater();
+                         const QDBusMessage reply = w->reply();
+                         auto forgetExpected = [&] {
+                             if (auto it = responses_.find(expected); it != responses_.end()) {
+                                 dropLater(it->second);
+                                 responses_.erase(it);
+                             }
+                         };
+                         if (reply.type() == QDBusMessage::ErrorMessage) {
+                             forgetExpected();
+                             failure(reply);
+                             return;
+                         }
+                         // An older portal may choose its own path: the answer comes there then.
+                         const QString path =
+                             reply.arguments().isEmpty() ? expected : pathOf(reply.arguments().first());
+                         if (path != expected && !path.isEmpty() && !responses_.count(path)) {
+                             forgetExpected();
+                             listen(path);
+                         }
+                     });
+}
+
+void PortalShortcuts::callFailed(const QString& method, const QDBusMessage& error)
+{
+    const QString name = error.errorName();
+    if (meansMissing(name))
+        fail(Problem::Missing, "the desktop offers no global shortcuts",
+             name.toStdString() + ": " + error.errorMessage().toStdString());
+    else
+        fail(Problem::Refused, "the desktop's global shortcuts failed",
+             method.toStdString() + ": " + name.toStdString() + ": " + error.errorMessage().toStdString());
 }
 
 void PortalShortcuts::sessionCreated(uint32_t response, const QVariantMap& results)
@@ -268,7 +343,6 @@ void PortalShortcuts::sessionCreated(uint32_t response, const QVariantMap& resul
              "CreateSession answered " + std::to_string(response));
         return;
     }
-    session_ = pathOf(results.value("session_handle"));
     if (session_.isEmpty()) {
         fail(Problem::Refused, "the desktop's global shortcuts portal named no session");
         return;
@@ -276,21 +350,38 @@ void PortalShortcuts::sessionCreated(uint32_t response, const QVariantMap& resul
     sessionClosed_ = DBusSignal::connect(bus_, kPortal, session_, kSession, "Closed", [this](const QDBusMessage&) {
         if (session_.isEmpty()) return;
         session_.clear();
-        active_.clear();
-        activeChanged();
+        releaseAll();
         dropLater(sessionClosed_);
         fail(Problem::Closed, "the desktop ended the global shortcuts session");
     });
 
+    // KDE's backend up to Plasma 6.1 binds the rows from CreateSession's options and lists them
+    // in its answer; its BindShortcuts binds nothing more and only opens the desktop's shortcut
+    // settings page, which would then come up at every start and every save. An answer that
+    // already lists every row is the binding; any other portal is asked to bind them.
+    const QList<ShortcutEntry> listed = entriesIn(results);
+    const bool everyRowListed = std::all_of(wanted_.begin(), wanted_.end(), [&](const PortalShortcut& s) {
+        return std::any_of(listed.begin(), listed.end(), [&](const ShortcutEntry& e) { return e.id == s.id; });
+    });
+    if (!listed.isEmpty() && everyRowListed) {
+        shortcutsBound(0, results);
+        return;
+    }
+
     state_ = State::Binding;
-    QList<ShortcutEntry> shortcuts;
-    for (const PortalShortcut& s : wanted_)
-        shortcuts.push_back({s.id, {{"description", s.description}, {"preferred_trigger", s.trigger}}});
+    const int generation = generation_;
     const QString token = nextToken();
-    request("BindShortcuts",
-            {QVariant::fromValue(QDBusObjectPath(session_)), QVariant::fromValue(shortcuts), QString(),
-             QVariantMap{{"handle_token", token}}},
-            token, [this](uint32_t r, const QVariantMap& answer) { shortcutsBound(r, answer); });
+    request(
+        "BindShortcuts",
+        {QVariant::fromValue(QDBusObjectPath(session_)), QVariant::fromValue(entriesOf(wanted_)), QString(),
+         QVariantMap{{"handle_token", token}}},
+        token,
+        [this, generation](uint32_t r, const QVariantMap& answer) {
+            if (generation == generation_) shortcutsBound(r, answer);
+        },
+        [this, generation](const QDBusMessage& error) {
+            if (generation == generation_) callFailed("BindShortcuts", error);
+        });
 }
 
 void PortalShortcuts::shortcutsBound(uint32_t response, const QVariantMap& results)
@@ -303,17 +394,26 @@ void PortalShortcuts::shortcutsBound(uint32_t response, const QVariantMap& resul
     }
     state_ = State::Bound;
     if (!results.contains("shortcuts")) return;  // a portal that does not say binds them all
-    const QVariant list = results.value("shortcuts");
-    QList<ShortcutEntry> bound;
-    if (list.canConvert<QDBusArgument>()) bound = qdbus_cast<QList<ShortcutEntry>>(list.value<QDBusArgument>());
-    for (const ShortcutEntry& entry : bound)
+    for (const ShortcutEntry& entry : entriesIn(results))
         triggers_[entry.id] = entry.properties.value("trigger_description").toString();
+    if (const std::string missing = rowsNotTaken(); !missing.empty())
+        fail(Problem::Partial, "the desktop did not take " + missing);
+}
+
+std::string PortalShortcuts::rowsNotTaken() const
+{
     std::string missing;
+    std::map<QString, int> keyOfTrigger;  // the first row's key for each trigger the desktop named
     for (const PortalShortcut& s : wanted_) {
-        if (triggers_.count(s.id)) continue;
-        missing += (missing.empty() ? "" : ", ") + shortcutName(s);
+        const auto described = triggers_.find(s.id);
+        bool taken = described != triggers_.end() && describesKey(described->second, describedKey(s.trigger));
+        if (described != triggers_.end() && !described->second.trimmed().isEmpty()) {
+            const QString trigger = described->second.toLower().remove(' ');
+            if (keyOfTrigger.emplace(trigger, s.virtualKey).first->second != s.virtualKey) taken = false;
+        }
+        if (!taken) missing += (missing.empty() ? "" : ", ") + shortcutName(s);
     }
-    if (!missing.empty()) fail(Problem::Partial, "the desktop did not take " + missing);
+    return missing;
 }
 
 void PortalShortcuts::fail(Problem::Kind kind, const std::string& reason, const std::string& detail)
@@ -322,24 +422,83 @@ void PortalShortcuts::fail(Problem::Kind kind, const std::string& reason, const 
     if (problem_) problem_(Problem{kind, reason, detail});
 }
 
+// A portal that goes takes its sessions along and answers nothing more; a new one is asked
+// for the same rows.
+void PortalShortcuts::frontEndGone()
+{
+    releaseAll();
+    creating_ = closing_ = false;
+    session_.clear();
+    dropLater(sessionClosed_);
+    if (state_ == State::Idle || state_ == State::Failed) return;
+    start();
+}
+
+void PortalShortcuts::backendChanged(bool went, bool came)
+{
+    if (went) {
+        releaseAll();
+        if (state_ == State::CreatingSession || state_ == State::Binding || state_ == State::Bound) {
+            start();
+            return;
+        }
+    }
+    if (came && state_ == State::Failed) start();
+}
+
 void PortalShortcuts::shortcutSignal(const QDBusMessage& message, bool activated)
 {
     const QList<QVariant> args = message.arguments();
     if (args.size() < 2 || session_.isEmpty() || pathOf(args[0]) != session_) return;
     const QString id = args[1].toString();
     if (!activated) {
-        if (auto it = active_.find(id); it != active_.end()) {
-            it->second.released = true;
-            if (it->second.read) active_.erase(it);
-        }
-        activeChanged();
+        release(id);
         return;
     }
     const auto shortcut =
         std::find_if(wanted_.begin(), wanted_.end(), [&](const PortalShortcut& s) { return s.id == id; });
     if (shortcut == wanted_.end()) return;
-    active_[id] = Active{shortcut->virtualKey, false, false};
+    active_[id] = Active{shortcut->virtualKey, false, false, clock_.elapsed()};
+    armUnheard();
     activeChanged();
+}
+
+void PortalShortcuts::release(const QString& id)
+{
+    if (auto it = active_.find(id); it != active_.end()) {
+        it->second.released = true;
+        if (it->second.read) active_.erase(it);
+    }
+    armUnheard();
+    activeChanged();
+}
+
+void PortalShortcuts::releaseAll()
+{
+    active_.clear();
+    unheard_->stop();
+    activeChanged();
+}
+
+void PortalShortcuts::armUnheard()
+{
+    qint64 first = -1;
+    for (const auto& [id, active] : active_)
+        if (!active.released && (first < 0 || active.heardAt < first)) first = active.heardAt;
+    if (first < 0) {
+        unheard_->stop();
+        return;
+    }
+    unheard_->start(static_cast<int>(std::max<qint64>(0, first + kHeldWithoutActivated - clock_.elapsed())));
+}
+
+void PortalShortcuts::unheardTimeout()
+{
+    std::vector<QString> unheard;
+    for (const auto& [id, active] : active_)
+        if (!active.released && clock_.elapsed() - active.heardAt >= kHeldWithoutActivated) unheard.push_back(id);
+    for (const QString& id : unheard) release(id);
+    armUnheard();
 }
 
 void PortalShortcuts::activeChanged()
@@ -353,19 +512,18 @@ int16_t PortalShortcuts::GetAsyncKeyState(int virtualKey)
 {
     constexpr int VK_CONTROL = 17, VK_MENU = 18;
     constexpr auto kDown = static_cast<int16_t>(0x8000);
+    // A press that is over counts for one tick once a row has read it: every row of that key
+    // reads it in that tick, and the next tick, which begins by asking for Ctrl, no longer does.
+    if (virtualKey == VK_CONTROL)
+        std::erase_if(active_, [](const auto& entry) { return entry.second.released && entry.second.read; });
+    activeChanged();
     if (virtualKey == VK_CONTROL || virtualKey == VK_MENU) return active_.empty() ? 0 : kDown;
     bool down = false;
-    for (auto it = active_.begin(); it != active_.end();) {
-        if (it->second.virtualKey != virtualKey) {
-            ++it;
-            continue;
-        }
+    for (auto& [id, active] : active_) {
+        if (active.virtualKey != virtualKey) continue;
         down = true;
-        it->second.read = true;
-        // A press that is over counts once it has been read.
-        it = it->second.released ? active_.erase(it) : std::next(it);
+        active.read = true;
     }
-    activeChanged();
     return down ? kDown : 0;
 }
 

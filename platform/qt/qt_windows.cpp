@@ -7,6 +7,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -21,6 +22,7 @@
 #include <QWindow>
 #include <algorithm>
 #include <cmath>
+#include <set>
 #include <utility>
 #include <vector>
 
@@ -171,6 +173,14 @@ void QtWindows::windowLoaded(Window& window)
         connectUserActions(*control, w);
         syncControl(*control);
     }
+    // A kind of control that the desktop's style cannot draw whole in its designed size
+    // somewhere in the window is drawn by Fusion throughout the window, so that like controls
+    // look alike (the hour and the minute lists side by side).
+    std::set<ControlKind> unfit;
+    for (const auto& [control, w] : rendered.controls)
+        if (!drawnWhole(*w)) unfit.insert(control->kind());
+    for (const auto& [control, w] : rendered.controls)
+        if (unfit.count(control->kind())) w->setStyle(designedStyle());
     // Labels are windowless where the windows were designed: drawn on their container,
     // beneath every windowed control that overlaps them (Check1 reaches 15 twips into
     // Label4's place on HK). Lowered last first, they keep their own order among themselves.
@@ -204,8 +214,11 @@ void QtWindows::windowUnloaded(Window& window)
 QWidget* QtWindows::createControl(Control& control, QWidget* parent)
 {
     switch (control.kind()) {
-    case ControlKind::PushButton:
-        return new QPushButton(parent);
+    case ControlKind::PushButton: {
+        auto* button = new QPushButton(parent);
+        button->installEventFilter(this);
+        return button;
+    }
     case ControlKind::Label: {
         auto* label = new QLabel(parent);
         label->setTextFormat(Qt::PlainText);
@@ -226,16 +239,12 @@ QWidget* QtWindows::createControl(Control& control, QWidget* parent)
         frame->setFocusPolicy(Qt::NoFocus);
         return frame;
     }
-    case ControlKind::CheckBox: {
-        auto* box = new QCheckBox(parent);
-        box->setStyle(designedStyle());
-        return box;
-    }
+    case ControlKind::CheckBox:
+        return new QCheckBox(parent);
     case ControlKind::OptionButton: {
         // The model keeps the groups (one per container); Qt's own grouping would fight it.
         auto* option = new QRadioButton(parent);
         option->setAutoExclusive(false);
-        option->setStyle(designedStyle());
         return option;
     }
     case ControlKind::DropDownList: {
@@ -418,6 +427,8 @@ void QtWindows::itemAdded(Control& control, const std::string& item)
         if (control.kind() == ControlKind::DropDownList) static_cast<QComboBox*>(w)->addItem(text(item));
         if (control.kind() == ControlKind::ListBox) static_cast<QListWidget*>(w)->addItem(text(item));
     }
+    // A list is filled after its window is loaded: whether its lines all show is known as they come.
+    if (control.kind() == ControlKind::ListBox && !drawnWhole(*w)) w->setStyle(designedStyle());
     // A combo box selects the first item added to it by itself; the model's selection rules.
     syncControl(control);
 }
@@ -568,6 +579,15 @@ bool QtWindows::eventFilter(QObject* watched, QEvent* event)
     if (it == controlOf_.end()) return false;
     Control& control = *it->second;
     auto* w = static_cast<QWidget*>(watched);
+    if (control.kind() == ControlKind::PushButton && event->type() == QEvent::KeyPress) {
+        // Enter presses the button that has the focus, as Windows' dialog keys do; once for
+        // one press, however long the key is held.
+        auto* key = static_cast<QKeyEvent*>(event);
+        const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+        if (!enter || (key->modifiers() & ~Qt::KeypadModifier)) return false;
+        if (!key->isAutoRepeat()) static_cast<QPushButton*>(w)->click();
+        return true;
+    }
     if (control.kind() == ControlKind::Label || control.kind() == ControlKind::Image) {
         // A static control tells a click, then a double click: the second press of a
         // double click (Qt's MouseButtonDblClick) and its release are no second click.

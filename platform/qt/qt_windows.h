@@ -9,7 +9,9 @@
 // (title, text, OK, no icon), the topmost warning window, the embedded web view. Labels
 // lie beneath the windowed controls that overlap them and tell one click for a double
 // click, as the windowless labels of the design. Every change the user makes to an edit
-// box goes through the model (qt_edit_box.h).
+// box goes through the model (qt_edit_box.h). Enter presses the focused push button. A
+// control the desktop's style cannot draw whole in its designed size is drawn by Fusion
+// (designed_style.h).
 //
 // Not supported, on purpose:
 // - The web view is a QTextBrowser: HTML and links, no scripts and no plug-ins. It
@@ -111,7 +113,8 @@ private:
     // The window's title; an empty one stays empty (x11_title.h).
     void setTitle(QWidget* top, const std::string& caption);
     void load(QTextBrowser* view, const QUrl& url);
-    // The style of the check boxes and option buttons (designed_style.h), made on first use.
+    // The style of the controls that the desktop's style cannot draw whole in their designed
+    // size (designed_style.h), made on first use.
     QStyle* designedStyle();
 
     WindowSystem& windows_;

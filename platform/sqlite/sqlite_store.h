@@ -1,7 +1,9 @@
 #pragma once
 // The settings store on SQLite, for the Linux program and the simulated platform: the
 // connection string's "Data Source" names the file; tables are read and written by
-// field position on their first record.
+// field position on their first record. Every read and every transaction is on the file the
+// path names at that moment: a file replaced while the program runs is opened anew, and a
+// missing one gets the delivered default, as at start-up.
 #include <string>
 
 #include "platform/services.h"

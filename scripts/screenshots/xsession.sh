@@ -1,7 +1,9 @@
 # Shared by the screenshot scripts (source it): a private X display with a window manager,
 # and pictures of single windows with their frames.
 #
-#   xsession_start [tray]   Xvfb at 96 dots per inch, openbox, and trayer if asked; sets DISPLAY
+#   xsession_start [tray]   Xvfb at 96 dots per inch, openbox, and trayer if asked; sets DISPLAY,
+#                           and bus addresses that lead nowhere: no program reaches the machine's
+#                           buses, nor launches one of its own for the display
 #   xsession_window ARGS... the first visible window that `xdotool search ARGS` finds (50 s at most)
 #   xsession_click WIN X Y  a click at a point of the window's client area (real input, XTest)
 #   xsession_shot WIN FILE  a PNG of the window and its frame, as the screen shows it
@@ -29,6 +31,7 @@ xsession_start() {
   rm -f "$fifo"
   export DISPLAY=":$number"
   unset WAYLAND_DISPLAY
+  export DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent/tolvane-shots DBUS_SYSTEM_BUS_ADDRESS=unix:path=/nonexistent/tolvane-shots
   openbox --sm-disable >/dev/null 2>&1 &
   xsession_pids+=($!)
   xsession_wait sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"' ||

@@ -5,13 +5,16 @@
 //   not covered by a sibling that the design puts beneath it;
 // - a click on its designed centre reaches it, and the model sees the event its kind has
 //   (a click, a toggle, a selection, the focus) and nothing else happens;
-// - its one-line caption fits its designed width in the font the widget really uses;
+// - its one-line caption fits its designed width in the font the widget really uses, and a
+//   drop-down's selected text is drawn whole;
 // - Tab and Shift+Tab walk the designed tab order.
 #include <QAbstractItemView>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QListWidget>
+#include <QPaintEngine>
+#include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -31,6 +34,52 @@ namespace tolvane::test {
 namespace {
 
 QRect toRect(const PixelRect& r) { return {r.left, r.top, r.width, r.height}; }
+
+// The texts a widget draws, each with where it lands and the clip it is drawn in, in the
+// widget's pixels: what the style really does with a text, which its metrics need not tell.
+struct DrawnText {
+    QString text;
+    QRectF place, clip;
+};
+
+class TextRecorder : public QPaintDevice, QPaintEngine {
+public:
+    explicit TextRecorder(QSize size) : QPaintEngine(AllFeatures), size_(size) {}
+    std::vector<DrawnText> texts;
+
+    QPaintEngine* paintEngine() const override { return const_cast<TextRecorder*>(this); }
+    bool begin(QPaintDevice*) override { return true; }
+    bool end() override { return true; }
+    Type type() const override { return User; }
+    void updateState(const QPaintEngineState&) override {}
+    void drawPixmap(const QRectF&, const QPixmap&, const QRectF&) override {}
+    void drawPath(const QPainterPath&) override {}
+    void drawPolygon(const QPointF*, int, PolygonDrawMode) override {}
+    void drawTextItem(const QPointF& at, const QTextItem& item) override
+    {
+        const QTransform toDevice = painter()->deviceTransform();
+        const QRectF place(at.x(), at.y() - item.ascent(), item.width(), item.ascent() + item.descent());
+        const QRectF clip = painter()->hasClipping() ? painter()->clipBoundingRect() : QRectF(QPointF(), size_);
+        texts.push_back({item.text(), toDevice.mapRect(place), toDevice.mapRect(clip)});
+    }
+
+protected:
+    int metric(PaintDeviceMetric metric) const override
+    {
+        switch (metric) {
+        case PdmWidth: return size_.width();
+        case PdmHeight: return size_.height();
+        case PdmDpiX: case PdmDpiY: case PdmPhysicalDpiX: case PdmPhysicalDpiY: return 96;
+        case PdmDepth: return 32;
+        case PdmDevicePixelRatio: return 1;
+        case PdmDevicePixelRatioScaled: return static_cast<int>(devicePixelRatioFScale());
+        default: return QPaintDevice::metric(metric);
+        }
+    }
+
+private:
+    QSize size_;
+};
 
 bool isWithin(const Control& control, const Control* container)
 {
@@ -319,6 +368,15 @@ protected:
             option.frame = list->hasFrame();
             const QRect field = style->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, list);
             for (int i = 0; i < list->count(); ++i) fits(list->itemText(i), field, "item");
+            // The selected item as the style draws it: whole, inside its clip and the box.
+            TextRecorder drawn(list->size());
+            list->render(&drawn);
+            ASSERT_EQ(drawn.texts.size(), 1u) << "the selected text is not drawn in one piece";
+            const DrawnText& shown = drawn.texts.front();
+            EXPECT_EQ(shown.text, list->currentText());
+            EXPECT_TRUE(shown.clip.contains(shown.place) && QRectF(list->rect()).contains(shown.place))
+                << "\"" << shown.text.toStdString() << "\" is cut: drawn at " << shown.place.x() << ".."
+                << shown.place.right() << ", seen " << shown.clip.x() << ".." << shown.clip.right();
             break;
         }
         case ControlKind::ListBox: {
@@ -329,6 +387,8 @@ protected:
             for (int i = 0; i < list->count(); ++i) {
                 line.setHeight(list->visualItemRect(list->item(i)).height());
                 fits(list->item(i)->text(), line, "line");
+                EXPECT_TRUE(list->viewport()->rect().contains(list->visualItemRect(list->item(i))))
+                    << "line " << i << " is out of sight";
             }
             break;
         }

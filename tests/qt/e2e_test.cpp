@@ -75,6 +75,9 @@ protected:
         env_.insert("DISPLAY", display_);
         env_.remove("WAYLAND_DISPLAY");
         env_.remove("XDG_SESSION_TYPE");
+        // Hermetic: no program of the test reaches a real bus, not even to ask.
+        env_.insert("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/tolvane-e2e");
+        env_.insert("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/tolvane-e2e");
     }
 
     // The notification area, at the screen's top right.

@@ -8,6 +8,10 @@ a moment later as that Request's Response signal.
 Parameters (JSON): "session_response" and "bind_response" (0 success, 1 cancelled, 2 other;
 default 0), "unbound": ids that BindShortcuts leaves out of its result.
 
+A session is refused (response 2) while one of the same handle is open, as the real portal
+does. "triggers" (JSON: id -> text) is the trigger_description the desktop reports for a row;
+by default "Press " and the preferred trigger.
+
 Test controls, interface org.tolvane.PortalMock on the main object:
   Press(s id), Release(s id)  emit Activated / Deactivated for the newest open session
   Bound() -> as               "SESSION ID TRIGGER|DESCRIPTION" per shortcut bound, in order
@@ -19,6 +23,7 @@ import time
 
 import dbus
 import dbus.service
+import dbusmock.mockobject
 from gi.repository import GLib
 
 BUS_NAME = 'org.freedesktop.portal.Desktop'
@@ -35,6 +40,7 @@ def load(mock, parameters):
     mock.session_response = int(parameters.get('session_response', 0))
     mock.bind_response = int(parameters.get('bind_response', 0))
     mock.unbound = list(parameters.get('unbound', []))
+    mock.triggers = dict(parameters.get('triggers', {}))
     mock.sessions = []  # [path, open]
     mock.bound = []
 
@@ -59,15 +65,17 @@ def _request(mock, sender, options, response, results):
 @dbus.service.method(MAIN_IFACE, in_signature='a{sv}', out_signature='o', sender_keyword='sender')
 def CreateSession(self, options, sender):
     results = {}
-    if self.session_response == 0:
-        session = MAIN_OBJ + '/session/' + _caller(sender) + '/' + str(options.get('session_handle_token', 's'))
+    session = MAIN_OBJ + '/session/' + _caller(sender) + '/' + str(options.get('session_handle_token', 's'))
+    response = 2 if [session, True] in self.sessions else self.session_response
+    if response == 0:
         self.sessions.append([session, True])
-        self.AddObject(session, SESSION_IFACE, {'version': dbus.UInt32(1)}, [
-            ('Close', '', '', 'for entry in objects["%s"].sessions:\n'
-                              '    if entry[0] == self.path:\n'
-                              '        entry[1] = False' % MAIN_OBJ)])
+        if session not in dbusmock.mockobject.objects:  # a session opened again under its handle
+            self.AddObject(session, SESSION_IFACE, {'version': dbus.UInt32(1)}, [
+                ('Close', '', '', 'for entry in objects["%s"].sessions:\n'
+                                  '    if entry[0] == self.path:\n'
+                                  '        entry[1] = False' % MAIN_OBJ)])
         results['session_handle'] = dbus.String(session)
-    return _request(self, sender, options, self.session_response, results)
+    return _request(self, sender, options, response, results)
 
 
 @dbus.service.method(MAIN_IFACE, in_signature='oa(sa{sv})sa{sv}', out_signature='o', sender_keyword='sender')
@@ -77,10 +85,11 @@ def BindShortcuts(self, session, shortcuts, parent_window, options, sender):
         for shortcut_id, properties in shortcuts:
             trigger = str(properties.get('preferred_trigger', ''))
             self.bound.append('%s %s %s|%s' % (session, shortcut_id, trigger, properties.get('description', '')))
+            trigger = self.triggers.get(str(shortcut_id), 'Press ' + trigger)
             if str(shortcut_id) not in self.unbound:
                 taken.append(dbus.Struct((shortcut_id, dbus.Dictionary({
                     'description': properties.get('description', ''),
-                    'trigger_description': dbus.String('Press ' + trigger)}, signature='sv')), signature='sa{sv}'))
+                    'trigger_description': dbus.String(trigger)}, signature='sv')), signature='sa{sv}'))
     results = {'shortcuts': dbus.Array(taken, signature='(sa{sv})')} if self.bind_response == 0 else {}
     return _request(self, sender, options, self.bind_response, results)
 

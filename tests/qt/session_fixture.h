@@ -117,6 +117,7 @@ private:
 class SessionTest : public ::testing::Test {
 public:
     static bool sessionReady;
+    static std::string serviceDir;  // the session bus's service folder, empty unless a test fills it
 
 protected:
     void SetUp() override
@@ -162,8 +163,9 @@ protected:
     }
     bool wroteError(const std::string& line) { return errors().find("tolvane: " + line + "\n") != std::string::npos; }
 
-    // The delivered settings with these hotkey rows (0 shutdown .. 4 stand by) enabled.
-    void writeSettings(const std::vector<int>& enabledRows)
+    // The delivered settings with these hotkey rows (0 shutdown .. 4 stand by) enabled, and
+    // keys changed as the SQL assignments say ("standby = 'e'").
+    void writeSettings(const std::vector<int>& enabledRows, const std::string& keys = "")
     {
         const std::string file = folder_.filePath("tolvdata.v").toStdString();
         std::filesystem::copy_file(TOLVANE_DEFAULT_SETTINGS, file);
@@ -174,6 +176,9 @@ protected:
             ASSERT_EQ(sqlite3_exec(db, (std::string("UPDATE en SET ") + columns[row] + " = 1").c_str(), nullptr,
                                    nullptr, nullptr),
                       SQLITE_OK);
+        if (!keys.empty()) {
+            ASSERT_EQ(sqlite3_exec(db, ("UPDATE ky SET " + keys).c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+        }
         sqlite3_close(db);
     }
 

@@ -21,6 +21,7 @@
 namespace tolvane::test {
 
 bool SessionTest::sessionReady = false;
+std::string SessionTest::serviceDir;
 
 namespace {
 
@@ -86,8 +87,13 @@ int main(int argc, char** argv)
     if (!::access("/usr/bin/Xvfb", X_OK) && !::access("/usr/bin/dbus-daemon", X_OK)) {
         xvfb = spawn({"Xvfb", "-displayfd", "1", "-noreset", "-screen", "0", "1024x768x24", "-nolisten", "tcp"});
         const std::string display = firstLine(xvfb);
-        if (::mkdtemp(busFolder))
-            bus = spawn({"dbus-daemon", "--config-file=" + writeBusConfig(busFolder), "--nofork", "--print-address=1"});
+        if (::mkdtemp(busFolder)) {
+            // The bus starts only what a test names in this folder: nothing, unless it writes there.
+            SessionTest::serviceDir = std::string(busFolder) + "/services";
+            std::filesystem::create_directory(SessionTest::serviceDir);
+            bus = spawn({"dbus-daemon", "--config-file=" + writeBusConfig(busFolder, {SessionTest::serviceDir}),
+                         "--nofork", "--print-address=1"});
+        }
         const std::string address = firstLine(bus);
         if (!display.empty() && !address.empty()) {
             ::setenv("DISPLAY", (":" + display).c_str(), 1);

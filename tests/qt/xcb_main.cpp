@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QStyle>
+#include <cstdio>
 #include <cstdlib>
 
 #include "x_session.h"
@@ -22,6 +24,10 @@ XSession& xSession() { return *session; }
 int main(int argc, char** argv)
 {
     ::testing::InitGoogleTest(&argc, argv);
+    // Hermetic: neither the dry run nor the window manager and the tray reach a real bus, not
+    // even to ask.
+    ::setenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/tolvane-xcb", 1);
+    ::setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/tolvane-xcb", 1);
     tolvane::test::XSession session;
     tolvane::test::session = &session;
     if (!session.start(true, &tolvane::test::problem)) {
@@ -34,11 +40,14 @@ int main(int argc, char** argv)
     // Compose sequences (dead keys) as a desktop has them; the compose table is the locale's.
     ::setenv("LC_ALL", "C.UTF-8", 1);
     ::setenv("QT_IM_MODULE", "compose", 1);
-    // Hermetic: the dry run never reaches a real bus, not even to ask.
-    ::setenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/tolvane-xcb", 1);
-    ::setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/tolvane-xcb", 1);
     ::setenv("XDG_SESSION_ID", "xcb", 1);
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
+    // A style asked for (QT_STYLE_OVERRIDE, as a desktop sets it) that is not installed: Qt
+    // would fall back to its default silently, so the tests skip and say why.
+    const QString style = qEnvironmentVariable("QT_STYLE_OVERRIDE");
+    if (!style.isEmpty() && QApplication::style()->name().compare(style, Qt::CaseInsensitive) != 0)
+        tolvane::test::problem = "the style " + style.toStdString() + " is not installed";
+    std::printf("xcb tests: style %s\n", qPrintable(QApplication::style()->name()));
     return RUN_ALL_TESTS();
 }

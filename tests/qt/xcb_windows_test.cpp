@@ -1,7 +1,8 @@
 // The windows as the window manager and a user's mouse meet them (xcb, openbox, XTest):
 // the warning window comes up active, above all others and with an empty title; a double
 // click on a label is one click; the main window always has a way back, whichever way it
-// was hidden and whether the notification area is there or not.
+// was hidden and whether the notification area is there or not; Enter presses the focused
+// button.
 #include <QPushButton>
 #include <algorithm>
 
@@ -176,6 +177,21 @@ TEST_F(Reach, EveryWayOfHidingTheMainWindowLeavesAnIconOrATaskbarEntry)
     EXPECT_FALSE(widget(form1())->isVisible());
     const NotifyRecord& record = form1().trayArea.trayRecord();
     EXPECT_NE(desktop_->tray().icon(record.hWnd, record.uID), nullptr) << "hidden without an icon";
+}
+
+using Buttons = XcbDesktopTest;
+
+// Enter, of the main block or the keypad, presses the push button that has the focus.
+TEST_F(Buttons, EnterPressesTheFocusedButton)
+{
+    ASSERT_NO_FATAL_FAILURE(openMainWindow());
+    clickDesigned(form1().Command1);
+    ASSERT_EQ(form1().Command1.caption(), "RESET");
+    ASSERT_EQ(QApplication::focusWidget(), widget(form1().Command1));
+    ASSERT_TRUE(x_.key("Return"));
+    EXPECT_TRUE(waitFor([&] { return form1().Command1.caption() == "SET"; })) << "Enter did not press RESET";
+    ASSERT_TRUE(x_.key("KP_Enter"));
+    EXPECT_TRUE(waitFor([&] { return form1().Command1.caption() == "RESET"; })) << "keypad Enter did not press SET";
 }
 
 }  // namespace

@@ -626,5 +626,29 @@ TEST(SettingsFile, AnExistingFileIsNeverReplaced)
     EXPECT_EQ(readBytes(dir.file()), before);
 }
 
+// A settings file replaced by rename while the program runs (a backup restored, a dotfiles
+// sync) is the one read and written from then on; one removed is put back as at start-up.
+TEST(SettingsFile, AFileReplacedWhileRunningIsReadAndWrittenAsItself)
+{
+    TempDir dir;
+    execSql(dir.file(), kValid);
+    ProgramRun run(dir.path());
+    execSql(dir.file() + ".new", std::string(kTables) + "INSERT INTO ky VALUES ('Q', 'W', 'E', 'T', 'Y');"
+                                                        "INSERT INTO en VALUES (0, 1, 0, 1, 0);");
+    fs::rename(dir.file() + ".new", dir.file());
+    run.reopenHotkeyWindow();
+    EXPECT_EQ(run.program.hk().Text1.text(), "Q");
+    EXPECT_EQ(run.program.hk().Check2.value(), 1);
+    run.lines.clear();
+    run.save("ABCDE", {1, 1, 1, 1, 1});
+    EXPECT_EQ(run.count("Settings Saved"), 1u) << run.lines.back();
+    EXPECT_EQ(query(dir.file(), "SELECT * FROM ky"), std::vector<std::string>{"A,B,C,D,E"});
+
+    fs::remove(dir.file());
+    run.reopenHotkeyWindow();
+    EXPECT_EQ(readBytes(dir.file()), readBytes(kDefaultSettings));
+    EXPECT_EQ(run.program.hk().Text1.text(), "S");
+}
+
 }  // namespace
 }  // namespace tolvane
