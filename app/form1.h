@@ -14,6 +14,8 @@
 
 namespace tolvane {
 
+struct Command;
+
 class Form1 : public Window {
 public:
     explicit Form1(Program& program);
@@ -25,6 +27,8 @@ public:
     void savehkey();
     // The main window back from the notification area: icon away, window shown.
     void bringBack();
+    // A request of the command line, on the controls as a user would make it (app/command.h).
+    void carryOut(const Command& command);
 
     Program& program;
     Platform& platform;

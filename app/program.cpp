@@ -1,14 +1,37 @@
 #include "program.h"
 
+#include "app/command.h"
 #include "app/form1.h"
 #include "app/form2.h"
 #include "hotkeys/hk.h"
 
 namespace tolvane {
 
+namespace {
+
+// Hears the status line's changes among everything the model tells its observers.
+class StatusWatch : public ModelObserver {
+public:
+    explicit StatusWatch(std::function<void(const std::string&)> changed) : changed_(std::move(changed)) {}
+    void propertyChanged(Window& window, Control* control, std::string_view property,
+                         const PropertyValue& value) override
+    {
+        if (control && window.name() == "Form1" && control->name() == "Label3" && property == "Caption")
+            changed_(std::get<std::string>(value));
+    }
+
+private:
+    std::function<void(const std::string&)> changed_;
+};
+
+}  // namespace
+
 Program::Program(Platform& platform) : platform_(platform) {}
 
-Program::~Program() = default;
+Program::~Program()
+{
+    if (statusWatch_) platform_.windows.removeObserver(*statusWatch_);
+}
 
 void Program::start()
 {
@@ -16,6 +39,17 @@ void Program::start()
 }
 
 void Program::showMainWindow() { form1().bringBack(); }
+
+void Program::command(const Command& command) { form1().carryOut(command); }
+
+std::string Program::statusLine() { return form1().Label3.caption(); }
+
+void Program::watchStatusLine(std::function<void(const std::string&)> changed)
+{
+    if (statusWatch_) platform_.windows.removeObserver(*statusWatch_);
+    statusWatch_ = std::make_unique<StatusWatch>(std::move(changed));
+    platform_.windows.addObserver(*statusWatch_);
+}
 
 Form1& Program::form1()
 {

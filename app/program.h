@@ -1,6 +1,8 @@
 #pragma once
 // The program: its platform and the one instance of each window, created on first use.
+#include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "platform/model/rnd.h"
@@ -11,6 +13,8 @@ namespace tolvane {
 class Form1;
 class Form2;
 class HK;
+class ModelObserver;
+struct Command;
 
 class Program {
 public:
@@ -27,6 +31,14 @@ public:
     // Shows the main window as a press on its tray icon does (icon taken away, window
     // shown); for a second start of the program, which hands over to this one.
     void showMainWindow();
+
+    // A request of the command line or of the desktop bus, carried out on the main window's
+    // controls as a user would (app/command.h).
+    void command(const Command& command);
+    // The main window's status line as it reads now.
+    std::string statusLine();
+    // `changed` is told each new text of the status line from now on.
+    void watchStatusLine(std::function<void(const std::string&)> changed);
 
     // Each accessor creates its window on first use (created, not loaded).
     Form1& form1();
@@ -45,6 +57,7 @@ private:
     std::unique_ptr<Form1> form1_;
     std::unique_ptr<Form2> form2_;
     std::unique_ptr<HK> hk_;
+    std::unique_ptr<ModelObserver> statusWatch_;
     // Windows unloaded from inside their own handlers live on until it is safe to free them.
     std::vector<std::unique_ptr<Window>> retired_;
 };

@@ -6,25 +6,61 @@
 namespace tolvane {
 
 namespace {
-const std::array<const char*, 5> kAfterLabels = {"Shutdown After", "Restart After", "Log off After", "Hibernate After",
-                                                 "Stand By After"};
-const std::array<const char*, 5> kAtLabels = {"Shutdown At", "Restart At", "Log off At", "Hibernate At",
-                                              "Stand By At"};
+// The five actions in PowerAction order: the word of the command line, and the labels of
+// the "after" and "at" lists (each status-line prefix is its label and one blank).
+struct ActionTexts {
+    const char* word;
+    const char* afterLabel;
+    const char* atLabel;
+};
+const std::array<ActionTexts, 5> kActions = {{{"shutdown", "Shutdown After", "Shutdown At"},
+                                              {"restart", "Restart After", "Restart At"},
+                                              {"logoff", "Log off After", "Log off At"},
+                                              {"hibernate", "Hibernate After", "Hibernate At"},
+                                              {"standby", "Stand By After", "Stand By At"}}};
+
+const ActionTexts* action(int actcode)
+{
+    return actcode < 1 || actcode > 5 ? nullptr : &kActions[static_cast<size_t>(actcode - 1)];
+}
 }  // namespace
+
+std::string afterLabel(int actcode)
+{
+    return action(actcode) ? action(actcode)->afterLabel : "";
+}
+
+std::string atLabel(int actcode)
+{
+    return action(actcode) ? action(actcode)->atLabel : "";
+}
 
 std::string afterPrefix(int actcode)
 {
-    if (actcode < 1 || actcode > 5) return "";
-    return std::string(kAfterLabels[static_cast<size_t>(actcode - 1)]) + " ";
+    return action(actcode) ? afterLabel(actcode) + " " : "";
 }
 
 std::string atPrefix(int actcode)
 {
-    if (actcode < 1 || actcode > 5) return "";
-    return std::string(kAtLabels[static_cast<size_t>(actcode - 1)]) + " ";
+    return action(actcode) ? atLabel(actcode) + " " : "";
 }
 
-double number(const std::string& text) { return std::strtod(text.c_str(), nullptr); }
+std::string actionWord(int actcode)
+{
+    return action(actcode) ? action(actcode)->word : "";
+}
+
+int actionCode(const std::string& word)
+{
+    for (int code = 1; code <= 5; ++code)
+        if (word == kActions[static_cast<size_t>(code - 1)].word) return code;
+    return 0;
+}
+
+double number(const std::string& text)
+{
+    return std::strtod(text.c_str(), nullptr);
+}
 
 std::string signedText(int16_t value)
 {

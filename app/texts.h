@@ -1,6 +1,7 @@
 #pragma once
-// Small text helpers shared by the schedule and warning code: the status-line prefixes
-// and the number conversions of two-digit texts.
+// Small text helpers shared by the schedule, warning and command-line code: the five
+// actions' labels, status-line prefixes and command words, and the number conversions of
+// two-digit texts.
 #include <cstdint>
 #include <string>
 
@@ -10,6 +11,15 @@ inline constexpr const char* kNoSchedule = "Currently no action scheduled";
 inline constexpr const char* kWarningEnabled = "    Warning Enabled";
 inline constexpr const char* kWarningDisabled = "    Warning Disabled";
 
+// "Shutdown After" ... "Stand By After", the items of the "after" list, for actcode 1 to 5;
+// "" for any other code.
+std::string afterLabel(int actcode);
+// "Shutdown At" ... "Stand By At".
+std::string atLabel(int actcode);
+// "shutdown", "restart", "logoff", "hibernate", "standby": the actions on the command line.
+std::string actionWord(int actcode);
+// The actcode of a command word; 0 for a word that names no action.
+int actionCode(const std::string& word);
 // "Shutdown After " ... "Stand By After " for actcode 1 to 5; "" for any other code.
 std::string afterPrefix(int actcode);
 // "Shutdown At " ... "Stand By At ".

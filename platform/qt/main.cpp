@@ -1,11 +1,14 @@
 // tolvane: the Linux desktop program.
 #include <QApplication>
 
+#include "platform/qt/command_line.h"
 #include "platform/qt/desktop.h"
 #include "platform/qt/display_choice.h"
+#include "platform/qt/instance.h"
 
 int main(int argc, char** argv)
 {
+    if (const auto status = tolvane::runCommandLine(argc, argv, tolvane::kTolvane)) return *status;
     tolvane::QtArguments qt(argc, argv, tolvane::writeError);
     if (!qt.displayFound()) return 1;
     QApplication app(qt.argc(), qt.argv());
@@ -13,7 +16,10 @@ int main(int argc, char** argv)
     QApplication::setQuitOnLastWindowClosed(false);
     QGuiApplication::setDesktopFileName("tolvane");
     tolvane::quitWithTheSession();
+    tolvane::Instance instance(tolvane::kTolvane);
+    if (!instance.ours()) return instance.handOver();
     tolvane::QtDesktop desktop(tolvane::PowerMode::Real);
+    instance.serve(desktop.program());
     desktop.start();
     return tolvane::runUntilTheSessionEnds();
 }

@@ -1,9 +1,10 @@
 #!/bin/sh
 # The Debian package as a user meets it: made from the build tree by scripts/package-deb,
 # lintian reports no error and no warning, the control fields and the file list are the
-# expected ones, the dependencies are those of the binaries' libraries, the dry run starts
-# from an extracted copy and takes the default settings delivered beside it, and removing
-# the package leaves the users' settings files as they were.
+# expected ones, the metainfo passes appstreamcli and the bash completion completes, the
+# dependencies are those of the binaries' libraries, the dry run starts from an extracted
+# copy and takes the default settings delivered beside it, and removing the package leaves
+# the users' settings files as they were.
 # Usage: deb_test.sh BUILD_DIR VERSION MAKE_SETTINGS_TOOL SETTINGS_SQL
 set -eu
 build=$1 version=$2 make_settings=$3 sql=$4
@@ -59,6 +60,9 @@ done
 dpkg-deb -c "$deb" | awk '{print $1 " " $6 ($7 == "->" ? " -> " $8 : "")}' | sort >"$tmp/contents"
 cat >"$tmp/expected" <<LIST
 -rw-r--r-- ./usr/share/applications/tolvane.desktop
+-rw-r--r-- ./usr/share/bash-completion/completions/tolvane
+lrwxrwxrwx ./usr/share/bash-completion/completions/tolvane-dryrun -> tolvane
+-rw-r--r-- ./usr/share/metainfo/example.quenmoor.Tolvane.metainfo.xml
 -rw-r--r-- ./usr/share/doc/tolvane/changelog.gz
 -rw-r--r-- ./usr/share/doc/tolvane/copyright
 -rw-r--r-- ./usr/share/icons/hicolor/32x32/apps/tolvane.png
@@ -84,6 +88,9 @@ check "the manual page tolvane(1) renders without warnings" \
   sh -c "MANWIDTH=80 man --warnings -l '$tmp/x/usr/share/man/man1/tolvane.1.gz' 2>'$tmp/man.err' | grep -q 'tolvane-dryrun' && ! [ -s '$tmp/man.err' ]"
 check "the menu entry starts tolvane with its icon" \
   sh -c "grep -qx 'Exec=tolvane' '$tmp/x/usr/share/applications/tolvane.desktop' && grep -qx 'Icon=tolvane' '$tmp/x/usr/share/applications/tolvane.desktop'"
+check "appstreamcli validates the metainfo" appstreamcli validate --no-net "$tmp/x/usr/share/metainfo/example.quenmoor.Tolvane.metainfo.xml"
+check "the bash completion offers the actions after --at HH:MM" sh -c "bash -c '. \"$tmp/x/usr/share/bash-completion/completions/tolvane\"
+  COMP_LINE=\"tolvane-dryrun --at 07:45 st\"; COMP_POINT=\${#COMP_LINE}; _tolvane; echo \${COMPREPLY[*]}' | grep -qx standby"
 check "the icon is a 32 x 32 PNG" sh -c "file '$tmp/x/usr/share/icons/hicolor/32x32/apps/tolvane.png' | grep -q 'PNG image data, 32 x 32'"
 
 # The dry run from the extracted package takes the default settings beside it: they are

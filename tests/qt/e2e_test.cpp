@@ -1,10 +1,14 @@
 // tolvane-dryrun end to end on a virtual X server (Xvfb) with a real notification area
 // (trayer), driven by xdotool as a user would: open the window from the tray icon, ask for
-// the warning, press SET, hold Ctrl+Alt and a hotkey, see the topmost warning window.
+// the warning, press SET, hold Ctrl+Alt and a hotkey, see the topmost warning window; start
+// it a second time, and give it commands from a terminal, on a session bus of the test's own.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sqlite3.h>
 
 #include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -32,6 +36,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
+const QStringList kMainWindow = {"--name", "^Tolvane 3\\.0 - Quenmoor$"};
+const QStringList kTrayIcon = {"--class", "tolvane-dryrun"};
 
 bool displayOpens(const QString& display)
 {
@@ -89,7 +95,8 @@ protected:
 
     void TearDown() override
     {
-        for (QProcess* p : {&program_, &tray_, &xvfb_}) {
+        if (started_ > 0) ::kill(started_, SIGTERM);
+        for (QProcess* p : {&program_, &tray_, &sessionBus_, &xvfb_}) {
             if (p->state() == QProcess::NotRunning) continue;
             p->terminate();
             if (!p->waitForFinished(3000)) {
@@ -99,33 +106,89 @@ protected:
         }
     }
 
-    // Settings with the restart hotkey (Ctrl+Alt+R) enabled, or the delivered ones.
-    void writeSettings(const std::string& folder, bool restartHotkey = true)
+    // A session bus of the test's own, for the programs started after this.
+    void startSessionBus()
+    {
+        ASSERT_TRUE(busFolder_.isValid());
+        const std::string config = writeBusConfig(busFolder_.path().toStdString());
+        sessionBus_.start("dbus-daemon",
+                          {"--config-file=" + QString::fromStdString(config), "--nofork", "--print-address=1"});
+        ASSERT_TRUE(sessionBus_.waitForStarted(10000) && waitFor([&] { return sessionBus_.canReadLine(); }, 20000))
+            << "no dbus-daemon: " << sessionBus_.readAllStandardError().toStdString();
+        busAddress_ = QString::fromUtf8(sessionBus_.readLine()).trimmed();
+    }
+
+    // The environment of a program of the test on Qt's xcb platform: the display, its settings
+    // folder, and the test's session bus if it has one, never the machine's.
+    QProcessEnvironment programEnvironment(const QString& windir, bool onBus = true) const
+    {
+        QProcessEnvironment env = env_;
+        env.insert("windir", windir);
+        env.insert("XDG_SESSION_ID", "e2e");
+        env.insert("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/tolvane-e2e");
+        env.insert("QT_QPA_PLATFORM", "xcb");
+        env.insert("DBUS_SESSION_BUS_ADDRESS",
+                   onBus && !busAddress_.isEmpty() ? busAddress_ : "unix:path=/nonexistent/tolvane-e2e");
+        return env;
+    }
+
+    // The dry run started with these arguments and run to its end.
+    struct Run {
+        int status = -1;
+        std::string out, err;
+    };
+    Run run(const QStringList& arguments, const QString& windir, bool onBus = true)
+    {
+        QProcess p;
+        p.setProcessEnvironment(programEnvironment(windir, onBus));
+        p.start(TOLVANE_DRYRUN, arguments);
+        Run result;
+        if (!p.waitForFinished(30000)) {
+            p.kill();
+            p.waitForFinished(3000);
+            result.err = "did not end";
+            return result;
+        }
+        result.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+        result.out = p.readAllStandardOutput().toStdString();
+        result.err = p.readAllStandardError().toStdString();
+        return result;
+    }
+
+    // The process that owns the dry run's name on the test's bus, or 0.
+    qint64 namesOwner()
+    {
+        QDBusConnection bus = QDBusConnection::connectToBus(busAddress_, "e2e-test");
+        const auto pid = bus.interface()->servicePid("example.quenmoor.Tolvane.DryRun");
+        return pid.isValid() ? pid.value() : 0;
+    }
+
+    // Settings with one hotkey enabled (the restart one, Ctrl+Alt+R, unless told), or the
+    // delivered ones.
+    void writeSettings(const std::string& folder, bool hotkey = true, const std::string& column = "restart")
     {
         const std::string file = folder + "/tolvdata.v";
         fs::copy_file(TOLVANE_DEFAULT_SETTINGS, file);
         sqlite3* db = nullptr;
         ASSERT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
-        if (restartHotkey) {
-            ASSERT_EQ(sqlite3_exec(db, "UPDATE en SET restart = 1", nullptr, nullptr, nullptr), SQLITE_OK);
+        if (hotkey) {
+            ASSERT_EQ(sqlite3_exec(db, ("UPDATE en SET " + column + " = 1").c_str(), nullptr, nullptr, nullptr),
+                      SQLITE_OK);
         }
         sqlite3_close(db);
     }
 
-    // On Qt's xcb platform with no session bus, or in a session of the test's own, where the
-    // program chooses its platform itself.
+    // On Qt's xcb platform (see programEnvironment), or in a session of the test's own, where
+    // the program chooses its platform itself.
     void startProgram(const QString& windir, const QProcessEnvironment* session = nullptr)
     {
-        QProcessEnvironment env = session ? *session : env_;
-        env.insert("windir", windir);
-        env.insert("XDG_SESSION_ID", "e2e");
-        // Hermetic: the dry run never reaches a real bus, not even to ask.
-        env.insert("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/tolvane-e2e");
+        QProcessEnvironment env = programEnvironment(windir);
         if (session) {
+            env = *session;
+            env.insert("windir", windir);
+            env.insert("XDG_SESSION_ID", "e2e");
+            env.insert("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/tolvane-e2e");
             env.remove("QT_QPA_PLATFORM");
-        } else {
-            env.insert("QT_QPA_PLATFORM", "xcb");
-            env.insert("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/tolvane-e2e");
         }
         program_.setProcessEnvironment(env);
         program_.setProcessChannelMode(QProcess::SeparateChannels);
@@ -188,8 +251,10 @@ protected:
     }
 
     QElapsedTimer clock_;
-    QProcess xvfb_, tray_, program_;
-    QString display_;
+    QProcess xvfb_, tray_, sessionBus_, program_;
+    QTemporaryDir busFolder_;
+    QString display_, busAddress_;
+    pid_t started_ = 0;
     QProcessEnvironment env_;
     std::vector<std::pair<qint64, std::string>> lines_;
 };
@@ -205,10 +270,10 @@ TEST_F(EndToEnd, TrayIconThenWarnedSetCarriesOutTheScheduleAndAHotkeyActsAtOnce)
     ASSERT_NE(line("dry-run ready", 0, 30000), nullptr) << "the program did not start";
 
     // The tray icon is the program's only visible window until it is pressed.
-    const QString icon = findWindow({"--class", "tolvane-dryrun"});
+    const QString icon = findWindow(kTrayIcon);
     ASSERT_FALSE(icon.isEmpty()) << "no tray icon in the notification area";
     ASSERT_EQ(xdotool({"mousemove", "--window", icon, "8", "8", "click", "1"}), 0);
-    const QString main = findWindow({"--name", "^Tolvane 3\\.0 - Quenmoor$"});
+    const QString main = findWindow(kMainWindow);
     ASSERT_FALSE(main.isEmpty()) << "the main window did not come up from the tray";
 
     // The warning wanted (a click on Label9 ticks Check6), then SET (Command1: 3585, 1770,
@@ -257,8 +322,95 @@ TEST_F(EndToEnd, TrayIconThenWarnedSetCarriesOutTheScheduleAndAHotkeyActsAtOnce)
     EXPECT_EQ(program_.state(), QProcess::Running);
 }
 
-const QStringList kMainWindow = {"--name", "^Tolvane 3\\.0 - Quenmoor$"};
-const QStringList kTrayIcon = {"--class", "tolvane-dryrun"};
+TEST_F(EndToEnd, ASecondStartShowsTheRunningProgramsWindowAndLeavesOneProgram)
+{
+    if (IsSkipped()) return;
+    ASSERT_NO_FATAL_FAILURE(startTray());
+    ASSERT_NO_FATAL_FAILURE(startSessionBus());
+    QTemporaryDir windir;
+    ASSERT_TRUE(windir.isValid());
+    ASSERT_NO_FATAL_FAILURE(writeSettings(windir.path().toStdString(), true, "shutdown"));
+    ASSERT_NO_FATAL_FAILURE(startProgram(windir.path()));
+    ASSERT_NE(line("dry-run ready", 0, 30000), nullptr) << "the program did not start";
+    ASSERT_FALSE(findWindow(kTrayIcon).isEmpty()) << "no tray icon";
+    EXPECT_TRUE(findWindow(kMainWindow, 500).isEmpty()) << "start-up leaves the main window hidden";
+
+    // The second start, as the autostart entry and the menu make it: it shows the running
+    // program's window and ends.
+    const Run second = run({}, windir.path());
+    EXPECT_EQ(second.status, 0) << second.err;
+    EXPECT_FALSE(findWindow(kMainWindow).isEmpty()) << "the running program's window is not shown";
+    QString windows;
+    xdotool(QStringList{"search", "--onlyvisible"} + kMainWindow, &windows);
+    EXPECT_EQ(windows.split('\n', Qt::SkipEmptyParts).size(), 1) << "one main window: " << windows.toStdString();
+    // Without a session bus the settings folder's lock keeps a start out, and it says why.
+    const Run noBus = run({}, windir.path(), false);
+    EXPECT_EQ(noBus.status, 1);
+    EXPECT_NE(noBus.err.find("another tolvane-dryrun (process " + std::to_string(program_.processId()) +
+                             ") runs on the settings in"),
+              std::string::npos)
+        << noBus.err;
+
+    // One program watches the keys: a 300 ms Ctrl+Alt+S is one to four polls' requests.
+    ASSERT_EQ(xdotool({"keydown", "ctrl", "alt", "s"}), 0);
+    waitFor([] { return false; }, 300);
+    ASSERT_EQ(xdotool({"keyup", "s", "alt", "ctrl"}), 0);
+    waitFor([] { return false; }, 500);
+    EXPECT_GE(count("dry-run shutdown PowerOff(true)"), 1u);
+    EXPECT_LE(count("dry-run shutdown PowerOff(true)"), 4u);
+    EXPECT_EQ(program_.state(), QProcess::Running);
+}
+
+TEST_F(EndToEnd, CommandsFromATerminalActOnTheRunningProgram)
+{
+    if (IsSkipped()) return;
+    ASSERT_NO_FATAL_FAILURE(startTray());
+    ASSERT_NO_FATAL_FAILURE(startSessionBus());
+    QTemporaryDir windir;
+    ASSERT_TRUE(windir.isValid());
+    const QString folder = windir.path();
+    ASSERT_NO_FATAL_FAILURE(writeSettings(folder.toStdString()));
+    ASSERT_NO_FATAL_FAILURE(startProgram(folder));
+    ASSERT_NE(line("dry-run ready", 0, 30000), nullptr) << "the program did not start";
+    // Qt's options are left to Qt, and a command never brings Qt's GUI up: with it, this
+    // platform that does not exist would abort the command.
+    auto status = [&] { return run({"--status", "-platform", "none-such"}, folder).out; };
+
+    EXPECT_EQ(run({"--after", "00:02", "restart", "--warn"}, folder).status, 0);
+    EXPECT_EQ(status(), "Restart After 00:02    Warning Enabled\n");
+    for (const QStringList& bad : {QStringList{"--after", "24:00", "restart"}, {"--after", "00:02", "reboot"}}) {
+        const Run refused = run(bad, folder);
+        EXPECT_EQ(refused.status, 2) << bad.join(' ').toStdString();
+        EXPECT_EQ(std::count(refused.err.begin(), refused.err.end(), '\n'), 1) << refused.err;
+    }
+    EXPECT_EQ(status(), "Restart After 00:02    Warning Enabled\n") << "a refused command changed the schedule";
+    EXPECT_EQ(run({"--at", "07:45", "standby"}, folder).status, 0);
+    EXPECT_EQ(status(), "Stand By At 07:45    Warning Disabled\n");
+    // The status line's changes are signalled on the bus, for applets.
+    QProcess monitor;
+    monitor.start("dbus-monitor", {"--address", busAddress_, "member='PropertiesChanged'"});
+    ASSERT_TRUE(monitor.waitForStarted(10000) && waitFor([&] { return monitor.bytesAvailable() > 0; }, 10000));
+    EXPECT_EQ(run({"--cancel"}, folder).status, 0);
+    EXPECT_EQ(status(), "Currently no action scheduled\n");
+    QByteArray signalled;
+    EXPECT_TRUE(waitFor([&] { return (signalled += monitor.readAll()).contains("\"Currently no action scheduled\""); }))
+        << signalled.toStdString();
+    monitor.kill();
+    monitor.waitForFinished(3000);
+    EXPECT_EQ(run({"--show"}, folder).status, 0);
+    EXPECT_FALSE(findWindow(kMainWindow).isEmpty()) << "--show showed no window";
+    EXPECT_EQ(namesOwner(), program_.processId()) << "one program, the one started first";
+    EXPECT_EQ(program_.state(), QProcess::Running);
+
+    // With none running, a schedule starts the program and is then carried out by it.
+    program_.terminate();
+    ASSERT_TRUE(program_.waitForFinished(10000));
+    EXPECT_EQ(run({"--status"}, folder).status, 1);
+    EXPECT_EQ(run({"--after", "00:05", "shutdown"}, folder).status, 0);
+    started_ = static_cast<pid_t>(namesOwner());
+    EXPECT_GT(started_, 0) << "no program took the name";
+    EXPECT_EQ(status(), "Shutdown After 00:05    Warning Disabled\n");
+}
 
 // A panel slower than the autostart: no window manager here, so the main window that waits
 // for a notification area is simply on the screen.

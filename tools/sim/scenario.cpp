@@ -4,11 +4,13 @@
 #include <filesystem>
 #include <iostream>
 
+#include "app/command.h"
 #include "app/form1.h"
 #include "app/form2.h"
 #include "app/program.h"
 #include "hotkeys/hk.h"
 #include "platform/sim/sim_platform.h"
+#include "platform/sim/transcript.h"
 
 namespace tolvane {
 
@@ -133,6 +135,35 @@ void ScenarioRunner::start()
     program_->start();
 }
 
+// What `tolvane ARGUMENTS` does to the running program, with what the command would print
+// written as notes.
+void ScenarioRunner::commandLine(const std::vector<std::string>& arguments)
+{
+    const Result<Command> request = parseCommandLine(arguments);
+    if (!request) {
+        note("tolvane refuses it, exit status 2: " + request.error().message);
+        return;
+    }
+    const Command& command = request.value();
+    if (command.kind == CommandKind::Help || command.kind == CommandKind::Version) {
+        note(arguments.front() + " is answered by tolvane itself, not by the running program");
+        return;
+    }
+    if (!program_) {
+        if (!startsTheProgram(command.kind)) {
+            note(command.kind == CommandKind::Status ? "no tolvane runs: exit status 1"
+                                                     : "no tolvane runs: nothing to cancel");
+            return;
+        }
+        start();
+        if (command.kind == CommandKind::Start) return;
+    }
+    if (command.kind == CommandKind::Status)
+        note("tolvane prints " + quote(program_->statusLine()));
+    else
+        program_->command(command);
+}
+
 void ScenarioRunner::execute(const ScenarioLine& line)
 {
     const std::vector<std::string>& words = line.words;
@@ -235,6 +266,8 @@ void ScenarioRunner::execute(const ScenarioLine& line)
             keys.push_back(*key);
         }
         for (int key : keys) command == "keydown" ? sim_->keyDown(key) : sim_->keyUp(key);
+    } else if (command == "command") {
+        commandLine(std::vector<std::string>(words.begin() + 1, words.end()));
     } else if (command == "print") {
         need(2);
         print(words[1]);

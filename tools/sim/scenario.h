@@ -52,6 +52,7 @@ private:
     std::pair<std::string, std::string> target(const std::string& word, bool controlNeeded = true);
     void note(const std::string& sentence);
     void print(const std::string& word);
+    void commandLine(const std::vector<std::string>& arguments);
 
     std::ostream& out_;
     std::ostream& err_;
