@@ -1,8 +1,9 @@
 # shellcheck shell=bash disable=SC2034
 # Sourced by the scripts that run Windows programs under Wine (scripts/test-win32,
-# scripts/screenshots/windows): a private X display and a Wine prefix prepared the one way
-# every Windows test and picture expects. Each function returns 1 with the reason in
-# $wine_why; the caller decides whether that skips or fails.
+# scripts/screenshots/windows, tests/win32/run-in-prefix.sh, tests/win32/setup_test.sh): a
+# private X display and a Wine prefix prepared the one way every Windows test and picture
+# expects, and a test's own copy of that prefix. The display and the preparation return 1
+# with the reason in $wine_why; the caller decides whether that skips or fails.
 
 # A display of our own at 96 dots per inch, found free by Xvfb itself: exports DISPLAY and
 # sets wine_xvfb_pid (for the caller to end), and bus addresses that lead nowhere, so that
@@ -51,4 +52,23 @@ wine_prefix_prepare() {
     return 1
   fi
   WINEPREFIX="$prefix" timeout 60 wineserver -w || true
+}
+
+# A prefix of one test's own, copied from the prepared base prefix (TOLVANE_WINE_BASE, made
+# by scripts/test-win32) into a new folder; its programs are ended and the folder removed
+# when the calling script exits (the function sets the script's EXIT trap). Exports
+# WINEPREFIX and sets wine_work, the folder, for the test's own files beside the prefix.
+# NAME: how the folder's name begins.
+wine_prefix_copy() {
+  local name=$1
+  : "${TOLVANE_WINE_BASE:?run the Windows tests through scripts/test-win32}"
+  wine_work=$(mktemp -d "${TMPDIR:-/tmp}/$name.XXXXXX")
+  export WINEPREFIX="$wine_work/prefix"
+  trap wine_prefix_remove EXIT
+  cp -a "$TOLVANE_WINE_BASE" "$WINEPREFIX"
+}
+
+wine_prefix_remove() {
+  wineserver -k >/dev/null 2>&1 || true
+  rm -rf "$wine_work"
 }

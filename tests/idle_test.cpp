@@ -4,12 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <random>
 #include <set>
 #include <sstream>
 
 #include "platform/sim/sim_platform.h"
+#include "tests/file_contents.h"
 #include "tools/sim/scenario.h"
 
 namespace fs = std::filesystem;
@@ -110,13 +110,12 @@ TEST(IdleTicks, EveryScenarioFileIsTheSameBothWays)
     int files = 0;
     for (const auto& entry : fs::directory_iterator(TOLVANE_SCENARIO_DIR)) {
         if (entry.path().extension() != ".scn") continue;
-        std::ifstream in(entry.path());
-        std::stringstream text;
-        text << in.rdbuf();
+        const std::string text = tolvane::test::readFile(entry.path());
         SCOPED_TRACE(entry.path().filename().string());
         // A long idle tail after each, then the monitor's keys.
-        sameBothWays(text.str() + "\nkeyup ctrl alt shift S R L H B\nadvance 26h33s7ms\nkeydown ctrl alt\n"
-                                  "advance 250ms\n");
+        sameBothWays(text +
+                     "\nkeyup ctrl alt shift S R L H B\nadvance 26h33s7ms\nkeydown ctrl alt\n"
+                     "advance 250ms\n");
         ++files;
     }
     EXPECT_GT(files, 10);

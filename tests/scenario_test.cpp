@@ -10,9 +10,11 @@
 #include <regex>
 #include <sstream>
 
+#include "tests/file_contents.h"
 #include "tools/sim/scenario.h"
 
 namespace fs = std::filesystem;
+using tolvane::test::readFile;
 
 namespace {
 
@@ -22,14 +24,6 @@ std::vector<std::string> lines(const std::string& text)
     std::istringstream in(text);
     for (std::string line; std::getline(in, line);) out.push_back(line);
     return out;
-}
-
-std::string readFile(const fs::path& path)
-{
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
 }
 
 class Scenario : public testing::TestWithParam<std::string> {};

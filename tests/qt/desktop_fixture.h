@@ -16,29 +16,10 @@
 
 #include "app/form1.h"
 #include "platform/qt/desktop.h"
+#include "tests/temp_folder.h"
 #include "wait.h"
 
 namespace tolvane::test {
-
-// A fresh folder under /tmp, removed with the object.
-class TempFolder {
-public:
-    TempFolder()
-    {
-        char name[] = "/tmp/tolvane-qt-XXXXXX";
-        path_ = ::mkdtemp(name);
-    }
-    ~TempFolder()
-    {
-        std::error_code ec;
-        std::filesystem::remove_all(path_, ec);
-    }
-    const std::string& path() const { return path_; }
-
-private:
-    std::string path_;
-};
-
 
 // Lets the widgets of unloaded windows go, as the event loop would.
 inline void flushDeletes() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }

@@ -4,9 +4,7 @@
 // it a second time, and give it commands from a terminal, on a session bus of the test's own.
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <sqlite3.h>
 
-#include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QElapsedTimer>
@@ -18,12 +16,13 @@
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
-#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "private_bus.h"
+#include "program_lines.h"
+#include "tests/settings_file.h"
 #include "wait.h"
 #include "xvfb_process.h"
 
@@ -31,10 +30,10 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+#include "x_selection.h"
+
 namespace tolvane::test {
 namespace {
-
-namespace fs = std::filesystem;
 
 const QStringList kMainWindow = {"--name", "^Tolvane 3\\.0 - Quenmoor$"};
 const QStringList kTrayIcon = {"--class", "tolvane-dryrun"};
@@ -47,14 +46,7 @@ bool displayOpens(const QString& display)
 }
 
 // Is a notification area there (someone owns the tray selection of screen 0)?
-bool trayOwned(const QString& display)
-{
-    Display* dpy = XOpenDisplay(display.toLocal8Bit().constData());
-    if (!dpy) return false;
-    const bool owned = XGetSelectionOwner(dpy, XInternAtom(dpy, "_NET_SYSTEM_TRAY_S0", False)) != 0;
-    XCloseDisplay(dpy);
-    return owned;
-}
+bool trayOwned(const QString& display) { return selectionOwned(display.toStdString(), "_NET_SYSTEM_TRAY_S0"); }
 
 class EndToEnd : public ::testing::Test {
 protected:
@@ -167,15 +159,7 @@ protected:
     // delivered ones.
     void writeSettings(const std::string& folder, bool hotkey = true, const std::string& column = "restart")
     {
-        const std::string file = folder + "/tolvdata.v";
-        fs::copy_file(TOLVANE_DEFAULT_SETTINGS, file);
-        sqlite3* db = nullptr;
-        ASSERT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
-        if (hotkey) {
-            ASSERT_EQ(sqlite3_exec(db, ("UPDATE en SET " + column + " = 1").c_str(), nullptr, nullptr, nullptr),
-                      SQLITE_OK);
-        }
-        sqlite3_close(db);
+        copyDeliveredSettings(folder, hotkey ? "UPDATE en SET " + column + " = 1" : "");
     }
 
     // On Qt's xcb platform (see programEnvironment), or in a session of the test's own, where
@@ -192,32 +176,17 @@ protected:
         }
         program_.setProcessEnvironment(env);
         program_.setProcessChannelMode(QProcess::SeparateChannels);
-        QObject::connect(&program_, &QProcess::readyReadStandardOutput, [this] {
-            while (program_.canReadLine())
-                lines_.push_back({clock_.elapsed(), QString::fromUtf8(program_.readLine()).trimmed().toStdString()});
-        });
+        keepLines(program_, clock_, lines_);
         program_.start(TOLVANE_DRYRUN, {});
         ASSERT_TRUE(program_.waitForStarted(10000));
     }
 
     // The first line equal to `text` from the index on, waiting up to timeoutMs.
-    const std::pair<qint64, std::string>* line(const std::string& text, size_t from, int timeoutMs)
+    const TimedLine* line(const std::string& text, size_t from, int timeoutMs)
     {
-        const std::pair<qint64, std::string>* found = nullptr;
-        waitFor(
-            [&] {
-                for (size_t i = from; i < lines_.size(); ++i)
-                    if (lines_[i].second == text) return (found = &lines_[i]) != nullptr;
-                return false;
-            },
-            timeoutMs);
-        return found;
+        return waitForLine(lines_, text, from, timeoutMs);
     }
-    size_t count(const std::string& text) const
-    {
-        return static_cast<size_t>(
-            std::count_if(lines_.begin(), lines_.end(), [&](const auto& l) { return l.second == text; }));
-    }
+    size_t count(const std::string& text) const { return countLines(lines_, text); }
 
     int xdotool(const QStringList& args, QString* out = nullptr)
     {
@@ -256,7 +225,7 @@ protected:
     QString display_, busAddress_;
     pid_t started_ = 0;
     QProcessEnvironment env_;
-    std::vector<std::pair<qint64, std::string>> lines_;
+    std::vector<TimedLine> lines_;
 };
 
 TEST_F(EndToEnd, TrayIconThenWarnedSetCarriesOutTheScheduleAndAHotkeyActsAtOnce)
@@ -640,10 +609,3 @@ TEST_F(Weston, WithoutAnXServerTheProgramStartsTheWarningIsSeenAndTheWindowComes
 
 }  // namespace
 }  // namespace tolvane::test
-
-int main(int argc, char** argv)
-{
-    QCoreApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "hotkeys/hk.h"
+#include "tests/settings_file.h"
 #include "xcb_fixture.h"
 
 namespace tolvane::test {
@@ -294,7 +295,7 @@ class KeyBoxesWithStoredKeys : public KeyBoxes {
 protected:
     void prepareSettings(const std::string& folder) override
     {
-        writeSettings(folder, "UPDATE ky SET shutdown = 'SHUT', restart = '\xD0\x96R'");
+        copyDeliveredSettings(folder, "UPDATE ky SET shutdown = 'SHUT', restart = '\xD0\x96R'");
     }
 };
 

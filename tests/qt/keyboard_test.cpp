@@ -4,22 +4,21 @@
 // layouts and a change of group while the program runs; and the hotkey monitor's rest while
 // no key of interest is down.
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
-#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
-#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
 #include "logind_bus.h"
 #include "platform/qt/x11_keyboard.h"
+#include "program_lines.h"
+#include "tests/settings_file.h"
 #include "wait.h"
 #include "xvfb_process.h"
 
@@ -30,8 +29,6 @@
 
 namespace tolvane::test {
 namespace {
-
-namespace fs = std::filesystem;
 
 constexpr int VK_CONTROL = 17, VK_MENU = 18, VK_NUMPAD5 = 101;
 
@@ -107,16 +104,11 @@ protected:
     // Settings with the given key texts and every hotkey enabled.
     static void writeSettings(const std::string& folder, const std::string& keys)
     {
-        const std::string file = folder + "/tolvdata.v";
-        fs::copy_file(TOLVANE_DEFAULT_SETTINGS, file);
-        sqlite3* db = nullptr;
-        ASSERT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
         const std::string sql =
             "UPDATE en SET shutdown = 1, restart = 1, logoff = 1, hibernate = 1, standby = 1;"
             "UPDATE ky SET " +
             keys;
-        ASSERT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
-        sqlite3_close(db);
+        copyDeliveredSettings(folder, sql);
     }
 
     // tolvane-dryrun on the display; its standard output lines are kept with their times.
@@ -135,31 +127,17 @@ protected:
         env.insert("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/tolvane-keyboard");
         program_.setProcessEnvironment(env);
         program_.setProcessChannelMode(QProcess::MergedChannels);  // its notes on standard error too
-        QObject::connect(&program_, &QProcess::readyReadStandardOutput, [this] {
-            while (program_.canReadLine())
-                lines_.push_back({clock_.elapsed(), QString::fromUtf8(program_.readLine()).trimmed().toStdString()});
-        });
+        keepLines(program_, clock_, lines_);
         program_.start(TOLVANE_DRYRUN, {});
         ASSERT_TRUE(program_.waitForStarted(10000));
         ASSERT_TRUE(waitFor([&] { return count("dry-run ready") == 1; }, 30000)) << "the program did not start";
     }
-    size_t count(const std::string& text) const
-    {
-        return static_cast<size_t>(
-            std::count_if(lines_.begin(), lines_.end(), [&](const auto& l) { return l.second == text; }));
-    }
+    size_t count(const std::string& text) const { return countLines(lines_, text); }
     // When the first line equal to text came, from the index on; -1 if it does not come in time.
     qint64 lineTime(const std::string& text, size_t from, int timeoutMs)
     {
-        qint64 at = -1;
-        waitFor(
-            [&] {
-                for (size_t i = from; i < lines_.size(); ++i)
-                    if (lines_[i].second == text) return (at = lines_[i].first) >= 0;
-                return false;
-            },
-            timeoutMs);
-        return at;
+        const TimedLine* line = waitForLine(lines_, text, from, timeoutMs);
+        return line ? line->first : -1;
     }
 
     QElapsedTimer clock_;
@@ -169,7 +147,7 @@ protected:
     Display* tester_ = nullptr;
     Display* grabber_ = nullptr;
     QTemporaryDir windir_;
-    std::vector<std::pair<qint64, std::string>> lines_;
+    std::vector<TimedLine> lines_;
     LogindBus logind_;
 };
 
@@ -419,10 +397,3 @@ TEST_F(XKeyboard, TheIdleProgramSleepsAndAHotkeyStillFiresWithinATick)
 
 }  // namespace
 }  // namespace tolvane::test
-
-int main(int argc, char** argv)
-{
-    QCoreApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -6,13 +6,13 @@
 #include <filesystem>
 #include <fstream>
 #include <regex>
-#include <sstream>
 
 #include "desktop_fixture.h"
 #include "platform/qt/desktop_services.h"
 #include "platform/qt/pictures.h"
 #include "platform/qt/portal_shortcuts.h"
 #include "platform/qt/x11_keyboard.h"
+#include "tests/file_contents.h"
 
 namespace tolvane::test {
 namespace {
@@ -67,8 +67,7 @@ TEST(Launcher, StartsXdgOpenDetachedWithTheAddressAsOneArgument)
     XdgLauncher launcher([&](const std::string& e) { errors.push_back(e); });
     EXPECT_GT(launcher.Shell("explorer.exe http://host.example/redirect.html?a=1&b=2", 2), 0);
     ASSERT_TRUE(waitFor([&] { return fs::exists(marker); }, 10000));
-    std::ifstream in(marker);
-    std::string args((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string args = readFile(marker);
     EXPECT_EQ(args, "http://host.example/redirect.html?a=1&b=2|") << "no shell takes the & apart";
     EXPECT_TRUE(errors.empty());
 }

@@ -4,7 +4,6 @@
 // portal's global shortcuts (portal_mock.py) and the notification area's watcher
 // (watcher_mock.py). Power requests are the dry run's lines, written to a file.
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 #include <unistd.h>
 
 #include <QApplication>
@@ -26,6 +25,7 @@
 
 #include "app/form1.h"
 #include "platform/qt/desktop.h"
+#include "tests/settings_file.h"
 #include "wait.h"
 
 namespace tolvane::test {
@@ -167,19 +167,11 @@ protected:
     // keys changed as the SQL assignments say ("standby = 'e'").
     void writeSettings(const std::vector<int>& enabledRows, const std::string& keys = "")
     {
-        const std::string file = folder_.filePath("tolvdata.v").toStdString();
-        std::filesystem::copy_file(TOLVANE_DEFAULT_SETTINGS, file);
-        sqlite3* db = nullptr;
-        ASSERT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
         const char* const columns[5] = {"shutdown", "restart", "logoff", "hibernate", "standby"};
-        for (int row : enabledRows)
-            ASSERT_EQ(sqlite3_exec(db, (std::string("UPDATE en SET ") + columns[row] + " = 1").c_str(), nullptr,
-                                   nullptr, nullptr),
-                      SQLITE_OK);
-        if (!keys.empty()) {
-            ASSERT_EQ(sqlite3_exec(db, ("UPDATE ky SET " + keys).c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
-        }
-        sqlite3_close(db);
+        std::string sql;
+        for (int row : enabledRows) sql += std::string("UPDATE en SET ") + columns[row] + " = 1;";
+        if (!keys.empty()) sql += "UPDATE ky SET " + keys;
+        copyDeliveredSettings(folder_.path().toStdString(), sql);
     }
 
     // The program's start-up, in a Wayland session (the portal) or an X11 one.

@@ -78,20 +78,11 @@ unsigned long XInput::keycode(const std::string& keysym)
     return sym == NoSymbol ? 0 : XKeysymToKeycode(display(dpy_), sym);
 }
 
-bool XInput::keyDown(const std::string& keysym)
+bool XInput::keyEvent(const std::string& keysym, bool down)
 {
     const unsigned long code = keycode(keysym);
     if (code == 0) return false;
-    XTestFakeKeyEvent(display(dpy_), static_cast<unsigned>(code), True, CurrentTime);
-    sync();
-    return true;
-}
-
-bool XInput::keyUp(const std::string& keysym)
-{
-    const unsigned long code = keycode(keysym);
-    if (code == 0) return false;
-    XTestFakeKeyEvent(display(dpy_), static_cast<unsigned>(code), False, CurrentTime);
+    XTestFakeKeyEvent(display(dpy_), static_cast<unsigned>(code), down ? True : False, CurrentTime);
     sync();
     return true;
 }

@@ -29,8 +29,8 @@ public:
 
     // Keys by their X keysym names ("Tab", "v", "Control_L", "dead_acute", "Cyrillic_che").
     // False when the present keyboard layout has no key for the symbol.
-    bool keyDown(const std::string& keysym);
-    bool keyUp(const std::string& keysym);
+    bool keyDown(const std::string& keysym) { return keyEvent(keysym, true); }
+    bool keyUp(const std::string& keysym) { return keyEvent(keysym, false); }
     // Down and up; with modifiers held around it ({"Control_L"}, {"Shift_L"}).
     bool key(const std::string& keysym, const std::vector<std::string>& modifiers = {});
 
@@ -63,6 +63,7 @@ public:
 
 private:
     unsigned long keycode(const std::string& keysym);
+    bool keyEvent(const std::string& keysym, bool down);
     void* dpy_ = nullptr;
 };
 

@@ -10,12 +10,12 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
-#include <functional>
-#include <thread>
+
+#include "tests/file_contents.h"
+#include "tests/wait_until.h"
 
 // Last: Xlib's macros would clash with other names.
-#include <X11/Xlib.h>
+#include "x_selection.h"
 
 namespace tolvane::test {
 
@@ -32,27 +32,6 @@ bool onPath(const std::string& program)
         start = end + 1;
     }
     return false;
-}
-
-// Polls the condition every 20 ms for up to timeoutMs; a server coming up is no logic under test.
-bool within(int timeoutMs, const std::function<bool()>& condition)
-{
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > end) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return true;
-}
-
-// Is the selection (WM_S0, _NET_SYSTEM_TRAY_S0) owned on the display?
-bool selectionOwned(const std::string& display, const char* selection)
-{
-    Display* dpy = XOpenDisplay(display.c_str());
-    if (!dpy) return false;
-    const bool owned = XGetSelectionOwner(dpy, XInternAtom(dpy, selection, False)) != 0;
-    XCloseDisplay(dpy);
-    return owned;
 }
 
 }  // namespace
@@ -126,8 +105,7 @@ bool XSession::start(bool withTray, std::string* why)
     // The machine's configuration without the iconify animation: a click while a restored
     // window is still being drawn in is lost.
     std::vector<std::string> openbox = {"openbox", "--sm-disable"};
-    if (std::ifstream in("/etc/xdg/openbox/rc.xml"); in) {
-        std::string config((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (std::string config = readFile("/etc/xdg/openbox/rc.xml"); !config.empty()) {
         const std::string yes = "<animateIconify>yes</animateIconify>";
         if (const size_t at = config.find(yes); at != std::string::npos)
             config.replace(at, yes.size(), "<animateIconify>no</animateIconify>");
@@ -136,7 +114,7 @@ bool XSession::start(bool withTray, std::string* why)
         openbox.insert(openbox.end(), {"--config-file", configFile_.string()});
     }
     spawn(openbox);
-    if (!within(20000, [&] { return selectionOwned(display_, "WM_S0"); })) {
+    if (!waitUntil([&] { return selectionOwned(display_, "WM_S0"); }, 20000)) {
         *why = "openbox took no window-manager selection on " + display_;
         return false;
     }
@@ -151,7 +129,7 @@ bool XSession::startTray()
 {
     tray_ = spawn({"trayer", "--edge", "top", "--align", "right", "--widthtype", "pixel", "--width", "160",
                    "--heighttype", "pixel", "--height", "32", "--SetDockType", "true"});
-    return within(20000, [&] { return selectionOwned(display_, "_NET_SYSTEM_TRAY_S0"); });
+    return waitUntil([&] { return selectionOwned(display_, "_NET_SYSTEM_TRAY_S0"); }, 20000);
 }
 
 bool XSession::stopTray()
@@ -161,7 +139,7 @@ bool XSession::stopTray()
     ::waitpid(tray_, nullptr, 0);
     std::erase(children_, tray_);
     tray_ = 0;
-    return within(5000, [&] { return !selectionOwned(display_, "_NET_SYSTEM_TRAY_S0"); });
+    return waitUntil([&] { return !selectionOwned(display_, "_NET_SYSTEM_TRAY_S0"); }, 5000);
 }
 
 void XSession::stopAll()
@@ -170,7 +148,7 @@ void XSession::stopAll()
     for (auto it = children_.rbegin(); it != children_.rend(); ++it) {
         ::kill(*it, SIGTERM);
         int status = 0;
-        if (!within(3000, [&] { return ::waitpid(*it, &status, WNOHANG) != 0; })) {
+        if (!waitUntil([&] { return ::waitpid(*it, &status, WNOHANG) != 0; }, 3000)) {
             ::kill(*it, SIGKILL);
             ::waitpid(*it, &status, 0);
         }

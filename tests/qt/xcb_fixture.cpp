@@ -1,9 +1,6 @@
 #include "xcb_fixture.h"
 
-#include <sqlite3.h>
-
 #include <QWindow>
-#include <filesystem>
 
 #include "hotkeys/hk.h"
 
@@ -29,20 +26,6 @@ void XcbDesktopTest::TearDown()
     settle(50);
     if (powerOut_) std::fclose(powerOut_);
     ::unsetenv("windir");
-}
-
-void XcbDesktopTest::writeSettings(const std::string& folder, const std::string& sql)
-{
-    const std::string file = folder + "/tolvdata.v";
-    std::filesystem::copy_file(TOLVANE_DEFAULT_SETTINGS, file);
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
-    char* error = nullptr;
-    const int status = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error);
-    const std::string message = error ? error : "";
-    sqlite3_free(error);
-    sqlite3_close(db);
-    ASSERT_EQ(status, SQLITE_OK) << message;
 }
 
 void XcbDesktopTest::settle(int ms)

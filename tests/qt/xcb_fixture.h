@@ -36,8 +36,6 @@ protected:
     // Runs before start-up with the settings folder; the default settings are copied in unless
     // the test writes a file of its own there.
     virtual void prepareSettings(const std::string&) {}
-    // Copies the delivered settings into the folder and runs one SQL statement on the copy.
-    static void writeSettings(const std::string& folder, const std::string& sql);
 
     Form1& form1() { return desktop_->program().form1(); }
     QtWindows& windows() { return desktop_->windows(); }

@@ -2,14 +2,11 @@
 // odd or missing. Every file is made here, with the SQLite C API or byte by byte.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
-#include <stdlib.h>
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <array>
 #include <functional>
-#include <iterator>
 #include <map>
 #include <random>
 #include <sstream>
@@ -20,59 +17,31 @@
 #include "app/program.h"
 #include "hotkeys/hk.h"
 #include "platform/sim/sim_platform.h"
+#include "tests/file_contents.h"
+#include "tests/settings_file.h"
+#include "tests/temp_folder.h"
 #include "tools/sim/scenario.h"
 
 namespace tolvane {
 namespace {
 
 namespace fs = std::filesystem;
+using test::execSql;
+using test::writeFile;
 
 const std::string kDefaultSettings = TOLVANE_DEFAULT_SETTINGS;
 
-class TempDir {
+// A fresh folder with the settings file's place in it.
+class TempDir : public test::TempFolder {
 public:
-    TempDir()
-    {
-        std::string pattern = (fs::temp_directory_path() / "tolvane-unit-XXXXXX").string();
-        if (mkdtemp(pattern.data())) path_ = pattern;
-    }
-    ~TempDir()
-    {
-        std::error_code ec;
-        fs::remove_all(path_, ec);
-    }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    const std::string& path() const { return path_; }
-    std::string file() const { return path_ + "/tolvdata.v"; }
-
-private:
-    std::string path_;
+    std::string file() const { return path() + "/tolvdata.v"; }
 };
 
+// A folder where a file should be reads as "(a folder)", so that a comparison says so.
 std::string readBytes(const std::string& path)
 {
     if (fs::is_directory(path)) return "(a folder)";
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void writeBytes(const std::string& path, const std::string& bytes)
-{
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
-}
-
-// Runs SQL on a file (created when missing); fails the test on an error.
-void execSql(const std::string& path, const std::string& sql)
-{
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
-    char* error = nullptr;
-    const int rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error);
-    const std::string message = error ? error : "";
-    sqlite3_free(error);
-    sqlite3_close(db);
-    ASSERT_EQ(rc, SQLITE_OK) << message;
+    return test::readFile(path);
 }
 
 // One query's rows, each field as text ("NULL" for Null).
@@ -188,19 +157,19 @@ struct CorpusFile {
 std::vector<CorpusFile> corpus()
 {
     return {
-        {"empty file", true, [](const std::string& p) { writeBytes(p, ""); }},
+        {"empty file", true, [](const std::string& p) { writeFile(p, ""); }},
         {"a folder in its place", true, [](const std::string& p) { fs::create_directory(p); }},
         {"random bytes", true,
          [](const std::string& p) {
              std::mt19937 gen(7);
              std::string bytes(4096, '\0');
              for (char& c : bytes) c = static_cast<char>(gen() & 0xFF);
-             writeBytes(p, bytes);
+             writeFile(p, bytes);
          }},
         {"truncated database", true,
          [](const std::string& p) {
              execSql(p + ".full", kValid);
-             writeBytes(p, readBytes(p + ".full").substr(0, 1024));
+             writeFile(p, readBytes(p + ".full").substr(0, 1024));
              fs::remove(p + ".full");
          }},
         {"missing table", true,
@@ -277,7 +246,7 @@ TEST(SettingsCorpus, EveryFileLeavesTheProgramRunningAndTheFileAsItWas)
 TEST(SettingsCorpus, TheScenarioRunnerTakesABrokenFileInItsStride)
 {
     TempDir dir;
-    writeBytes(dir.file(), "not a database at all");
+    writeFile(dir.file(), "not a database at all");
     std::string keys;
     for (char c = 'A'; c <= 'Z'; ++c) keys += std::string(" ") + c;
     for (char c = '0'; c <= '9'; ++c) keys += std::string(" ") + c;

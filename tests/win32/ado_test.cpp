@@ -24,6 +24,7 @@
 #include "platform/win32/ado_calls.h"
 #include "platform/win32/ado_store.h"
 #include "platform/win32/default_settings.h"
+#include "tests/win32/paths.h"
 
 #include <windows.h>
 #include <objbase.h>
@@ -36,6 +37,7 @@
 
 using namespace tolvane;
 namespace ado = tolvane::win32::ado;
+using tolvane::test::windowsPath;
 
 namespace {
 
@@ -49,15 +51,6 @@ std::string env(const char* name)
 {
     const char* value = std::getenv(name);
     return value ? value : "";
-}
-
-// A Unix path as Wine's Z: drive shows it.
-std::string windowsPath(const std::string& unixPath)
-{
-    std::string path = "Z:" + unixPath;
-    for (char& c : path)
-        if (c == '/') c = '\\';
-    return path;
 }
 
 std::wstring wide(const std::string& text)

@@ -88,13 +88,7 @@ protected:
     // generous limit, never a fixed sleep).
     bool pumpUntil(const std::function<bool()>& done, int limitMs)
     {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
-        while (!done()) {
-            if (std::chrono::steady_clock::now() > end) return false;
-            MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
-            ui.processPendingEvents();
-        }
-        return true;
+        return test::waitUntil(done, limitMs, test::messageLoop([this] { ui.processPendingEvents(); }));
     }
 
     WindowSystem system;

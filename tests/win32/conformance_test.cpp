@@ -169,7 +169,7 @@ protected:
 
     bool wait(const std::function<bool()>& done, int limitMs)
     {
-        return test::waitUntil(done, limitMs, [this] { app->pump(); });
+        return test::waitUntil(done, limitMs, test::messageLoop([this] { app->pump(); }));
     }
     // Lets the events of an input run to their end (nothing more is waited for).
     void settle(int ms) { wait([] { return false; }, ms); }
@@ -555,7 +555,7 @@ TEST(WarningOption, Label9TogglesCheck6OnceAndCheck6ShowsAtItsRightEnd)
     HWND top = static_cast<HWND>(app.ui.windowHandle(form));
     SetForegroundWindow(top);
     auto wait = [&](const std::function<bool()>& done, int ms) {
-        return test::waitUntil(done, ms, [&] { app.pump(); });
+        return test::waitUntil(done, ms, test::messageLoop([&] { app.pump(); }));
     };
     const int dpi = app.ui.dotsPerInch();
     auto centre = [&](const Control& c) {

@@ -25,11 +25,12 @@
 #include <cstdlib>
 #include <fstream>
 #include <functional>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "tests/file_contents.h"
+#include "tests/win32/paths.h"
 #include "tests/win32/real_input.h"
 
 #include <windows.h>
@@ -38,6 +39,9 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using tolvane::test::readFile;
+using tolvane::test::waitUntil;
+using tolvane::test::windowsPath;
 int failures = 0;
 
 void check(bool ok, const std::string& what)
@@ -47,40 +51,11 @@ void check(bool ok, const std::string& what)
     if (!ok) ++failures;
 }
 
-std::string windowsPath(std::string path)
-{
-    if (!path.empty() && path[0] == '/') {
-        for (char& c : path)
-            if (c == '/') c = '\\';
-        path = "Z:" + path;
-    }
-    return path;
-}
-
-std::string readFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
 int countOf(const std::string& text, const std::string& what)
 {
     int n = 0;
     for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
     return n;
-}
-
-// Waits on the real program with a generous limit; returns whether `done` came true.
-bool waitFor(const std::function<bool()>& done, int limitMs)
-{
-    const auto end = Clock::now() + std::chrono::milliseconds(limitMs);
-    while (!done()) {
-        if (Clock::now() > end) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return true;
 }
 
 std::string textOf(HWND hwnd)
@@ -189,10 +164,10 @@ bool pick(HWND combo, int index)
     for (int attempt = 0; attempt < 3; ++attempt) {
         if (attempt > 0) std::printf("note: the pick of item %d is tried again\n", index);
         if (SendMessageA(combo, CB_GETDROPPEDSTATE, 0, 0) == FALSE) click(combo);
-        if (!waitFor([&] { return SendMessageA(combo, CB_GETDROPPEDSTATE, 0, 0) != FALSE; }, 5000)) continue;
+        if (!waitUntil([&] { return SendMessageA(combo, CB_GETDROPPEDSTATE, 0, 0) != FALSE; }, 5000)) continue;
         // The opened list is a window of its own (GetComboBoxInfo does not cross processes).
         HWND dropped = nullptr;
-        waitFor([&] { return (dropped = shownWindowOfClass("ComboLBox")) != nullptr; }, 5000);
+        waitUntil([&] { return (dropped = shownWindowOfClass("ComboLBox")) != nullptr; }, 5000);
         if (!dropped) continue;
         const int top = static_cast<int>(SendMessageA(dropped, LB_GETTOPINDEX, 0, 0));
         const int height = static_cast<int>(SendMessageA(dropped, LB_GETITEMHEIGHT, 0, 0));
@@ -202,7 +177,7 @@ bool pick(HWND combo, int index)
         if (at.y < 0 || at.y >= list.bottom) return false;  // not in view: no user sees it there
         ClientToScreen(dropped, &at);
         clickAt(at);
-        if (waitFor([&] { return SendMessageA(combo, CB_GETDROPPEDSTATE, 0, 0) == FALSE; }, 2000) &&
+        if (waitUntil([&] { return SendMessageA(combo, CB_GETDROPPEDSTATE, 0, 0) == FALSE; }, 2000) &&
             SendMessageA(combo, CB_GETCURSEL, 0, 0) == index)
             return true;
     }
@@ -254,7 +229,7 @@ int pressHotkey(WORD key, int ms, const std::string& log, const std::string& lin
         const auto down = Clock::now();
         hold({VK_CONTROL, VK_MENU, key}, ms);
         heldMs = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - down).count();
-        waitFor([&] { return countOf(readFile(log), line) > before; }, 1000);
+        waitUntil([&] { return countOf(readFile(log), line) > before; }, 1000);
         std::this_thread::sleep_for(std::chrono::milliseconds(300));  // a poll that saw the keys may still write
         requests = countOf(readFile(log), line) - before;
     }
@@ -308,8 +283,8 @@ void hotkeyWindow(HWND form1, const std::string& log, const std::string& store)
 {
     click(childNamed(form1, "Command2"));
     HWND hk = nullptr;
-    waitFor([&] { return (hk = FindWindowA("TolvaneWindow", "Setup Hot Keys")) != nullptr && IsWindowVisible(hk); },
-            5000);
+    waitUntil([&] { return (hk = FindWindowA("TolvaneWindow", "Setup Hot Keys")) != nullptr && IsWindowVisible(hk); },
+              5000);
     check(hk && IsWindowVisible(hk), "\"Hot Keys\" shows the hotkey window");
     check(!IsWindowVisible(form1), "and hides the main window");
     if (!hk) return;
@@ -321,29 +296,30 @@ void hotkeyWindow(HWND form1, const std::string& log, const std::string& store)
     // Into the box once the window's activation has put the focus on its first control
     // (late on a loaded machine, it would take the focus back from the box), its one
     // character selected (End, Shift+Home), then typed over.
-    waitFor([&] { return IsChild(hk, focusOf(hk)) != FALSE; }, 5000);
+    waitUntil([&] { return IsChild(hk, focusOf(hk)) != FALSE; }, 5000);
     for (int attempt = 0; attempt < 3 && focusOf(hk) != text2; ++attempt) {
         if (attempt > 0) std::printf("note: the key box is clicked again\n");
         click(text2);
-        waitFor([&] { return focusOf(hk) == text2; }, 3000);
+        waitUntil([&] { return focusOf(hk) == text2; }, 3000);
     }
     pressKey(VK_END);
     pressKeys({VK_SHIFT, VK_HOME});
     pressKeys({VK_SHIFT, '1'});
-    waitFor([] { return false; }, 300);  // nothing is to come: give the key its time
+    waitUntil([] { return false; }, 300);  // nothing is to come: give the key its time
     check(textOf(text2) == "R", "a typed \"!\" is refused by the key filter");
     pressKey('X');
-    check(waitFor([&] { return textOf(text2) == "X"; }, 5000), "a typed \"x\" replaces the selection as \"X\"");
+    check(waitUntil([&] { return textOf(text2) == "X"; }, 5000), "a typed \"x\" replaces the selection as \"X\"");
     click(check2);
-    check(waitFor([&] { return SendMessageA(check2, BM_GETCHECK, 0, 0) == BST_CHECKED; }, 5000),
+    check(waitUntil([&] { return SendMessageA(check2, BM_GETCHECK, 0, 0) == BST_CHECKED; }, 5000),
           "a click ticks the restart row");
     click(set);
     HWND box = nullptr;
-    check(waitFor([&] { return (box = FindWindowA("#32770", "Tolvane 3.0")) != nullptr; }, 10000), "a message follows SET");
+    check(waitUntil([&] { return (box = FindWindowA("#32770", "Tolvane 3.0")) != nullptr; }, 10000),
+          "a message follows SET");
     if (box) {
         check(textOf(GetDlgItem(box, 0xFFFF)) == "Settings Saved", "it reads \"Settings Saved\"");
         click(GetDlgItem(box, IDOK));
-        check(waitFor([&] { return !IsWindow(box); }, 5000), "a click on OK closes it");
+        check(waitUntil([&] { return !IsWindow(box); }, 5000), "a click on OK closes it");
     }
     const std::string saved = readFile(store);
     check(saved.find("en\t1\t1\t0\t0\t0") != std::string::npos && saved.find("ky\tS\tX\tL\tH\tB") != std::string::npos,
@@ -359,7 +335,7 @@ void hotkeyWindow(HWND form1, const std::string& log, const std::string& store)
     check(pressHotkey('X', 300, log, "ExitWindowsEx(6, 0)", held) >= 1,
           "the new Ctrl+Alt+X calls ExitWindowsEx(6, 0) at once");
     check(pressCloseBox(hk), "the hotkey window has a close box");
-    check(waitFor([&] { return !IsWindow(hk) && IsWindowVisible(form1); }, 5000),
+    check(waitUntil([&] { return !IsWindow(hk) && IsWindowVisible(form1); }, 5000),
           "closing the hotkey window shows the main window again");
 }
 
@@ -380,7 +356,7 @@ int scenario(const std::string& exe)
         check(false, "tolv-dryrun.exe starts");
         return 1;
     }
-    check(waitFor([&] { return readFile(log).find("Shell_NotifyIcon(NIM_ADD") != std::string::npos; }, 60000),
+    check(waitUntil([&] { return readFile(log).find("Shell_NotifyIcon(NIM_ADD") != std::string::npos; }, 60000),
           "start-up ends with the tray icon added");
     std::printf("start-up to the tray icon: %lld ms\n",
                 static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - launched).count()));
@@ -394,7 +370,7 @@ int scenario(const std::string& exe)
 
     // Hotkeys, with the window still in the tray.
     keys({VK_CONTROL, VK_MENU, 'S'}, true);
-    check(waitFor([&] { return countOf(readFile(log), "ExitWindowsEx(5, 0)") >= 1; }, 5000),
+    check(waitUntil([&] { return countOf(readFile(log), "ExitWindowsEx(5, 0)") >= 1; }, 5000),
           "Ctrl+Alt+S (enabled) calls ExitWindowsEx(5, 0)");
     keys({'S', VK_MENU, VK_CONTROL}, false);
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
@@ -410,7 +386,8 @@ int scenario(const std::string& exe)
     // icon's callback message (512, the press in lParam), which is sent here as the
     // shell sends it.
     SendMessageA(tray, 512, 0, 513);
-    check(waitFor([&] { return IsWindowVisible(form1) != FALSE; }, 5000), "a press on the tray icon shows the window");
+    check(waitUntil([&] { return IsWindowVisible(form1) != FALSE; }, 5000),
+          "a press on the tray icon shows the window");
     check(readFile(log).find("Shell_NotifyIcon(NIM_DELETE") != std::string::npos, "and removes the icon");
 
     HWND combo1 = childNamed(form1, "Combo1"), combo3 = childNamed(form1, "Combo3"),
@@ -424,17 +401,17 @@ int scenario(const std::string& exe)
     check(pick(combo3, 0), "hours \"00\" picked");
     check(pick(combo4, 0), "minutes \"01\" picked");
     click(check6);
-    check(waitFor([&] { return SendMessageA(check6, BM_GETCHECK, 0, 0) == BST_CHECKED; }, 5000),
+    check(waitUntil([&] { return SendMessageA(check6, BM_GETCHECK, 0, 0) == BST_CHECKED; }, 5000),
           "the warning is ticked");
     const int before = countOf(readFile(log), "ExitWindowsEx(5, 0)");
     click(command1);
-    check(waitFor([&] { return textOf(command1) == "RESET"; }, 5000), "the button reads RESET");
+    check(waitUntil([&] { return textOf(command1) == "RESET"; }, 5000), "the button reads RESET");
     const auto set = Clock::now();
     check(textOf(label3) == "Shutdown After 00:01    Warning Enabled", "Label3: " + textOf(label3));
 
     auto since = [&] { return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - set).count(); };
     HWND warning = nullptr;
-    check(waitFor(
+    check(waitUntil(
               [&] {
                   warning = windowTitled([](const std::string& t) { return t.rfind("Shutdown After  ", 0) == 0; });
                   return warning != nullptr;
@@ -448,20 +425,21 @@ int scenario(const std::string& exe)
         check(title == "Shutdown After  29 Seconds" || title == "Shutdown After  28 Seconds", "warning title: " + title);
         check((GetWindowLongA(warning, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0, "the warning window is topmost");
     }
-    check(waitFor([&] { return countOf(readFile(log), "ExitWindowsEx(5, 0)") > before; }, 90000),
+    check(waitUntil([&] { return countOf(readFile(log), "ExitWindowsEx(5, 0)") > before; }, 90000),
           "the schedule calls ExitWindowsEx(5, 0)");
     const long long due = since();
     check(due >= 59000 && due <= 63000, "one minute after SET (at " + std::to_string(due) + " ms)");
-    check(waitFor([&] { return textOf(label3) == "Currently no action scheduled"; }, 2000), "the status line is idle again");
+    check(waitUntil([&] { return textOf(label3) == "Currently no action scheduled"; }, 2000),
+          "the status line is idle again");
     check(textOf(command1) == "SET", "the button reads SET again");
     hotkeyWindow(form1, log, store);
 
     // The close box hides the window to the tray and is refused; the session end is not.
     const int adds = countOf(readFile(log), "Shell_NotifyIcon(NIM_ADD");
     check(pressCloseBox(form1), "the main window has a close box");
-    check(waitFor([&] { return !IsWindowVisible(form1); }, 5000) && IsWindow(form1),
+    check(waitUntil([&] { return !IsWindowVisible(form1); }, 5000) && IsWindow(form1),
           "the close box hides the main window and keeps it");
-    check(waitFor([&] { return countOf(readFile(log), "Shell_NotifyIcon(NIM_ADD") == adds + 1; }, 5000),
+    check(waitUntil([&] { return countOf(readFile(log), "Shell_NotifyIcon(NIM_ADD") == adds + 1; }, 5000),
           "and puts the icon back");
     // A close request from another program (taskkill sends one) to the hidden window.
     SendMessageA(form1, WM_CLOSE, 0, 0);
@@ -474,7 +452,7 @@ int scenario(const std::string& exe)
     Program second;
     check(second.start(exe) && second.endsWithin(30000) && program.running(),
           "a second start ends by itself, with code 0, and the first one runs on");
-    check(waitFor([&] { return IsWindowVisible(form1) != FALSE; }, 5000), "the main window is shown");
+    check(waitUntil([&] { return IsWindowVisible(form1) != FALSE; }, 5000), "the main window is shown");
     check(countOf(readFile(log), "Shell_NotifyIcon(NIM_DELETE") == deletes + 1 &&
               countOf(readFile(log), "Shell_NotifyIcon(NIM_ADD") == adds + 1,
           "its icon is taken away and the second start adds none");
@@ -506,7 +484,7 @@ int noJet(const std::string& exe)
         return 1;
     }
     HWND box = nullptr;
-    check(waitFor([&] { return (box = FindWindowA("#32770", "Tolvane 3.0")) != nullptr; }, 60000),
+    check(waitUntil([&] { return (box = FindWindowA("#32770", "Tolvane 3.0")) != nullptr; }, 60000),
           "a message box titled \"Tolvane 3.0\" appears");
     if (!box) return 1;
     const std::string text = textOf(GetDlgItem(box, 0xFFFF));
@@ -518,10 +496,10 @@ int noJet(const std::string& exe)
     Program second;  // while the first one is still starting
     check(second.start(exe) && second.endsWithin(30000), "a second start meanwhile ends by itself");
     click(GetDlgItem(box, IDOK));
-    check(waitFor([&] { return readFile(log).find("Shell_NotifyIcon(NIM_ADD") != std::string::npos; }, 20000),
+    check(waitUntil([&] { return readFile(log).find("Shell_NotifyIcon(NIM_ADD") != std::string::npos; }, 20000),
           "start-up goes on to the tray icon");
     HWND form1 = FindWindowA("TolvaneWindow", kForm1Title);
-    check(waitFor([&] { return form1 && IsWindowVisible(form1); }, 5000),
+    check(waitUntil([&] { return form1 && IsWindowVisible(form1); }, 5000),
           "and then shows the main window the second start asked for");
     hold({VK_CONTROL, VK_MENU, 'S', 'R', 'L', 'H', 'B'}, 1500);
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
@@ -563,7 +541,7 @@ int timeStartups(const std::string& exe, int runs)
         Program program;
         const auto launched = Clock::now();
         if (!program.start(exe)) return 1;
-        if (!waitFor([&] { return readFile(log).find("Shell_NotifyIcon(NIM_ADD") != std::string::npos; }, 60000))
+        if (!waitUntil([&] { return readFile(log).find("Shell_NotifyIcon(NIM_ADD") != std::string::npos; }, 60000))
             return 1;
         times.push_back(std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - launched).count());
         removeTrayIcon(log);
@@ -628,33 +606,34 @@ int screenshots(const std::string& exe, const std::string& folder)
     };
     Program program;
     if (!program.start(exe)) return fail("tolv-dryrun.exe does not start");
-    if (!waitFor([&] { return readFile(log).find("Shell_NotifyIcon(NIM_ADD") != std::string::npos; }, 60000))
+    if (!waitUntil([&] { return readFile(log).find("Shell_NotifyIcon(NIM_ADD") != std::string::npos; }, 60000))
         return fail("no tray icon");
     HWND form1 = FindWindowA("TolvaneWindow", kForm1Title), tray = FindWindowA("TolvaneTray", nullptr);
     if (!form1 || !tray) return fail("no main window");
     SendMessageA(tray, 512, 0, 513);  // a press on the icon, as the shell tells it
-    if (!waitFor([&] { return IsWindowVisible(form1) != FALSE; }, 5000)) return fail("the main window did not come up");
+    if (!waitUntil([&] { return IsWindowVisible(form1) != FALSE; }, 5000))
+        return fail("the main window did not come up");
     if (!saveShot(form1, folder + "\\form1.bmp")) return fail("no picture of the main window");
 
     HWND label9 = childNamed(form1, "Label9"), check6 = childNamed(form1, "Check6"), label3 = childNamed(form1, "Label3"),
          set = childNamed(form1, "Command1"), hotKeys = childNamed(form1, "Command2");
     if (!(label9 && check6 && label3 && set && hotKeys)) return fail("the main window's controls are not found");
     click(label9);
-    if (!waitFor([&] { return SendMessageA(check6, BM_GETCHECK, 0, 0) == BST_CHECKED; }, 5000))
+    if (!waitUntil([&] { return SendMessageA(check6, BM_GETCHECK, 0, 0) == BST_CHECKED; }, 5000))
         return fail("a click on the warning option does not tick it");
     click(set);
-    if (!waitFor([&] { return textOf(set) == "RESET"; }, 5000) ||
+    if (!waitUntil([&] { return textOf(set) == "RESET"; }, 5000) ||
         textOf(label3) != "Shutdown After 00:01    Warning Enabled")
         return fail("SET does not arm a warned \"Shutdown After 00:01\": " + textOf(label3));
     const auto armed = Clock::now();
     click(hotKeys);
     HWND hk = nullptr;
-    if (!waitFor([&] { return (hk = FindWindowA("TolvaneWindow", "Setup Hot Keys")) && IsWindowVisible(hk); }, 5000))
+    if (!waitUntil([&] { return (hk = FindWindowA("TolvaneWindow", "Setup Hot Keys")) && IsWindowVisible(hk); }, 5000))
         return fail("the hotkey window did not come up");
     if (!saveShot(hk, folder + "\\hk.bmp")) return fail("no picture of the hotkey window");
 
     HWND warning = nullptr;
-    if (!waitFor(
+    if (!waitUntil(
             [&] {
                 warning = windowTitled([](const std::string& t) { return t.rfind("Shutdown After  ", 0) == 0; });
                 return warning && IsWindowVisible(warning);

@@ -9,7 +9,6 @@
 #include <cstring>
 #include <cstdio>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <thread>
 
@@ -19,15 +18,18 @@
 #include "platform/win32/text_store.h"
 #include "platform/win32/win32_services.h"
 #include "platform/win32/win32_ui.h"
+#include "tests/file_contents.h"
 #include "tray/notify_record.h"
 // These bring in <windows.h>, whose macros must come after the project's own headers.
 #include "platform/win32/win32_text.h"
+#include "tests/win32/paths.h"
 #include "tests/win32/real_input.h"
 
 #include <windows.h>
 #undef MessageBox
 
 using namespace tolvane;
+using test::readFile;
 
 namespace {
 
@@ -111,14 +113,6 @@ HWND messageBoxOfThisProcess()
     return found;
 }
 
-std::string readFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
 }  // namespace
 
 TEST_F(AnsiEdge, TheConversionsThemselves)
@@ -162,7 +156,7 @@ TEST_F(AnsiEdge, WindowTextsGoOutAndComeBackAsTheSameCharacters)
     form.edit.setText("");
     SetForegroundWindow(top);
     test::clickAt(test::centreOf(edit));
-    auto pump = [&] { ui.processPendingEvents(); };
+    auto pump = test::messageLoop([&] { ui.processPendingEvents(); });
     ASSERT_TRUE(test::waitUntil([&] { return GetFocus() == edit; }, 5000, pump));
     ASSERT_TRUE(OpenClipboard(top));
     EmptyClipboard();
@@ -193,7 +187,7 @@ TEST_F(AnsiEdge, ATypedCharacterReachesTheKeyFilterAsItsUnicodeCode)
     HWND top = static_cast<HWND>(ui.windowHandle(form));
     HWND edit = static_cast<HWND>(ui.controlHandle(form.edit));
     SetForegroundWindow(top);
-    auto pump = [&] { ui.processPendingEvents(); };
+    auto pump = test::messageLoop([&] { ui.processPendingEvents(); });
     test::clickAt(test::centreOf(edit));
     ASSERT_TRUE(test::waitUntil([&] { return GetFocus() == edit; }, 5000, pump));
     test::typeCharacter(sample->typed);
@@ -249,9 +243,7 @@ TEST_F(AnsiEdge, TheTooltipReachesTheShellInTheSystemCodePage)
 
 TEST_F(AnsiEdge, TheTextStoreFileHoldsTheSystemCodePage)
 {
-    char folder[MAX_PATH];
-    GetTempPathA(MAX_PATH, folder);
-    const std::string path = std::string(folder) + "tolv-ansi-store.txt";
+    const std::string path = test::tempPath("tolv-ansi-store.txt");
     const char a = static_cast<char>(sample->ansi);
     std::ofstream(path, std::ios::binary) << "ky\t" << a << "\tR\tL\tH\tB\r\nen\t1\t0\t0\t0\t0\r\n";
     auto tables = win32::readTextTables(path);

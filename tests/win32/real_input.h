@@ -3,11 +3,12 @@
 // with SendInput, so that they travel the way a user's do (the system's input queue,
 // hit-testing, activation, the dialog manager), never as messages handed to a control.
 // Reading a control's state with messages (WM_GETTEXT, BM_GETCHECK, ...) is fine.
-#include <chrono>
 #include <functional>
 #include <string>
-#include <thread>
+#include <utility>
 #include <vector>
+
+#include "tests/wait_until.h"
 
 #include <windows.h>
 
@@ -102,21 +103,14 @@ inline bool closeBoxOf(HWND window, POINT& out)
     return false;
 }
 
-// Waits for real events with a generous limit; `pump` runs the caller's message loop
-// (in-process tests) or nothing (a driver in another process).
-inline bool waitUntil(const std::function<bool()>& done, int limitMs, const std::function<void()>& pump = {})
+// What a test of this process's own windows does between two looks of waitUntil: it sleeps
+// until a message comes (10 ms at most), and `pump` runs its message loop.
+inline std::function<void()> messageLoop(std::function<void()> pump)
 {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > end) return false;
-        if (pump) {
-            MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-            pump();
-        } else {
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-    }
-    return true;
+    return [pump = std::move(pump)] {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+        pump();
+    };
 }
 
 }  // namespace tolvane::test

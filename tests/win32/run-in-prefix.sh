@@ -3,15 +3,10 @@
 # prepared base prefix (TOLVANE_WINE_BASE, made by scripts/test-win32), and removes the
 # prefix afterwards. DISPLAY must name the test's X server.
 set -euo pipefail
-: "${TOLVANE_WINE_BASE:?run the Windows tests through scripts/test-win32}"
-work=$(mktemp -d "${TMPDIR:-/tmp}/tolv-wine-test.XXXXXX")
-export WINEPREFIX="$work/prefix"
-cleanup() {
-  wineserver -k >/dev/null 2>&1 || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-cp -a "$TOLVANE_WINE_BASE" "$WINEPREFIX"
+# shellcheck source=scripts/wine-session.sh
+. "$(dirname "$0")/../../scripts/wine-session.sh"
+wine_prefix_copy tolv-wine-test
+work=$wine_work
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES="mscoree,mshtml="
 export TOLVANE_TEST_WORK="$work"

@@ -3,38 +3,21 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <fstream>
 #include <regex>
-#include <sstream>
 #include <vector>
 
 #include "platform/model/window_system.h"
 #include "platform/win32/win32_services.h"
 #include "platform/win32/win32_ui.h"
+#include "tests/file_contents.h"
+#include "tests/win32/paths.h"
 
 #include <windows.h>
 #undef Shell_NotifyIcon
 
 using namespace tolvane;
-
-namespace {
-
-std::string readFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-std::string tempPath(const char* name)
-{
-    char dir[MAX_PATH];
-    GetTempPathA(MAX_PATH, dir);
-    return std::string(dir) + name;
-}
-
-}  // namespace
+using test::readFile;
+using test::tempPath;
 
 TEST(TrayWindow, ReceivesTheShellsCallbackAndNothingElse)
 {

@@ -16,9 +16,10 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <functional>
 #include <string>
 #include <thread>
+
+#include "tests/win32/real_input.h"
 
 #include <windows.h>
 #include <shellapi.h>
@@ -26,7 +27,7 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using tolvane::test::waitUntil;
 int failures = 0;
 std::FILE* results = nullptr;
 
@@ -38,16 +39,6 @@ void check(bool ok, const std::string& what)
         std::fflush(out);
     }
     if (!ok) ++failures;
-}
-
-bool waitFor(const std::function<bool()>& done, int limitMs)
-{
-    const auto end = Clock::now() + std::chrono::milliseconds(limitMs);
-    while (!done()) {
-        if (Clock::now() > end) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    return true;
 }
 
 std::string folder(int csidl)
@@ -129,25 +120,14 @@ TrayPicture trayPicture()
     return picture;
 }
 
-// Moves the pointer to the middle of `box` and clicks the left button there.
+// Moves the pointer to the middle of `box`, gives the move its time, and clicks the left
+// button there.
 void clickAt(const RECT& box)
 {
-    const int x = (box.left + box.right) / 2;
-    const int y = (box.top + box.bottom) / 2;
-    const int width = GetSystemMetrics(SM_CXSCREEN);
-    const int height = GetSystemMetrics(SM_CYSCREEN);
-    INPUT inputs[3] = {};
-    for (INPUT& in : inputs) {
-        in.type = INPUT_MOUSE;
-        in.mi.dx = static_cast<LONG>((x * 65535 + width / 2) / (width - 1));
-        in.mi.dy = static_cast<LONG>((y * 65535 + height / 2) / (height - 1));
-    }
-    inputs[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-    inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN | MOUSEEVENTF_ABSOLUTE;
-    inputs[2].mi.dwFlags = MOUSEEVENTF_LEFTUP | MOUSEEVENTF_ABSOLUTE;
-    SendInput(1, &inputs[0], sizeof(INPUT));
+    tolvane::test::moveTo(POINT{(box.left + box.right) / 2, (box.top + box.bottom) / 2});
     std::this_thread::sleep_for(std::chrono::milliseconds(150));
-    SendInput(2, &inputs[1], sizeof(INPUT));
+    tolvane::test::mouseButton(true);
+    tolvane::test::mouseButton(false);
 }
 
 void clickAt(HWND window)
@@ -167,9 +147,9 @@ DWORD processOf(HWND window)
 int tray(const std::string& resultFile)
 {
     results = std::fopen(resultFile.c_str(), "w");
-    check(waitFor([] { return FindWindowA("Shell_TrayWnd", nullptr) != nullptr; }, 30000),
+    check(waitUntil([] { return FindWindowA("Shell_TrayWnd", nullptr) != nullptr; }, 30000),
           "the desktop has a taskbar with a notification area");
-    check(waitFor([] { return trayPicture().changed == 0; }, 10000), "with no icon in it yet");
+    check(waitUntil([] { return trayPicture().changed == 0; }, 10000), "with no icon in it yet");
 
     // As the Start menu does it: the shell opens the shortcut.
     const std::string link = startMenuShortcut();
@@ -177,15 +157,15 @@ int tray(const std::string& resultFile)
           "the Start-menu shortcut starts the program");
 
     HWND form1 = nullptr;
-    check(waitFor([&] { return (form1 = FindWindowA("TolvaneWindow", "Tolvane 3.0 - Quenmoor")) != nullptr; }, 60000),
+    check(waitUntil([&] { return (form1 = FindWindowA("TolvaneWindow", "Tolvane 3.0 - Quenmoor")) != nullptr; }, 60000),
           "its main window \"Tolvane 3.0 - Quenmoor\" is created");
     HANDLE process = form1 ? OpenProcess(SYNCHRONIZE, FALSE, processOf(form1)) : nullptr;
     HWND box = nullptr;
-    if (waitFor([&] { return (box = FindWindowA("#32770", "Tolvane 3.0")) != nullptr; }, 20000)) {
+    if (waitUntil([&] { return (box = FindWindowA("#32770", "Tolvane 3.0")) != nullptr; }, 20000)) {
         // Wine has no Jet provider: the settings cannot be used, and the program says so once.
         check(form1 && processOf(box) == processOf(form1), "the settings message is the program's");
         HWND ok = GetDlgItem(box, IDOK);
-        check(ok != nullptr && waitFor([&] { return IsWindowVisible(box) && IsWindowVisible(ok); }, 10000),
+        check(ok != nullptr && waitUntil([&] { return IsWindowVisible(box) && IsWindowVisible(ok); }, 10000),
               "the message shows an OK button");
         // Clicked once it has settled where the desktop puts it; as a user would, once
         // more if the first click came before the box took input.
@@ -193,12 +173,12 @@ int tray(const std::string& resultFile)
         for (int attempt = 0; ok && attempt < 3 && !closed; ++attempt) {
             std::this_thread::sleep_for(std::chrono::milliseconds(500));
             clickAt(ok);
-            closed = waitFor([&] { return !IsWindow(box); }, 4000);
+            closed = waitUntil([&] { return !IsWindow(box); }, 4000);
         }
         check(closed, "a click on OK closes the message");
     }
     TrayPicture icon;
-    const bool shown = waitFor([&] { return (icon = trayPicture()).changed > 50; }, 30000);
+    const bool shown = waitUntil([&] { return (icon = trayPicture()).changed > 50; }, 30000);
     check(shown, "an icon appears in the notification area (" + std::to_string(icon.changed) + " pixels)");
     check(shown && icon.box.right - icon.box.left <= 24 && icon.box.bottom - icon.box.top <= 24,
           "one small icon, " + std::to_string(icon.box.right - icon.box.left) + " x " +
@@ -206,8 +186,9 @@ int tray(const std::string& resultFile)
     check(form1 && IsWindow(form1) && !IsWindowVisible(form1), "while the main window stays hidden");
     if (shown && form1) {
         clickAt(icon.box);
-        check(waitFor([&] { return IsWindowVisible(form1) != FALSE; }, 10000), "a click on the icon shows the main window");
-        check(waitFor([] { return trayPicture().changed == 0; }, 10000), "and takes the icon away");
+        check(waitUntil([&] { return IsWindowVisible(form1) != FALSE; }, 10000),
+              "a click on the icon shows the main window");
+        check(waitUntil([] { return trayPicture().changed == 0; }, 10000), "and takes the icon away");
     }
     check(process && WaitForSingleObject(process, 0) == WAIT_TIMEOUT, "the program is still running");
     if (results) std::fclose(results);

@@ -11,16 +11,11 @@
 # with wineserver -k straight after the check.
 # Usage: setup_test.sh SETUP_EXE CHECK_EXE TOLV_EXE
 set -euo pipefail
-: "${TOLVANE_WINE_BASE:?run the Windows tests through scripts/test-win32}"
 setup=$1 checker=$2 program=$3
-work=$(mktemp -d "${TMPDIR:-/tmp}/tolv-setup-test.XXXXXX")
-export WINEPREFIX="$work/prefix"
-cleanup() {
-  wineserver -k >/dev/null 2>&1 || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-cp -a "$TOLVANE_WINE_BASE" "$WINEPREFIX"
+# shellcheck source=scripts/wine-session.sh
+. "$(dirname "$0")/../../scripts/wine-session.sh"
+wine_prefix_copy tolv-setup-test
+work=$wine_work
 export WINEDEBUG=-all
 # No menu entries on the host for the shortcuts the setup makes.
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"

@@ -3,38 +3,21 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <fstream>
-#include <sstream>
 
 #include "platform/win32/ado_store.h"
 #include "platform/win32/text_store.h"
+#include "tests/file_contents.h"
+#include "tests/win32/paths.h"
 
 #include <windows.h>
 #include <objbase.h>
 
 using namespace tolvane;
+using test::readFile;
+using test::tempPath;
+using test::writeFile;
 
 namespace {
-
-std::string tempPath(const char* name)
-{
-    char dir[MAX_PATH];
-    GetTempPathA(MAX_PATH, dir);
-    return std::string(dir) + name;
-}
-
-std::string readFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void writeFile(const std::string& path, const std::string& text)
-{
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
-}
 
 bool exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
