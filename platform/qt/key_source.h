@@ -1,34 +1,34 @@
 #pragma once
-// What a key-state service tells the timer driver: whether any of its keys of interest may be
-// down right now, and when that answer may have changed. A timer whose tick does nothing
-// unless such a key is down (the hotkey monitor without Ctrl or Alt) need not wake the
-// program while the answer is no; see QtTimers::pauseWhileNoKeyIsDown.
+// A key state the Linux program can poll (X11's, the desktop portal's) that also says whether
+// any of the keys of interest (the modifiers of the keys it watches) may be down right now,
+// and when that answer changes. While it is no, a timer marked TimerRest::WhileNoKeyIsDown
+// need not wake the program (QtTimers::setKeyOfInterestMayBeDown).
 //
-// Only a service that learns of every press as it happens (a mirror fed by the key events of
+// Only a source that learns of every press as it happens (a mirror fed by the key events of
 // the whole desktop) may ever answer no; one that can only ask when polled answers yes always.
 #include <functional>
 
+#include "platform/services.h"
+
 namespace tolvane {
 
-class KeyInterest {
+class KeySource : public KeyboardApi {
 public:
-    virtual ~KeyInterest() = default;
-
-    // False only while the service is sure that none of its keys of interest is down.
+    // False only while the source is sure that none of its keys of interest is down.
     virtual bool mayBeDown() const = 0;
 
-    // The one listener, called on the GUI thread each time mayBeDown() may have changed
+    // The one listener, told the new answer on the GUI thread each time it may have changed
     // (possibly from inside a key-state query). Null for none.
-    void onChange(std::function<void()> listener) { listener_ = std::move(listener); }
+    void onChange(std::function<void(bool mayBeDown)> listener) { listener_ = std::move(listener); }
 
 protected:
     void changed() const
     {
-        if (listener_) listener_();
+        if (listener_) listener_(mayBeDown());
     }
 
 private:
-    std::function<void()> listener_;
+    std::function<void(bool)> listener_;
 };
 
 }  // namespace tolvane

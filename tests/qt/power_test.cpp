@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "logind_bus.h"
 #include "platform/qt/dryrun_power.h"
-#include "platform/qt/logind_power.h"
 #include "power/power_action.h"
 
 namespace tolvane::test {
@@ -65,9 +65,9 @@ TEST(DryRun, EachActionIsOneLineInTheCallersOrderAndNoneForNoAction)
 TEST(Logind, WithoutABusTheCallsFailQuietlyAndSaySoOnce)
 {
     std::vector<std::string> errors;
-    LogindPower power(QDBusConnection::connectToBus(QStringLiteral("unix:path=/nonexistent/tolvane-bus"),
-                                                    QStringLiteral("tolvane-no-bus")),
-                      [&](const std::string& e) { errors.push_back(e); });
+    LogindUnderTest power(QDBusConnection::connectToBus(QStringLiteral("unix:path=/nonexistent/tolvane-bus"),
+                                                        QStringLiteral("tolvane-no-bus")),
+                          [&](const std::string& e) { errors.push_back(e); });
     EXPECT_FALSE(power.ExitWindowsEx(5, 0));
     EXPECT_FALSE(power.SetSystemPowerState(true, true));
     TokenPrivileges<1> state;

@@ -26,6 +26,7 @@
 
 #include "app/form1.h"
 #include "platform/qt/desktop.h"
+#include "power/actions.h"
 #include "wait.h"
 
 namespace tolvane::test {
@@ -171,11 +172,11 @@ protected:
         std::filesystem::copy_file(TOLVANE_DEFAULT_SETTINGS, file);
         sqlite3* db = nullptr;
         ASSERT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
-        const char* const columns[5] = {"shutdown", "restart", "logoff", "hibernate", "standby"};
-        for (int row : enabledRows)
-            ASSERT_EQ(sqlite3_exec(db, (std::string("UPDATE en SET ") + columns[row] + " = 1").c_str(), nullptr,
-                                   nullptr, nullptr),
-                      SQLITE_OK);
+        // The delivered settings name each column with its action's word.
+        for (int row : enabledRows) {
+            const std::string sql = std::string("UPDATE en SET ") + kActions[static_cast<size_t>(row)].word + " = 1";
+            ASSERT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+        }
         if (!keys.empty()) {
             ASSERT_EQ(sqlite3_exec(db, ("UPDATE ky SET " + keys).c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
         }
