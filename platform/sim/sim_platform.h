@@ -61,6 +61,9 @@ public:
     SimLoop& loop() { return loop_; }
     // Every power call made so far, as written in the transcript.
     const std::vector<std::string>& powerCalls() const { return powerCalls_; }
+    // What the key state was last told to watch (nothing is written: the transcript stays
+    // what it was before the logic told it).
+    const WatchedKeys& watchedKeys() const { return watched_; }
 
     void advance(int64_t ms) override { loop_.advance(ms); }
     void setWallClock(int64_t msOfDay) override { loop_.setWallClock(msOfDay); }
@@ -80,6 +83,7 @@ private:
     bool ExitWindowsEx(uint32_t flags, uint32_t reserved) override;
     bool SetSystemPowerState(bool suspend, bool force) override;
     int16_t GetAsyncKeyState(int virtualKey) override;
+    void watch(const WatchedKeys& keys) override { watched_ = keys; }
     bool Shell_NotifyIcon(uint32_t message, const NotifyIconRecord& record) override;
     uint32_t createMessageWindow(MessageHandler handler) override;
     void destroyMessageWindow(uint32_t hWnd) override;
@@ -102,6 +106,7 @@ private:
     std::unique_ptr<StoreApi> store_;
     std::unique_ptr<Platform> platform_;
     std::set<int> keysDown_;
+    WatchedKeys watched_;
     std::map<uint32_t, MessageHandler> messageWindows_;
     uint32_t nextWindow_ = 0x10;
     // The notification area: icons by (hWnd, uID).

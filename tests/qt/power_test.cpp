@@ -8,6 +8,7 @@
 
 #include "logind_bus.h"
 #include "platform/qt/dryrun_power.h"
+#include "power/actions.h"
 #include "power/power_action.h"
 
 namespace tolvane::test {
@@ -37,6 +38,17 @@ TEST(LogindRequests, PowerStatesKeepTheirOwnForce)
     EXPECT_EQ(requestForPowerState(true, true).callText(""), "Suspend(true)");
     EXPECT_EQ(requestForPowerState(true, true).action, "standby");
     EXPECT_EQ(requestForPowerState(true, false).callText(""), "Suspend(false)");
+}
+
+// The one decoding reads every action's own call back as that action.
+TEST(LogindRequests, EachActionsCallDecodesToItsOwnRow)
+{
+    for (const ActionRow& row : kActions) {
+        const DecodedCall call = row.call == PowerCall::ExitWindowsEx
+                                     ? decodeExitWindowsEx(row.exitFlags)
+                                     : decodeSetSystemPowerState(row.suspend, row.force);
+        EXPECT_EQ(&call.action, &row) << row.word;
+    }
 }
 
 std::string readAll(std::FILE* f)
