@@ -3,6 +3,7 @@
 
 #include "app/command.h"
 #include "app/texts.h"
+#include "power/actions.h"
 
 namespace tolvane {
 
@@ -35,7 +36,10 @@ bool digits(const std::string& text)
 std::string actionWords()
 {
     std::string words;
-    for (int code = 1; code <= 5; ++code) words += actionWord(code) + (code < 4 ? ", " : code == 4 ? " or " : "");
+    for (size_t i = 0; i < kActions.size(); ++i) {
+        const size_t left = kActions.size() - i - 1;
+        words += kActions[i].word + std::string(left > 1 ? ", " : left == 1 ? " or " : "");
+    }
     return words;
 }
 
@@ -58,7 +62,7 @@ Result<Command> scheduleCommand(CommandKind kind, const std::string& time, const
         return Error{what + "a delay runs from 00:01 to 23:59"};
     if (kind == CommandKind::After && minutes == 0)
         return Error{what + "the minutes of a delay run from 01 to 59, as in the main window's list"};
-    const int actcode = actionCode(action);
+    const int actcode = actionOfWord(action);
     if (actcode == 0) return Error{"unknown action " + action + " (" + actionWords() + ")"};
     return Command{kind, twoDigits(hours), twoDigits(minutes), static_cast<int16_t>(actcode), warn};
 }

@@ -2,18 +2,19 @@
 
 #include <cstdio>
 
-#include "app/texts.h"
 #include "hotkeys/hk.h"
+#include "power/actions.h"
 #include "power/sp.h"
 
 namespace tolvane {
 
 namespace {
 
-std::vector<std::string> actionItems(std::string (*label)(int))
+// One item for each action: its "after" or "at" label.
+std::vector<std::string> actionItems(const char* ActionRow::*label)
 {
     std::vector<std::string> items;
-    for (int code = 1; code <= 5; ++code) items.push_back(label(code));
+    for (const ActionRow& row : kActions) items.emplace_back(row.*label);
     return items;
 }
 
@@ -37,12 +38,12 @@ Form1::Form1(Program& program_)
       Frame1(*this, {"Frame1", {405, 30, 4890, 540}, 16, ""}),
       Label3(*this, {"Label3", {210, 195, 4335, 255}, 17, "Currently no action scheduled", &Frame1}),
       Option1(*this, {"Option1", {600, 720, 255, 375}, 0, ""}, true),
-      Combo1(*this, {"Combo1", {960, 735, 2415, 315}, 1, ""}, actionItems(afterLabel)),
+      Combo1(*this, {"Combo1", {960, 735, 2415, 315}, 1, ""}, actionItems(&ActionRow::afterLabel)),
       Combo3(*this, {"Combo3", {3600, 735, 660, 315}, 2, ""}, twoDigitItems(0, 23)),
       Label1(*this, {"Label1", {4275, 735, 135, 255}, 12, ":"}),
       Combo4(*this, {"Combo4", {4350, 735, 615, 315}, 3, ""}, twoDigitItems(1, 59)),
       Option2(*this, {"Option2", {600, 1230, 255, 375}, 4, ""}, false),
-      Combo2(*this, {"Combo2", {960, 1245, 2415, 315}, 5, ""}, actionItems(atLabel)),
+      Combo2(*this, {"Combo2", {960, 1245, 2415, 315}, 5, ""}, actionItems(&ActionRow::atLabel)),
       Combo6(*this, {"Combo6", {3600, 1245, 660, 315}, 6, ""}, twoDigitItems(0, 23)),
       Label2(*this, {"Label2", {4275, 1260, 135, 255}, 13, ":"}),
       Combo5(*this, {"Combo5", {4365, 1245, 615, 315}, 7, ""}, twoDigitItems(0, 59)),
@@ -57,7 +58,7 @@ Form1::Form1(Program& program_)
       Label4(*this, {"Label4", {1320, 4440, 3330, 255}, 14, "Get Free Disk Defragmentation Software Trial"}),
       Timer1(*this, "Timer1", 60000, false),
       Timer2(*this, "Timer2", 5000, false),
-      Timer3(*this, "Timer3", 100, true),
+      Timer3(*this, "Timer3", 100, true, TimerRest::WhileNoKeyIsDown),
       Timer4(*this, "Timer4", 30000, false),
       Timer5(*this, "Timer5", 1000, false),
       trayArea(platform.shell, platform.display, program_.rnd())

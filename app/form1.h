@@ -10,6 +10,7 @@
 
 #include "app/program.h"
 #include "platform/model/window.h"
+#include "power/actions.h"
 #include "tray/tray_area.h"
 
 namespace tolvane {
@@ -83,8 +84,9 @@ public:
     std::optional<std::string> settingsProblem;
 
     // The hotkey settings as last read, rows 1 to 5 at index 0 to 4.
-    std::array<std::string, 5> hkeychar;
-    std::array<std::string, 5> hkeyflag;
+    using HotkeyTexts = std::array<std::string, kActions.size()>;
+    HotkeyTexts hkeychar;
+    HotkeyTexts hkeyflag;
 
 private:
     void Form_Load();
@@ -105,14 +107,15 @@ private:
     // Start-up pieces owned by the settings, tray and web subsystems.
     void openSettings();
     void reportSettingsProblem(const std::string& problem);
-    Result<void> readSettings();
+    // saved: the read follows the user's save in the hotkey window.
+    Result<void> readSettings(bool saved);
+    // The only writer of the cached copies; tells the key-state service what the monitor
+    // watches from now on.
+    void useHotkeys(const HotkeyTexts& chars, const HotkeyTexts& flags, bool saved);
     void prepareTray();
     void startWebPanel();
     // Carries out the armed schedule: idle first, then the action.
     void carryOutSchedule();
 };
-
-// The message-box title used for every message of the program.
-inline constexpr const char* kMessageTitle = "Tolvane 3.0";
 
 }  // namespace tolvane

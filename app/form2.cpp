@@ -1,6 +1,7 @@
 #include "app/form2.h"
 
 #include "app/form1.h"
+#include "platform/model/win_codes.h"
 
 namespace tolvane {
 
@@ -15,11 +16,8 @@ Form2::Form2(Program& program)
 
 void Form2::SetTopmost(Window& window, int16_t topmost)
 {
-    constexpr int HWND_TOPMOST = -1;
-    constexpr int HWND_NOTOPMOST = -2;
-    constexpr uint32_t SWP_NOSIZE = 0x1, SWP_NOMOVE = 0x2, SWP_NOACTIVATE = 0x10;
-    program_.platform().display.SetWindowPos(window, topmost != 0 ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
-                                             SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE);
+    program_.platform().display.SetWindowPos(window, topmost != 0 ? kHwndTopmost : kHwndNoTopmost, 0, 0, 0, 0,
+                                             kSwpNoSize | kSwpNoMove | kSwpNoActivate);
 }
 
 void Form2::Form_Load() { SetTopmost(*this, 1); }

@@ -16,6 +16,9 @@ class HK;
 class ModelObserver;
 struct Command;
 
+// The message-box title used for every message of the program.
+inline constexpr const char* kMessageTitle = "Tolvane 3.0";
+
 class Program {
 public:
     explicit Program(Platform& platform);

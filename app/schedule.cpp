@@ -4,6 +4,7 @@
 #include "app/form1.h"
 #include "app/form2.h"
 #include "app/texts.h"
+#include "power/actions.h"
 
 namespace tolvane {
 
@@ -31,7 +32,7 @@ void Form1::Command1_Click()
         mintext = Combo4.text();
         minsleft = static_cast<int16_t>(std::lround(number(hourtext) * 60 + number(mintext)));
         if (warntext == kWarningEnabled && minsleft == 1) Timer4.setEnabled(true);
-        for (int code = 1; code <= 5; ++code) {
+        for (int code = 1; code <= kActionCount; ++code) {
             if (Combo1.text() + " " == afterPrefix(code)) {
                 Label3.setCaption(afterPrefix(code) + hourtext + ":" + mintext + warntext);
                 actcode = static_cast<int16_t>(code);
@@ -41,7 +42,7 @@ void Form1::Command1_Click()
     } else {
         hourtext = Combo6.text();
         mintext = Combo5.text();
-        for (int code = 1; code <= 5; ++code) {
+        for (int code = 1; code <= kActionCount; ++code) {
             if (Combo2.text() + " " == atPrefix(code)) {
                 Label3.setCaption(atPrefix(code) + hourtext + ":" + mintext + warntext);
                 actcode = static_cast<int16_t>(code);

@@ -1,7 +1,7 @@
 #pragma once
-// Small text helpers shared by the schedule, warning and command-line code: the five
-// actions' labels, status-line prefixes and command words, and the number conversions of
-// two-digit texts.
+// Small text helpers shared by the schedule, warning and command-line code: an action's
+// labels, status-line prefixes and command word by its number (from power/actions.h), and the
+// number conversions of two-digit texts.
 #include <cstdint>
 #include <string>
 
@@ -11,18 +11,15 @@ inline constexpr const char* kNoSchedule = "Currently no action scheduled";
 inline constexpr const char* kWarningEnabled = "    Warning Enabled";
 inline constexpr const char* kWarningDisabled = "    Warning Disabled";
 
-// "Shutdown After" ... "Stand By After", the items of the "after" list, for actcode 1 to 5;
-// "" for any other code.
+// The item of the "after" list for actcode 1 to 5 ("Shutdown After"); "" for any other code.
 std::string afterLabel(int actcode);
-// "Shutdown At" ... "Stand By At".
+// The item of the "at" list ("Shutdown At").
 std::string atLabel(int actcode);
-// "shutdown", "restart", "logoff", "hibernate", "standby": the actions on the command line.
+// The action's word on the command line ("shutdown").
 std::string actionWord(int actcode);
-// The actcode of a command word; 0 for a word that names no action.
-int actionCode(const std::string& word);
-// "Shutdown After " ... "Stand By After " for actcode 1 to 5; "" for any other code.
+// The status line's prefix in "after" mode ("Shutdown After "); "" for a code of no action.
 std::string afterPrefix(int actcode);
-// "Shutdown At " ... "Stand By At ".
+// The status line's prefix in "at" mode ("Shutdown At ").
 std::string atPrefix(int actcode);
 // A text read as a decimal number ("07" is 7); what does not parse reads as 0.
 double number(const std::string& text);

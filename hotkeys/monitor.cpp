@@ -10,19 +10,25 @@ void Form1::Timer3_Timer()
 {
     platform.events.processPendingEvents();
 
-    constexpr int VK_CONTROL = 17, VK_MENU = 18;
-    constexpr int16_t kDown = static_cast<int16_t>(0x8000);
     KeyboardApi& keyboard = platform.keyboard;
-    if ((keyboard.GetAsyncKeyState(VK_CONTROL) & kDown) == 0) return;
-    if ((keyboard.GetAsyncKeyState(VK_MENU) & kDown) == 0) return;
-    for (size_t row = 0; row < 5; ++row) {
+    for (int modifier : kHotkeyModifiers)
+        if ((keyboard.GetAsyncKeyState(modifier) & kKeyDown) == 0) return;
+    for (size_t row = 0; row < hkeychar.size(); ++row) {
         // A row that cannot be evaluated (no key, a flag that is no number) is skipped.
         const auto code = keyCode(hkeychar[row]);
         if (!code) continue;
         const int16_t state = keyboard.GetAsyncKeyState(*code);
-        if ((state & kDown) != 0 && hotkeyEnabled(hkeyflag[row]))
+        if ((state & kKeyDown) != 0 && hotkeyEnabled(hkeyflag[row]))
             RunPowerAction(platform.power, static_cast<int16_t>(row + 1));
     }
+}
+
+// What the tick reacts to changes only here, and the key-state service hears of it at once.
+void Form1::useHotkeys(const HotkeyTexts& chars, const HotkeyTexts& flags, bool saved)
+{
+    hkeychar = chars;
+    hkeyflag = flags;
+    platform.keyboard.watch(watchedKeys(hkeychar, hkeyflag, saved));
 }
 
 }  // namespace tolvane

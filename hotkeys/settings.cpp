@@ -13,9 +13,6 @@ namespace {
 constexpr const char* kFileName = "tolvdata.v";
 constexpr int adConnectUnspecified = -1, adOpenDynamic = 2, adLockOptimistic = 3, adCmdUnspecified = -1;
 
-const char* const kListPrefixes[5] = {"Shutdown on Ctrl+Alt+", "Restart on Ctrl+Alt+", "Log off on Ctrl+Alt+",
-                                      "Hibernate on Ctrl+Alt+", "Stand By on Ctrl+Alt+"};
-
 // The settings file: the folder that plays the Windows directory, then the file name.
 std::string settingsFile(EnvironmentApi& env) { return env.windowsDirectory() + env.pathSeparator() + kFileName; }
 
@@ -48,8 +45,7 @@ void Form1::openSettings()
 // The first problem is told once; from then on the hotkeys are off and nothing is written.
 void Form1::reportSettingsProblem(const std::string& problem)
 {
-    hkeychar = {};
-    hkeyflag = {};
+    useHotkeys({}, {}, false);
     if (settingsProblem) return;
     settingsProblem = problem;
     platform.dialogs.MessageBox(kMessageTitle, "The hotkey settings in " + settingsFile(platform.environment) +
@@ -60,34 +56,34 @@ void Form1::reportSettingsProblem(const std::string& problem)
 void Form1::loadhkey()
 {
     if (settingsProblem) return;
-    if (auto read = readSettings(); !read) reportSettingsProblem(read.error().message);
+    if (auto read = readSettings(false); !read) reportSettingsProblem(read.error().message);
 }
 
 // Both records into the cached copies, then into the hotkey window. Nothing is taken
 // over unless all ten values could be read.
-Result<void> Form1::readSettings()
+Result<void> Form1::readSettings(bool saved)
 {
-    std::array<std::string, 5> flags, chars;
-    for (int16_t row = 0; row < 5; ++row) {
+    HotkeyTexts flags, chars;
+    for (int16_t row = 0; row < kActionCount; ++row) {
         auto value = enrs->fieldText(row);
         if (!value) return value.error();
         if (!flagNumber(value.value())) return Error{"field " + std::to_string(row) + " of table en is not a number"};
         flags[static_cast<size_t>(row)] = value.value();
     }
-    for (int16_t row = 0; row < 5; ++row) {
+    for (int16_t row = 0; row < kActionCount; ++row) {
         auto value = kyrs->fieldText(row);
         if (!value) return value.error();
         chars[static_cast<size_t>(row)] = value.value();
     }
-    hkeyflag = flags;
-    hkeychar = chars;
+    useHotkeys(chars, flags, saved);
 
     HK& hk = program.hk();
     for (size_t row = 0; row < 5; ++row) hk.checks()[row]->setValue(hotkeyEnabled(hkeyflag[row]) ? 1 : 0);
     for (size_t row = 0; row < 5; ++row) hk.keys()[row]->setText(hkeychar[row]);
     hk.combo1.clear();
     for (size_t row = 0; row < 5; ++row)
-        hk.combo1.addItem(kListPrefixes[row] + hkeychar[row] + " " + (hotkeyEnabled(hkeyflag[row]) ? "Enabled" : "Disabled"));
+        hk.combo1.addItem(kActions[row].listCaption + hkeychar[row] + " " +
+                          (hotkeyEnabled(hkeyflag[row]) ? "Enabled" : "Disabled"));
     return success();
 }
 
@@ -144,9 +140,8 @@ void Form1::savehkey()
     }
     // The file holds the new settings now. If they cannot be read back, the hotkeys stay
     // off rather than act on values that were not read, and the user hears why.
-    if (auto reread = readSettings(); !reread) {
-        hkeychar = {};
-        hkeyflag = {};
+    if (auto reread = readSettings(true); !reread) {
+        useHotkeys({}, {}, false);
         settingsProblem = reread.error().message;
         platform.dialogs.MessageBox(kMessageTitle, "The hotkey settings were saved in " +
                                                        settingsFile(platform.environment) +

@@ -32,4 +32,12 @@ std::optional<int> keyCode(const std::string& text)
     return std::nullopt;
 }
 
+WatchedKeys watchedKeys(std::span<const std::string> keyTexts, std::span<const std::string> flagTexts, bool saved)
+{
+    WatchedKeys keys{{std::begin(kHotkeyModifiers), std::end(kHotkeyModifiers)}, {}, saved};
+    for (size_t row = 0; row < keyTexts.size() && row < flagTexts.size(); ++row)
+        keys.rows.push_back({keyCode(keyTexts[row]).value_or(0), hotkeyEnabled(flagTexts[row])});
+    return keys;
+}
+
 }  // namespace tolvane

@@ -1,7 +1,11 @@
 #pragma once
-// How the hotkey code reads the stored texts.
+// How the hotkey code reads the stored texts, and what the hotkey monitor polls.
 #include <optional>
+#include <span>
 #include <string>
+
+#include "platform/model/win_codes.h"
+#include "platform/services.h"
 
 namespace tolvane {
 
@@ -15,5 +19,11 @@ bool hotkeyEnabled(const std::string& flagText);
 // which is the virtual-key code polled. None when the text is empty or its first
 // character has no ANSI code.
 std::optional<int> keyCode(const std::string& text);
+
+// The keys held together with a row's key, in the order the monitor asks for them: Ctrl, Alt.
+inline constexpr int kHotkeyModifiers[] = {kVkControl, kVkMenu};
+// What the monitor acts on with these cached copies (one text per row, in row order), as the
+// key-state service is told it: the modifiers, and each row's key code and enabled flag.
+WatchedKeys watchedKeys(std::span<const std::string> keyTexts, std::span<const std::string> flagTexts, bool saved);
 
 }  // namespace tolvane

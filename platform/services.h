@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "model/result.h"
 
@@ -49,12 +50,35 @@ public:
     virtual bool SetSystemPowerState(bool suspend, bool force) = 0;
 };
 
+// What the hotkey monitor acts on, as the logic tells the key-state service each time it reads
+// the hotkey settings: a row's action is carried out while every one of `modifiers` (Ctrl and
+// Alt) and the row's key are down. Key codes are Windows virtual-key codes.
+struct WatchedKeys {
+    struct Row {
+        int virtualKey = 0;  // 0: the row names no key and never fires
+        bool enabled = false;
+        bool operator==(const Row&) const = default;
+    };
+    // The keys of interest: while none of them is down, nothing can fire, and a timer marked
+    // TimerRest::WhileNoKeyIsDown may rest.
+    std::vector<int> modifiers;
+    // One per action, in PowerAction order (row 0 is shutdown).
+    std::vector<Row> rows;
+    // The user has just saved these settings: a service that could not take them before tries
+    // again.
+    bool saved = false;
+};
+
 // Whether a key is down right now, GetAsyncKeyState style: bit 15 set while it is.
 // Key codes are Windows virtual-key codes (17 Ctrl, 18 Alt, 'A'..'Z', '0'..'9', ...).
 class KeyboardApi {
 public:
     virtual ~KeyboardApi() = default;
     virtual int16_t GetAsyncKeyState(int virtualKey) = 0;
+    // The keys that matter from now on. A service that only ever answers when asked has
+    // nothing to do with them; one that must bind keys or learns of presses as they happen
+    // (the desktop portal, X11's raw events) takes them from here.
+    virtual void watch(const WatchedKeys&) {}
 };
 
 // The notification area. Requests carry the 88-byte ANSI NOTIFYICONDATA record; the

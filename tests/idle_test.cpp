@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "platform/sim/sim_platform.h"
+#include "power/actions.h"
 #include "tests/file_contents.h"
 #include "tools/sim/scenario.h"
 
@@ -128,7 +129,6 @@ std::string randomScenario(std::mt19937& random)
     auto pick = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
     auto twoDigits = [](int n) { return std::string(n < 10 ? "0" : "") + std::to_string(n); };
     const char* const keys[] = {"ctrl", "alt", "S", "R", "shift", "5", "num5", "H"};
-    const char* const actions[] = {"Shutdown", "Restart", "Log off", "Hibernate", "Stand By"};
     std::set<std::string> down;
     std::string s = pick(3) == 0 ? "clock " + twoDigits(pick(24)) + ":" + twoDigits(pick(60)) + ":" +
                                        twoDigits(pick(60)) + "\n"
@@ -167,14 +167,15 @@ std::string randomScenario(std::mt19937& random)
             s += "click Form1.Command1\n";
             break;
         case 7:
-            s += "select Form1.Combo1 " + std::string(actions[pick(5)]) + " After\nselect Form1.Combo3 " +
+            s += "select Form1.Combo1 " + std::string(tolvane::kActions[pick(5)].afterLabel) +
+                 "\nselect Form1.Combo3 " +
                  twoDigits(pick(2)) + "\nselect Form1.Combo4 " + twoDigits(1 + pick(3)) + "\n";
             if (pick(2) == 0) s += "click Form1.Label9\n";
             if (pick(4) != 0) s += "click Form1.Command1\n";
             break;
         case 8:
-            s += "click Form1.Option2\nselect Form1.Combo2 " + std::string(actions[pick(5)]) +
-                 " At\nselect Form1.Combo6 " + twoDigits(pick(24)) + "\nselect Form1.Combo5 " +
+            s += "click Form1.Option2\nselect Form1.Combo2 " + std::string(tolvane::kActions[pick(5)].atLabel) +
+                 "\nselect Form1.Combo6 " + twoDigits(pick(24)) + "\nselect Form1.Combo5 " +
                  twoDigits(pick(60)) + "\n";
             if (pick(2) == 0) s += "click Form1.Label9\n";
             if (pick(4) != 0) s += "click Form1.Command1\n";

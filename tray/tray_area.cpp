@@ -1,9 +1,10 @@
 #include "tray/tray_area.h"
 
+#include "platform/model/win_codes.h"
+
 namespace tolvane {
 
 namespace {
-constexpr uint32_t WM_MOUSEMOVE = 512;
 
 std::string trimSpaces(const std::string& text)
 {
@@ -63,7 +64,7 @@ void TrayArea::setVisible(bool New_Visible)
             trayRecord_.uFlags += NIF_TIP;
             trayRecord_.szTip = tipField(tooltip_);
         }
-        trayRecord_.uCallbackMessage = WM_MOUSEMOVE;
+        trayRecord_.uCallbackMessage = kWmMouseMove;
         shell_.Shell_NotifyIcon(NIM_ADD, trayRecord_.bytes());
     } else {
         shell_.Shell_NotifyIcon(NIM_DELETE, trayRecord_.bytes());
@@ -83,7 +84,7 @@ void TrayArea::resized(int width, int height)
 
 void TrayArea::onShellMessage(uint32_t message, uint32_t lParam)
 {
-    if (message != WM_MOUSEMOVE) return;
+    if (message != kWmMouseMove) return;
     // The shell's callback reads as a mouse move whose x, in pixels, is the mouse message.
     const int xPixels = static_cast<int>(lParam & 0xFFFF);
     mouseMoved(static_cast<float>(xPixels * display_.twipsPerPixelX()));
@@ -92,16 +93,18 @@ void TrayArea::onShellMessage(uint32_t message, uint32_t lParam)
 void TrayArea::mouseMoved(float xTwips)
 {
     const float message = xTwips / static_cast<float>(display_.twipsPerPixelX());
+    // The message as the single-precision number it was computed as.
+    const auto is = [message](uint32_t m) { return message == static_cast<float>(m); };
     int16_t button = 0;
-    if (message == 512.0f) {
+    if (is(kWmMouseMove)) {
         if (MouseMove) MouseMove();
-    } else if (message == 513.0f || message == 516.0f) {
-        button = message == 513.0f ? 1 : 2;
+    } else if (is(kWmLButtonDown) || is(kWmRButtonDown)) {
+        button = is(kWmLButtonDown) ? 1 : 2;
         if (MouseDown) MouseDown(button);
-    } else if (message == 514.0f || message == 517.0f) {
-        button = message == 514.0f ? 1 : 2;
+    } else if (is(kWmLButtonUp) || is(kWmRButtonUp)) {
+        button = is(kWmLButtonUp) ? 1 : 2;
         if (MouseUp) MouseUp(button);
-    } else if (message == 515.0f || message == 518.0f) {
+    } else if (is(kWmLButtonDblClk) || is(kWmRButtonDblClk)) {
         if (DblClick) DblClick();
     }
 }

@@ -5,8 +5,8 @@
 
 namespace tolvane {
 
-Timer::Timer(Window& owner, std::string name, int intervalMs, bool enabled)
-    : owner_(owner), name_(std::move(name)), interval_(intervalMs), enabled_(enabled),
+Timer::Timer(Window& owner, std::string name, int intervalMs, bool enabled, TimerRest rest)
+    : owner_(owner), name_(std::move(name)), interval_(intervalMs), enabled_(enabled), rest_(rest),
       order_(owner.system().nextTimerOrder())
 {
     owner.adopt(*this);

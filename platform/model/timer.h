@@ -9,9 +9,15 @@ namespace tolvane {
 
 class Window;
 
+// Whether a timer's tick can do anything while no key of interest is down (the keys the
+// logic gives KeyboardApi::watch). One that cannot, the hotkey monitor, may rest meanwhile: a
+// timer driver that learns of every press may let the program sleep instead of waking it for
+// ticks that would do nothing. The ticks it does deliver stay on the timer's own phase.
+enum class TimerRest { Never, WhileNoKeyIsDown };
+
 class Timer {
 public:
-    Timer(Window& owner, std::string name, int intervalMs, bool enabled);
+    Timer(Window& owner, std::string name, int intervalMs, bool enabled, TimerRest rest = TimerRest::Never);
     Timer(const Timer&) = delete;
     Timer& operator=(const Timer&) = delete;
     ~Timer();
@@ -20,6 +26,7 @@ public:
     Window& window() const { return owner_; }
     bool enabled() const { return enabled_; }
     int interval() const { return interval_; }
+    TimerRest rest() const { return rest_; }
     void setEnabled(bool enabled);
     void setInterval(int intervalMs);
 
@@ -44,6 +51,7 @@ private:
     std::string name_;
     int interval_;
     bool enabled_;
+    TimerRest rest_;
     bool running_ = false;
     unsigned long order_;
 };

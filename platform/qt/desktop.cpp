@@ -1,7 +1,5 @@
 #include "platform/qt/desktop.h"
 
-#include "app/form1.h"
-
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QSessionManager>
@@ -13,8 +11,6 @@
 #include <string>
 #include <sys/socket.h>
 #include <unistd.h>
-
-#include "app/form1.h"
 
 namespace tolvane {
 
@@ -52,7 +48,8 @@ QtDesktop::QtDesktop(PowerMode mode, std::FILE* dryRunOutput)
       logind_(QDBusConnection::systemBus(), writeError),
       sessionLock_(logind_.session(), QDBusConnection::sessionBus(), writeError),
       dryRun_(mode == PowerMode::DryRun ? std::make_unique<DryRunPower>(dryRunOutput, sessionIdText()) : nullptr),
-      hotkeys_(hotkeySource(), windowSystem_, windows_, QDBusConnection::sessionBus(), writeError),
+      hotkeys_(hotkeySource(), windows_, QDBusConnection::sessionBus(), writeError,
+               [this](bool mayBeDown) { timers_.setKeyOfInterestMayBeDown(mayBeDown); }),
       warning_(windowSystem_, QDBusConnection::sessionBus(), writeError),
       launcher_(writeError),
       store_(defaultSettingsFile()),
@@ -72,7 +69,6 @@ QtDesktop::QtDesktop(PowerMode mode, std::FILE* dryRunOutput)
       program_(platform_)
 {
     windowSystem_.setTimerDriver(&timers_);
-    hotkeys_.setProgram(program_);
     hotkeys_.setSessionLock(&sessionLock_);
     tray_.setHost(&trayHost_);
     windows_.setTrayAvailable([this] { return trayHost_.available(); });
@@ -88,22 +84,7 @@ void QtDesktop::trayHostChanged()
     windows_.trayAvailabilityChanged();
 }
 
-void QtDesktop::start()
-{
-    restTheHotkeyMonitorWhileIdle();
-    program_.start();
-}
-
-// The hotkey monitor's tick does nothing unless Ctrl and Alt are both down. While the key
-// state is sure that neither is (X11's mirror of the raw key events of the whole display, or
-// the portal's mirror of its active shortcuts), Timer3 need not wake the program; a press
-// brings the ticks back on their phase.
-void QtDesktop::restTheHotkeyMonitorWhileIdle()
-{
-    constexpr int VK_CONTROL = 17, VK_MENU = 18;
-    hotkeys_.setKeysOfInterest({VK_CONTROL, VK_MENU});
-    timers_.pauseWhileNoKeyIsDown(program_.form1().Timer3, hotkeys_);
-}
+void QtDesktop::start() { program_.start(); }
 
 namespace {
 int signalPipe[2] = {-1, -1};

@@ -41,11 +41,9 @@ public:
     QtTray& tray() { return tray_; }
     TrayHost& trayHost() { return trayHost_; }
     QtTimers& timers() { return timers_; }
-    LogindPower& logind() { return logind_; }
     DesktopHotkeys& hotkeys() { return hotkeys_; }
 
 private:
-    void restTheHotkeyMonitorWhileIdle();
     // A notification area came or went: the icons that waited for one are made, and the
     // hidden main window waits where the user finds it (see QtWindows::setTrayAvailable).
     void trayHostChanged();

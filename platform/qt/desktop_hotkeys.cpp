@@ -3,35 +3,33 @@
 #include <QGuiApplication>
 #include <QObject>
 #include <QTimer>
+#include <algorithm>
 #include <cstdlib>
-#include <vector>
 
-#include "app/form1.h"
-#include "hotkeys/values.h"
-#include "platform/model/control.h"
-#include "platform/model/window.h"
+#include "app/program.h"
 #include "platform/qt/session_lock.h"
 
 namespace tolvane {
 
-DesktopHotkeys::DesktopHotkeys(HotkeySource source, WindowSystem& windows, DialogApi& dialogs,
-                               QDBusConnection sessionBus, std::function<void(const std::string&)> errors)
-    : windows_(windows), dialogs_(dialogs), errors_(std::move(errors)), guard_(std::make_unique<QObject>())
+DesktopHotkeys::DesktopHotkeys(HotkeySource source, DialogApi& dialogs, QDBusConnection sessionBus,
+                               std::function<void(const std::string&)> errors, std::function<void(bool)> keysOfInterest)
+    : dialogs_(dialogs),
+      errors_(std::move(errors)),
+      keysOfInterest_(std::move(keysOfInterest)),
+      guard_(std::make_unique<QObject>())
 {
-    windows_.addObserver(*this);
     if (source == HotkeySource::X11) {
         useX11();
         return;
     }
     portal_ = std::make_unique<PortalShortcuts>(
         std::move(sessionBus), [this](const PortalShortcuts::Problem& problem) { portalProblem(problem); });
-    portal_->onChange([this] { changed(); });
     use(portal_.get());
 }
 
 DesktopHotkeys::~DesktopHotkeys()
 {
-    windows_.removeObserver(*this);
+    if (source_) source_->onChange(nullptr);
 }
 
 void DesktopHotkeys::useX11()
@@ -41,28 +39,15 @@ void DesktopHotkeys::useX11()
     if (!x11_->connected()) tell("The Ctrl+Alt hotkeys are off: there is no X11 display to watch the keyboard on.");
 }
 
-void DesktopHotkeys::use(KeyboardApi* source)
+void DesktopHotkeys::use(KeySource* source)
 {
+    if (source_) source_->onChange(nullptr);
     source_ = source;
-    if (x11_) {
-        x11_->setKeysOfInterest(interest_);
-        x11_->onChange([this] { changed(); });
+    if (source_) {
+        source_->watch(watched_);
+        source_->onChange(keysOfInterest_);
     }
-    changed();
-}
-
-void DesktopHotkeys::setKeysOfInterest(std::vector<int> virtualKeys)
-{
-    interest_ = std::move(virtualKeys);
-    if (x11_) x11_->setKeysOfInterest(interest_);
-    changed();
-}
-
-bool DesktopHotkeys::mayBeDown() const
-{
-    if (source_ && source_ == x11_.get()) return x11_->mayBeDown();
-    if (source_ && source_ == portal_.get()) return portal_->mayBeDown();
-    return source_ != nullptr;
+    if (keysOfInterest_) keysOfInterest_(source_ && source_->mayBeDown());
 }
 
 int16_t DesktopHotkeys::GetAsyncKeyState(int virtualKey)
@@ -71,26 +56,10 @@ int16_t DesktopHotkeys::GetAsyncKeyState(int virtualKey)
     return source_->GetAsyncKeyState(virtualKey);
 }
 
-// loadhkey fills the hotkey window's list right after it has written the cached copies,
-// so the list's clearing is the moment they are new. A save happens in the window the user
-// sees; a load, at start-up or from "Hot Keys", before the window is shown.
-void DesktopHotkeys::listCleared(Control& control)
+void DesktopHotkeys::watch(const WatchedKeys& keys)
 {
-    if (control.name() != "combo1" || control.window().name() != "HK") return;
-    settingsRead(control.window().visible());
-}
-
-void DesktopHotkeys::settingsRead(bool saved)
-{
-    if (!program_) return;
-    if (portal_ && source_ == portal_.get()) {
-        const Form1& form1 = program_->form1();
-        std::vector<PortalShortcut> shortcuts;
-        for (size_t row = 0; row < 5; ++row)
-            if (auto shortcut = portalShortcut(row, form1.hkeychar[row], form1.hkeyflag[row]))
-                shortcuts.push_back(*shortcut);
-        portal_->bind(std::move(shortcuts), saved);
-    }
+    watched_ = keys;
+    if (source_) source_->watch(keys);
     if (untold_ && anyEnabled()) {
         const std::string text = *untold_;
         untold_.reset();
@@ -146,11 +115,8 @@ void DesktopHotkeys::tell(const std::string& text)
 
 bool DesktopHotkeys::anyEnabled() const
 {
-    if (!program_) return false;
-    const Form1& form1 = program_->form1();
-    for (const std::string& flag : form1.hkeyflag)
-        if (hotkeyEnabled(flag)) return true;
-    return false;
+    return std::any_of(watched_.rows.begin(), watched_.rows.end(),
+                       [](const WatchedKeys::Row& row) { return row.enabled; });
 }
 
 }  // namespace tolvane

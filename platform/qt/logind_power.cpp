@@ -4,6 +4,8 @@
 #include <QDBusPendingCallWatcher>
 #include <unistd.h>
 
+#include "power/actions.h"
+
 namespace tolvane {
 
 namespace {
@@ -18,20 +20,20 @@ std::string LogindRequest::callText(const std::string& sessionId) const
     return method + (interactive ? "(true)" : "(false)");
 }
 
-LogindRequest requestForExitWindows(uint32_t flags)
+namespace {
+// The action's logind method, interactive when the call is forced. Ending a session has no
+// gentle form in logind: TerminateSession ends it either way.
+LogindRequest requestFor(const DecodedCall& call)
 {
-    constexpr uint32_t EWX_SHUTDOWN = 1, EWX_REBOOT = 2, EWX_FORCE = 4, EWX_POWEROFF = 8;
-    const bool forced = (flags & EWX_FORCE) != 0;
-    if (flags & EWX_REBOOT) return {"restart", "Reboot", forced};
-    if (flags & (EWX_SHUTDOWN | EWX_POWEROFF)) return {"shutdown", "PowerOff", forced};
-    // Ending a session has no gentle form in logind: TerminateSession always ends it.
-    return {"logoff", "TerminateSession", forced};
+    return {call.action.word, call.action.logindMethod, call.forced};
 }
+}  // namespace
+
+LogindRequest requestForExitWindows(uint32_t flags) { return requestFor(decodeExitWindowsEx(flags)); }
 
 LogindRequest requestForPowerState(bool suspend, bool force)
 {
-    if (suspend) return {"standby", "Suspend", force};
-    return {"hibernate", "Hibernate", force};
+    return requestFor(decodeSetSystemPowerState(suspend, force));
 }
 
 LogindPower::LogindPower(QDBusConnection bus, std::function<void(const std::string&)> errors)
@@ -138,10 +140,11 @@ bool LogindPower::AdjustTokenPrivileges(uintptr_t, bool, const TokenPrivileges<1
     if (availabilityAsked_) return true;
     availabilityAsked_ = true;
     if (!busUsable()) return false;
-    const std::pair<const char*, const char*> checks[] = {
-        {"CanPowerOff", "shutdown"}, {"CanReboot", "restart"}, {"CanHibernate", "hibernate"}, {"CanSuspend", "stand by"}};
-    for (const auto& [method, action] : checks) {
-        call(method, {}, [this, method = std::string(method), action = std::string(action)](const QList<QVariant>& a) {
+    for (const ActionRow& row : kActions) {
+        if (!row.logindCheck) continue;
+        const std::string method = row.logindCheck;
+        const std::string action = QString(row.description).toLower().toStdString();
+        call(QString::fromStdString(method), {}, [this, method, action](const QList<QVariant>& a) {
             const std::string answer = a.isEmpty() ? "" : a.first().toString().toStdString();
             if (answer == "yes") return;
             if (answer == "challenge")

@@ -56,11 +56,13 @@ public:
                                uint32_t bufferLength, TokenPrivileges<2>& previousState,
                                uint32_t& returnLength) override;
 
+    LogindSession& session() { return session_; }
+
+protected:
     // Calls sent and not yet answered.
     int pending() const { return pending_ + session_.pending(); }
     // The session log off ends, once known.
     const std::optional<QString>& sessionId() const { return session_.id(); }
-    LogindSession& session() { return session_; }
 
 private:
     void send(const LogindRequest& request);

@@ -9,8 +9,9 @@
 #include <QTimer>
 #include <algorithm>
 
-#include "hotkeys/values.h"
+#include "platform/model/win_codes.h"
 #include "platform/qt/dbus_signal.h"
+#include "power/actions.h"
 
 namespace {
 
@@ -52,9 +53,6 @@ const QString kSession = QStringLiteral("org.freedesktop.portal.Session");
 // The desktops' portal backends, org.freedesktop.impl.portal.desktop.kde and the like (QtDBus
 // watches a namespace for a name that ends in "*").
 const QString kBackends = QStringLiteral("org.freedesktop.impl.portal.desktop*");
-
-const char* const kIds[5] = {"shutdown", "restart", "logoff", "hibernate", "standby"};
-const char* const kDescriptions[5] = {"Shutdown", "Restart", "Log off", "Hibernate", "Stand by"};
 
 // A subscription may end from inside its own handler: it goes once that has returned.
 void dropLater(std::unique_ptr<DBusSignal>& subscription)
@@ -123,6 +121,19 @@ QList<ShortcutEntry> entriesOf(const std::vector<PortalShortcut>& shortcuts)
     return entries;
 }
 
+// A modifier as the shortcuts notation names it, "" for a key that is none.
+QString modifierName(int virtualKey)
+{
+    switch (virtualKey) {
+    case kVkControl:
+        return "CTRL";
+    case kVkMenu:
+        return "ALT";
+    default:
+        return {};
+    }
+}
+
 void registerTypes()
 {
     static const bool registered = [] {
@@ -137,28 +148,35 @@ void registerTypes()
 
 QString keysymName(int virtualKey)
 {
-    constexpr int VK_NUMPAD0 = 96, VK_NUMPAD9 = 105;
     if (virtualKey >= 'A' && virtualKey <= 'Z') return QString(QChar(virtualKey - 'A' + 'a'));
     if (virtualKey >= '0' && virtualKey <= '9') return QString(QChar(virtualKey));
-    if (virtualKey >= VK_NUMPAD0 && virtualKey <= VK_NUMPAD9) return "KP_" + QString::number(virtualKey - VK_NUMPAD0);
+    if (virtualKey >= kVkNumpad0 && virtualKey <= kVkNumpad9) return "KP_" + QString::number(virtualKey - kVkNumpad0);
     return {};
 }
 
-std::optional<PortalShortcut> portalShortcut(size_t row, const std::string& keyText, const std::string& flagText)
+std::optional<PortalShortcut> portalShortcut(const WatchedKeys& keys, size_t row)
 {
-    if (row >= 5 || !hotkeyEnabled(flagText)) return std::nullopt;
-    const std::optional<int> code = keyCode(keyText);
-    if (!code) return std::nullopt;
-    const QString keysym = keysymName(*code);
+    if (row >= keys.rows.size() || row >= kActions.size() || !keys.rows[row].enabled) return std::nullopt;
+    const int code = keys.rows[row].virtualKey;
+    QString trigger;
+    for (int modifier : keys.modifiers) {
+        const QString name = modifierName(modifier);
+        if (name.isEmpty()) return std::nullopt;
+        trigger += name + "+";
+    }
+    const QString keysym = keysymName(code);
     if (keysym.isEmpty()) return std::nullopt;
-    return PortalShortcut{kIds[row], kDescriptions[row], "CTRL+ALT+" + keysym, *code};
+    return PortalShortcut{kActions[row].word, kActions[row].description, trigger + keysym, code};
 }
 
 std::string shortcutName(const PortalShortcut& shortcut)
 {
-    QString key = shortcut.trigger.mid(shortcut.trigger.lastIndexOf('+') + 1);
+    QStringList parts = shortcut.trigger.split('+');
+    QString key = parts.takeLast();
     if (key.size() == 1) key = key.toUpper();
-    return "Ctrl+Alt+" + key.toStdString() + " (" + shortcut.description.toStdString() + ")";
+    QString name;
+    for (const QString& modifier : parts) name += modifier.left(1) + modifier.mid(1).toLower() + "+";
+    return (name + key).toStdString() + " (" + shortcut.description.toStdString() + ")";
 }
 
 PortalShortcuts::PortalShortcuts(QDBusConnection bus, std::function<void(const Problem&)> problem)
@@ -187,6 +205,15 @@ PortalShortcuts::PortalShortcuts(QDBusConnection bus, std::function<void(const P
 PortalShortcuts::~PortalShortcuts()
 {
     closeSession();
+}
+
+void PortalShortcuts::watch(const WatchedKeys& keys)
+{
+    modifiers_ = keys.modifiers;
+    std::vector<PortalShortcut> shortcuts;
+    for (size_t row = 0; row < keys.rows.size(); ++row)
+        if (auto shortcut = portalShortcut(keys, row)) shortcuts.push_back(*shortcut);
+    bind(std::move(shortcuts), keys.saved);
 }
 
 void PortalShortcuts::bind(std::vector<PortalShortcut> shortcuts, bool retry)
@@ -510,21 +537,21 @@ void PortalShortcuts::activeChanged()
 
 int16_t PortalShortcuts::GetAsyncKeyState(int virtualKey)
 {
-    constexpr int VK_CONTROL = 17, VK_MENU = 18;
-    constexpr auto kDown = static_cast<int16_t>(0x8000);
     // A press that is over counts for one tick once a row has read it: every row of that key
-    // reads it in that tick, and the next tick, which begins by asking for Ctrl, no longer does.
-    if (virtualKey == VK_CONTROL)
+    // reads it in that tick, and the next tick, which begins by asking for the first modifier
+    // (Ctrl), no longer does.
+    if (!modifiers_.empty() && virtualKey == modifiers_.front())
         std::erase_if(active_, [](const auto& entry) { return entry.second.released && entry.second.read; });
     activeChanged();
-    if (virtualKey == VK_CONTROL || virtualKey == VK_MENU) return active_.empty() ? 0 : kDown;
+    if (std::find(modifiers_.begin(), modifiers_.end(), virtualKey) != modifiers_.end())
+        return active_.empty() ? 0 : kKeyDown;
     bool down = false;
     for (auto& [id, active] : active_) {
         if (active.virtualKey != virtualKey) continue;
         down = true;
         active.read = true;
     }
-    return down ? kDown : 0;
+    return down ? kKeyDown : 0;
 }
 
 }  // namespace tolvane

@@ -3,13 +3,14 @@
 // (org.freedesktop.portal.GlobalShortcuts of org.freedesktop.portal.Desktop, session bus).
 //
 // A Wayland desktop tells no program which keys are down; it can only bind shortcuts for a
-// program and tell it when one is pressed and released. So the rows are bound as shortcuts
-// with the preferred trigger CTRL+ALT+<key>, the keys named as the shortcuts notation names
-// keysyms ("a".."z", "0".."9", "KP_0".."KP_9"), and the portal's Activated and Deactivated
-// signals keep a key-state mirror: while a shortcut is active, Ctrl, Alt and its row's key
-// read as down. A press that is over before a poll read its key still reads as down once,
-// because the portal tells presses as events and a short tap would otherwise fall between two
-// polls.
+// program and tell it when one is pressed and released. So the enabled rows of the watched
+// keys are bound as shortcuts with the preferred trigger of their modifiers and key
+// (CTRL+ALT+<key>), the keys named as the shortcuts notation names keysyms ("a".."z",
+// "0".."9", "KP_0".."KP_9"), each with its action's word as id and its description, and the
+// portal's Activated and Deactivated signals keep a key-state mirror: while a shortcut is
+// active, the modifiers and its row's key read as down. A press that is over before a poll
+// read its key still reads as down once, because the portal tells presses as events and a
+// short tap would otherwise fall between two polls.
 //
 // How desktops really do it:
 // - The shortcuts go both into CreateSession's options ("shortcuts", the same a(sa{sv}) as
@@ -53,8 +54,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/qt/key_interest.h"
-#include "platform/services.h"
+#include "platform/qt/key_source.h"
 
 class QDBusMessage;
 class QDBusServiceWatcher;
@@ -77,13 +77,13 @@ struct PortalShortcut {
 // The keysym name of a key code the monitor polls ('A' -> "a", '5' -> "5", 101 -> "KP_5"),
 // "" for a code that names no key here.
 QString keysymName(int virtualKey);
-// The shortcut of row 0..4 with these cached texts; none when the row is disabled or its key
-// names no key.
-std::optional<PortalShortcut> portalShortcut(size_t row, const std::string& keyText, const std::string& flagText);
+// The shortcut of a row of the watched keys (0 shutdown to 4 stand by); none when the row is
+// disabled, or its key or a modifier has no name in the shortcuts notation.
+std::optional<PortalShortcut> portalShortcut(const WatchedKeys& keys, size_t row);
 // How a row is named to the user: "Ctrl+Alt+S (Shutdown)".
 std::string shortcutName(const PortalShortcut& shortcut);
 
-class PortalShortcuts : public KeyboardApi, public KeyInterest {
+class PortalShortcuts : public KeySource {
 public:
     struct Problem {
         enum Kind { Missing, Refused, Partial, Closed } kind;
@@ -107,6 +107,9 @@ public:
     PortalShortcuts& operator=(const PortalShortcuts&) = delete;
 
     int16_t GetAsyncKeyState(int virtualKey) override;
+    // Binds the rows that can be shortcuts (a save tries a failed binding again); the
+    // modifiers read as down while any shortcut is active.
+    void watch(const WatchedKeys& keys) override;
 
     // Binds exactly these shortcuts in a new session, closing the one before. Nothing happens
     // when they are bound or being bound already, nor, unless `retry`, when binding these
@@ -161,6 +164,7 @@ private:
 
     QDBusConnection bus_;
     std::function<void(const Problem&)> problem_;
+    std::vector<int> modifiers_;
     std::vector<PortalShortcut> wanted_;
     State state_ = State::Idle;
     int generation_ = 0;

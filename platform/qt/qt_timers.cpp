@@ -40,7 +40,6 @@ void QtTimers::start(Timer& timer)
             if (auto it = timers_.find(&timer); it != timers_.end()) armGuard(timer, it->second);
             timer.fire();
         });
-        if (auto it = pausable_.find(&timer); it != pausable_.end()) entry.keys = it->second;
     }
     // Starting again counts the interval from now, as the model asks.
     entry.since.start();
@@ -68,26 +67,16 @@ void QtTimers::stop(Timer& timer)
     qtimer->deleteLater();
 }
 
-void QtTimers::pauseWhileNoKeyIsDown(const Timer& timer, KeyInterest& keys)
+void QtTimers::setKeyOfInterestMayBeDown(bool mayBeDown)
 {
-    pausable_[&timer] = &keys;
-    keys.onChange([this, &keys] { keysChanged(keys); });
-    if (auto it = timers_.find(&timer); it != timers_.end()) {
-        it->second.keys = &keys;
-        pauseOrResume(const_cast<Timer&>(timer), it->second);
-    }
-}
-
-void QtTimers::keysChanged(KeyInterest& keys)
-{
-    for (auto& [timer, entry] : timers_)
-        if (entry.keys == &keys) pauseOrResume(const_cast<Timer&>(*timer), entry);
+    keyMayBeDown_ = mayBeDown;
+    for (auto& [timer, entry] : timers_) pauseOrResume(const_cast<Timer&>(*timer), entry);
 }
 
 void QtTimers::pauseOrResume(Timer& timer, Running& entry)
 {
-    if (!entry.keys) return;
-    const bool rest = !entry.keys->mayBeDown();
+    if (timer.rest() != TimerRest::WhileNoKeyIsDown) return;
+    const bool rest = !keyMayBeDown_;
     if (rest == entry.paused) return;
     entry.paused = rest;
     if (rest) {

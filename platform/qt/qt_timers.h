@@ -10,19 +10,18 @@
 // Ticks are delivered on the GUI thread; the model refuses a tick while the timer's own
 // handler still runs (a message box or "let pending events run" inside it).
 //
-// A timer whose tick does nothing unless a key of interest is down (the hotkey monitor: no
-// Ctrl or Alt, no action) can be marked pausable with the key-state service that knows those
-// keys. While the service is sure that none of them is down, its QTimer is stopped and the
-// program is not woken at all; when that changes, the ticks resume on the timer's own phase,
-// the whole intervals counted from when it was started, as if they had never stopped. Only
-// marked timers pause; no other timer ever waits for the keyboard.
+// A timer marked TimerRest::WhileNoKeyIsDown (the hotkey monitor: no Ctrl or Alt, no action)
+// rests while the key state says that no key of interest may be down: its QTimer is stopped
+// and the program is not woken at all. When that changes, the ticks resume on the timer's own
+// phase, the whole intervals counted from when it was started, as if they had never stopped.
+// Only marked timers rest; no other timer ever waits for the keyboard. Until the key state
+// tells otherwise, a key may be down, so a driver that is never told never lets a timer rest.
 #include <QElapsedTimer>
 #include <QTimer>
 #include <map>
 #include <memory>
 
 #include "platform/model/observer.h"
-#include "platform/qt/key_interest.h"
 
 namespace tolvane {
 
@@ -36,15 +35,14 @@ public:
     void start(Timer& timer) override;
     void stop(Timer& timer) override;
 
-    // Marks `timer` to rest while `keys` says that none of its keys of interest may be down.
-    // The mark holds for the driver's life; the timer must live as long (the main window's
-    // Timer3 does). The driver becomes the service's listener: the service is asked whenever
-    // the timer starts or the service tells of a change, so it must live while the timer runs
-    // and tell nothing once the driver has gone (the program's keyboard goes first).
-    void pauseWhileNoKeyIsDown(const Timer& timer, KeyInterest& keys);
+    // What the key state says, each time it may have changed: whether a key of interest may
+    // be down now.
+    void setKeyOfInterestMayBeDown(bool mayBeDown);
 
     // The QTimer behind a running model timer (also while it rests), or null.
     const QTimer* running(const Timer& timer) const;
+
+protected:
     // Whether a running timer rests for want of a key of interest.
     bool paused(const Timer& timer) const;
     // The wake-up armed before the next tick of a long timer, or null.
@@ -55,15 +53,13 @@ private:
         QTimer* qtimer = nullptr;
         QTimer* guard = nullptr;  // the wake-up before the next tick of a long timer
         QElapsedTimer since;  // the start of the count: the ticks fall whole intervals after it
-        KeyInterest* keys = nullptr;
         bool paused = false;
     };
-    void keysChanged(KeyInterest& keys);
     void pauseOrResume(Timer& timer, Running& entry);
     void armGuard(const Timer& timer, Running& entry);
 
     std::map<const Timer*, Running> timers_;
-    std::map<const Timer*, KeyInterest*> pausable_;
+    bool keyMayBeDown_ = true;
 };
 
 }  // namespace tolvane

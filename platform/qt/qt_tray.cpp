@@ -1,5 +1,6 @@
 #include "platform/qt/qt_tray.h"
 
+#include "platform/model/win_codes.h"
 #include "platform/qt/pictures.h"
 #include "platform/qt/tray_host.h"
 #include "tray/notify_record.h"
@@ -87,21 +88,19 @@ bool QtTray::Shell_NotifyIcon(uint32_t message, const NotifyIconRecord& bytes)
 
 void QtTray::activated(uint32_t hWnd, uint32_t uID, QSystemTrayIcon::ActivationReason reason)
 {
-    constexpr uint32_t WM_LBUTTONDOWN = 513, WM_LBUTTONUP = 514, WM_LBUTTONDBLCLK = 515, WM_RBUTTONDOWN = 516,
-                       WM_RBUTTONUP = 517;
     auto entry = icons_.find({hWnd, uID});
     if (entry == icons_.end()) return;
     const uint32_t callback = entry->second.callbackMessage;
     std::vector<uint32_t> mouse;
     switch (reason) {
     case QSystemTrayIcon::Trigger:
-        mouse = {WM_LBUTTONDOWN, WM_LBUTTONUP};
+        mouse = {kWmLButtonDown, kWmLButtonUp};
         break;
     case QSystemTrayIcon::Context:
-        mouse = {WM_RBUTTONDOWN, WM_RBUTTONUP};
+        mouse = {kWmRButtonDown, kWmRButtonUp};
         break;
     case QSystemTrayIcon::DoubleClick:
-        mouse = {WM_LBUTTONDBLCLK};
+        mouse = {kWmLButtonDblClk};
         break;
     default:
         return;

@@ -28,6 +28,7 @@
 
 #include "platform/model/control.h"
 #include "platform/model/twips.h"
+#include "platform/model/win_codes.h"
 #include "platform/model/window.h"
 #include "platform/qt/designed_style.h"
 #include "platform/qt/pictures.h"
@@ -505,12 +506,10 @@ void QtWindows::trayAvailabilityChanged()
 
 bool QtWindows::SetWindowPos(Window& window, int insertAfter, int, int, int, int, uint32_t flags)
 {
-    constexpr int HWND_TOPMOST = -1, HWND_NOTOPMOST = -2;
-    constexpr uint32_t SWP_NOACTIVATE = 0x10;
     QWidget* top = widget(window);
-    if (!top || (insertAfter != HWND_TOPMOST && insertAfter != HWND_NOTOPMOST)) return false;
+    if (!top || (insertAfter != kHwndTopmost && insertAfter != kHwndNoTopmost)) return false;
     Qt::WindowFlags windowFlags = top->windowFlags();
-    windowFlags.setFlag(Qt::WindowStaysOnTopHint, insertAfter == HWND_TOPMOST);
+    windowFlags.setFlag(Qt::WindowStaysOnTopHint, insertAfter == kHwndTopmost);
     if (QWindow* handle = top->windowHandle()) {
         // Told to the window system as it is: QWidget::setWindowFlags would take the window
         // off the screen and put it up again, moved and activated. Only the stacking changes.
@@ -521,8 +520,8 @@ bool QtWindows::SetWindowPos(Window& window, int insertAfter, int, int, int, int
         top->setWindowFlags(windowFlags);
     }
     if (!top->isVisible()) return true;
-    if (insertAfter == HWND_TOPMOST) top->raise();
-    if (!(flags & SWP_NOACTIVATE)) top->activateWindow();
+    if (insertAfter == kHwndTopmost) top->raise();
+    if (!(flags & kSwpNoActivate)) top->activateWindow();
     return true;
 }
 

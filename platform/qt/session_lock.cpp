@@ -49,14 +49,17 @@ SessionLock::SessionLock(LogindSession& session, QDBusConnection sessionBus,
     if (!sessionBus_.isConnected()) return;
     activeChanged_ = DBusSignal::connect(sessionBus_, kScreenSaver, kScreenSaverPath, kScreenSaver, "ActiveChanged",
                                          [this](const QDBusMessage& message) {
-                                             if (!message.arguments().isEmpty())
-                                                 set(screenSaverActive_, message.arguments().first().toBool());
+                                             if (message.arguments().isEmpty()) return;
+                                             ++screenSaverVersion_;
+                                             set(screenSaverActive_, message.arguments().first().toBool());
                                          });
     screenSaverWatcher_ = std::make_unique<QDBusServiceWatcher>(kScreenSaver, sessionBus_);
     QObject::connect(screenSaverWatcher_.get(), &QDBusServiceWatcher::serviceRegistered, guard_.get(),
                      [this] { askScreenSaver(); });
-    QObject::connect(screenSaverWatcher_.get(), &QDBusServiceWatcher::serviceUnregistered, guard_.get(),
-                     [this] { set(screenSaverActive_, false); });
+    QObject::connect(screenSaverWatcher_.get(), &QDBusServiceWatcher::serviceUnregistered, guard_.get(), [this] {
+        ++screenSaverVersion_;
+        set(screenSaverActive_, false);
+    });
     askScreenSaver();
 }
 
@@ -71,9 +74,10 @@ void SessionLock::followLockedHint()
                                                  if (arguments.size() < 3 || arguments[0].toString() != kSession)
                                                      return;
                                                  const QVariantMap changed = qdbus_cast<QVariantMap>(arguments[1]);
-                                                 if (changed.contains("LockedHint"))
+                                                 if (changed.contains("LockedHint")) {
+                                                     ++lockedHintVersion_;
                                                      set(lockedHint_, changed.value("LockedHint").toBool());
-                                                 else if (arguments[2].toStringList().contains("LockedHint"))
+                                                 } else if (arguments[2].toStringList().contains("LockedHint"))
                                                      readLockedHint();  // told that it changed, not to what
                                              });
     readLockedHint();
@@ -83,15 +87,20 @@ void SessionLock::readLockedHint()
 {
     QDBusMessage get = QDBusMessage::createMethodCall(kLogind, session_.path(), kProperties, "Get");
     get.setArguments({kSession, QStringLiteral("LockedHint")});
-    ask(session_.bus(), get, guard_.get(),
-        [this](const QVariant& value) { set(lockedHint_, value.value<QDBusVariant>().variant().toBool()); });
+    const unsigned asked = ++lockedHintVersion_;
+    ask(session_.bus(), get, guard_.get(), [this, asked](const QVariant& value) {
+        if (asked == lockedHintVersion_) set(lockedHint_, value.value<QDBusVariant>().variant().toBool());
+    });
 }
 
 void SessionLock::askScreenSaver()
 {
     QDBusMessage message = QDBusMessage::createMethodCall(kScreenSaver, kScreenSaverPath, kScreenSaver, "GetActive");
     message.setAutoStartService(false);
-    ask(sessionBus_, message, guard_.get(), [this](const QVariant& value) { set(screenSaverActive_, value.toBool()); });
+    const unsigned asked = ++screenSaverVersion_;
+    ask(sessionBus_, message, guard_.get(), [this, asked](const QVariant& value) {
+        if (asked == screenSaverVersion_) set(screenSaverActive_, value.toBool());
+    });
 }
 
 void SessionLock::set(bool& source, bool value)

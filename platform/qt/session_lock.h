@@ -13,6 +13,9 @@
 //   and going. It is never started by D-Bus activation.
 // A source that is missing counts as unlocked. Each change of the answer is written on
 // standard error, so that hotkeys that did nothing have their reason where it is looked for.
+// A value read is taken only when no change was heard since it was asked for: QtDBus may hand
+// over the answer to a read after a change signal that the service sent later, and the older
+// value would then undo the newer one.
 #include <QDBusConnection>
 #include <functional>
 #include <memory>
@@ -47,6 +50,9 @@ private:
     std::function<void(const std::string&)> notes_;
     bool lockedHint_ = false;
     bool screenSaverActive_ = false;
+    // Moved on by each change heard and each read asked, per source.
+    unsigned lockedHintVersion_ = 0;
+    unsigned screenSaverVersion_ = 0;
     std::unique_ptr<QObject> guard_;  // answers that come after this object are dropped
     std::unique_ptr<DBusSignal> lockedHintChanged_;
     std::unique_ptr<DBusSignal> activeChanged_;

@@ -36,8 +36,6 @@ public:
     TrayHost(const TrayHost&) = delete;
     TrayHost& operator=(const TrayHost&) = delete;
 
-    // A StatusNotifierItem host is registered, as last heard from the watcher.
-    bool statusNotifierHost() const { return host_; }
     // Whether QtTray may make its icons now.
     bool mayMakeIcons();
     // QtTray calls this right before it makes its first icon, when Qt settles its kind.

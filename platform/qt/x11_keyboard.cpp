@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "platform/model/win_codes.h"
+
 // Last: Xlib's macros (None, Bool, KeyPress, ...) would clash with Qt's names.
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
@@ -47,28 +49,31 @@ bool isCharacterKey(int vk)
 
 int virtualKeyForKeysym(unsigned long keysym)
 {
-    constexpr int VK_CONTROL = 17, VK_MENU = 18, VK_NUMPAD0 = 96;
     switch (keysym) {
     case XK_Control_L:
     case XK_Control_R:
-        return VK_CONTROL;
+        return kVkControl;
     case XK_Alt_L:
     case XK_Alt_R:
     case XK_Meta_L:
     case XK_Meta_R:
-        return VK_MENU;
+        return kVkMenu;
     default:
         break;
     }
     if (keysym >= XK_a && keysym <= XK_z) return static_cast<int>('A' + (keysym - XK_a));
     if (keysym >= XK_A && keysym <= XK_Z) return static_cast<int>('A' + (keysym - XK_A));
     if (keysym >= XK_0 && keysym <= XK_9) return static_cast<int>('0' + (keysym - XK_0));
-    if (keysym >= XK_KP_0 && keysym <= XK_KP_9) return VK_NUMPAD0 + static_cast<int>(keysym - XK_KP_0);
+    if (keysym >= XK_KP_0 && keysym <= XK_KP_9) return kVkNumpad0 + static_cast<int>(keysym - XK_KP_0);
     return 0;
 }
 
-X11Keyboard::X11Keyboard(const std::string& display, std::function<void(const std::string&)> notes,
-                         KeySource source)
+X11Keyboard::X11Keyboard(const std::string& display, std::function<void(const std::string&)> notes)
+    : X11Keyboard(display, std::move(notes), true)
+{
+}
+
+X11Keyboard::X11Keyboard(const std::string& display, std::function<void(const std::string&)> notes, bool rawEvents)
 {
     const char* name = display.empty() ? nullptr : display.c_str();
     if (name || std::getenv("DISPLAY")) display_ = XOpenDisplay(name);
@@ -95,7 +100,7 @@ X11Keyboard::X11Keyboard(const std::string& display, std::function<void(const st
     // 2.2 asked, 2.1 needed: from 2.1 on, raw events are delivered during another client's grab.
     major = 2;
     minor = 2;
-    if (source == KeySource::RawEvents && XQueryExtension(dpy, "XInputExtension", &opcode, &event, &error) &&
+    if (rawEvents && XQueryExtension(dpy, "XInputExtension", &opcode, &event, &error) &&
         XIQueryVersion(dpy, &major, &minor) == Success && (major > 2 || (major == 2 && minor >= 1))) {
         unsigned char bits[XIMaskLen(XI_LASTEVENT)] = {};
         XISetMask(bits, XI_RawKeyPress);
@@ -240,9 +245,9 @@ const std::vector<int>& X11Keyboard::keycodes(int virtualKey) const
     return keycodes_[static_cast<size_t>(virtualKey)];
 }
 
-void X11Keyboard::setKeysOfInterest(std::vector<int> virtualKeys)
+void X11Keyboard::watch(const WatchedKeys& keys)
 {
-    interest_ = std::move(virtualKeys);
+    interest_ = keys.modifiers;
     updateInterest();
 }
 
@@ -270,7 +275,7 @@ int16_t X11Keyboard::GetAsyncKeyState(int virtualKey)
     }
     queryKeymap();
     for (int code : codes)
-        if (down_[static_cast<size_t>(code)]) return static_cast<int16_t>(0x8000);
+        if (down_[static_cast<size_t>(code)]) return kKeyDown;
     return 0;
 }
 

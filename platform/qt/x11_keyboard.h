@@ -24,9 +24,10 @@
 // group or of the layouts is followed as XKB announces it. Without XKB, the first group of
 // the core keyboard mapping serves.
 //
-// The keyboard is also a KeyInterest: while the mirror is in use it tells whether any of the
-// keys of interest may be down, and when that changes, so that the monitor's timer can rest.
-// Without the mirror (or without a display) the answer is always yes.
+// The keys of interest are the modifiers of the watched keys (KeyboardApi::watch): while the
+// mirror is in use the keyboard tells whether any of them may be down, and when that changes,
+// so that the monitor's timer can rest. Without the mirror (or without a display) the answer
+// is always yes.
 //
 // Without an X display (a pure Wayland session) no key is ever down, so the hotkeys are
 // off; this is said once on standard error. Under XWayland, X11 sees the keyboard only
@@ -37,42 +38,39 @@
 #include <string>
 #include <vector>
 
-#include "platform/qt/key_interest.h"
-#include "platform/services.h"
+#include "platform/qt/key_source.h"
 
 class QSocketNotifier;
 
 namespace tolvane {
 
-class X11Keyboard : public KeyboardApi, public KeyInterest {
+class X11Keyboard : public KeySource {
 public:
-    // Where the key state comes from: the raw-event mirror where the server has XInput 2.1,
-    // or XQueryKeymap on every poll.
-    enum class KeySource { RawEvents, QueryOnly };
-
     // display: the X display name, "" for $DISPLAY. notes: where the one-time notes go.
-    X11Keyboard(const std::string& display, std::function<void(const std::string&)> notes,
-                KeySource source = KeySource::RawEvents);
+    X11Keyboard(const std::string& display, std::function<void(const std::string&)> notes);
     ~X11Keyboard() override;
     X11Keyboard(const X11Keyboard&) = delete;
     X11Keyboard& operator=(const X11Keyboard&) = delete;
 
     int16_t GetAsyncKeyState(int virtualKey) override;
-
-    // The Windows key codes whose state mayBeDown() answers for.
-    void setKeysOfInterest(std::vector<int> virtualKeys);
+    // The modifiers of the watched keys become the keys whose state mayBeDown() answers for.
+    void watch(const WatchedKeys& keys) override;
     bool mayBeDown() const override;
 
     bool connected() const { return display_ != nullptr; }
+
+protected:
+    // rawEvents false: no mirror even where the server has XInput 2.1, as on a server without it.
+    X11Keyboard(const std::string& display, std::function<void(const std::string&)> notes, bool rawEvents);
     // Whether the raw-event mirror is in use (XInput 2.1 or later).
     bool mirrored() const { return xiOpcode_ >= 0; }
-    // Reads the X events that are waiting (the event loop calls it when the connection
-    // has something to read).
-    void readEvents();
     // The keycodes that stand for a Windows key code in the group in use (empty for none).
     const std::vector<int>& keycodes(int virtualKey) const;
 
 private:
+    // Reads the X events that are waiting (the event loop calls it when the connection has
+    // something to read).
+    void readEvents();
     void readKeyboardMap();
     void readLayout();
     void queryKeymap();

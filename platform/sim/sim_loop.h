@@ -54,8 +54,6 @@ public:
     void processPendingEvents() override;
     std::string timeText() override;
 
-    size_t pendingTimers() const { return queue_.size(); }
-
 private:
     using Key = std::pair<int64_t, unsigned long>;  // due time, creation order
     // Fires the earliest timer due at or before `until` that is not running; false if none.

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "platform/model/timer.h"
+#include "platform/model/win_codes.h"
 #include "platform/model/window.h"
 #include "platform/sim/recording_store.h"
 #include "platform/sqlite/sqlite_store.h"
@@ -23,14 +24,14 @@ SimPlatform::SimPlatform(std::string windowsDirectory, std::string defaultSettin
     : windowsDirectory_(std::move(windowsDirectory)), transcript_(loop_, std::move(sink))
 {
     windows_.setTimerDriver(&loop_);
-    // Form1's Timer3 is the hotkey monitor: once pending events have run, it reads key
-    // states and acts only on keys that are down, so with every key up its tick ends at the
-    // first query. Reading a key state here changes nothing (there is no "pressed since the
-    // last call" bit) and is not written to the transcript. A test that puts its own
-    // handler on Timer3 holds a key or turns skipping off, or it misses those ticks.
-    loop_.setQuietRule([this](const Timer& timer) {
-        return keysDown_.empty() && timer.name() == "Timer3" && timer.window().name() == "Form1";
-    });
+    // A timer that may rest while no key of interest is down (the hotkey monitor) does
+    // nothing but let pending events run while every key is up, which is the rest this
+    // platform gives it: it knows every key, so it need not ask which are of interest. Reading
+    // a key state here changes nothing (there is no "pressed since the last call" bit) and is
+    // not written to the transcript. A test that puts its own handler on such a timer holds a
+    // key or turns skipping off, or it misses those ticks.
+    loop_.setQuietRule(
+        [this](const Timer& timer) { return keysDown_.empty() && timer.rest() == TimerRest::WhileNoKeyIsDown; });
     windows_.addObserver(transcript_);
     store_ = std::make_unique<RecordingStore>(std::make_unique<SqliteStore>(std::move(defaultSettings)), transcript_);
     platform_ = std::make_unique<Platform>(Platform{windows_, loop_, *this, *this, loop_, *this, *this, *this, *this,
@@ -88,7 +89,7 @@ bool SimPlatform::SetSystemPowerState(bool suspend, bool force)
 
 int16_t SimPlatform::GetAsyncKeyState(int virtualKey)
 {
-    return keysDown_.count(virtualKey) != 0 ? static_cast<int16_t>(0x8000) : int16_t{0};
+    return keysDown_.count(virtualKey) != 0 ? kKeyDown : int16_t{0};
 }
 
 bool SimPlatform::Shell_NotifyIcon(uint32_t message, const NotifyIconRecord& bytes)

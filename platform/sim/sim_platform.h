@@ -5,9 +5,10 @@
 // Supports: every service of the program; one icon per (hWnd, uID) in the notification
 // area; key state set by the test; the settings store on SQLite (the same engine and
 // file format as the Linux program), with its calls recorded. While no key is down, the
-// hotkey monitor's ticks (Form1's Timer3) that find nothing else due are passed over in
-// one step: such a tick only lets pending events run and finds every key up, and key-state
-// queries leave no trace, so the transcript is the same and long spans cost no time.
+// ticks of a timer that rests while no key of interest is down (the hotkey monitor) that find
+// nothing else due are passed over in one step: such a tick only lets pending events run and
+// finds every key up, and key-state queries leave no trace, so the transcript is the same and
+// long spans cost no time.
 // Does not: draw anything; windows are only the model's state.
 #include <map>
 #include <memory>
@@ -29,9 +30,8 @@ public:
     virtual void setWallClock(int64_t msOfDay) = 0;
     virtual void keyDown(int virtualKey) = 0;
     virtual void keyUp(int virtualKey) = 0;
-    // Mouse messages on the notification-area icon (513 left down, ...). False without icon.
+    // Mouse messages on the notification-area icon (kWmLButtonDown, ...). False without icon.
     virtual bool trayMessages(const std::vector<uint32_t>& messages) = 0;
-    virtual bool trayIconPresent() const = 0;
     // Passing over the hotkey monitor's idle ticks: on unless a test turns it off to
     // compare with the tick-by-tick run; and how many ticks it has passed over.
     virtual void setIdleSkipping(bool on) = 0;
@@ -61,13 +61,15 @@ public:
     SimLoop& loop() { return loop_; }
     // Every power call made so far, as written in the transcript.
     const std::vector<std::string>& powerCalls() const { return powerCalls_; }
+    // What the key state was last told to watch (nothing is written: the transcript stays
+    // what it was before the logic told it).
+    const WatchedKeys& watchedKeys() const { return watched_; }
 
     void advance(int64_t ms) override { loop_.advance(ms); }
     void setWallClock(int64_t msOfDay) override { loop_.setWallClock(msOfDay); }
     void keyDown(int virtualKey) override { keysDown_.insert(virtualKey); }
     void keyUp(int virtualKey) override { keysDown_.erase(virtualKey); }
     bool trayMessages(const std::vector<uint32_t>& messages) override;
-    bool trayIconPresent() const override { return !icons_.empty(); }
     void setIdleSkipping(bool on) override { loop_.setSkipping(on); }
     uint64_t idleTicksPassedOver() const override { return loop_.ticksPassedOver(); }
 
@@ -81,6 +83,7 @@ private:
     bool ExitWindowsEx(uint32_t flags, uint32_t reserved) override;
     bool SetSystemPowerState(bool suspend, bool force) override;
     int16_t GetAsyncKeyState(int virtualKey) override;
+    void watch(const WatchedKeys& keys) override { watched_ = keys; }
     bool Shell_NotifyIcon(uint32_t message, const NotifyIconRecord& record) override;
     uint32_t createMessageWindow(MessageHandler handler) override;
     void destroyMessageWindow(uint32_t hWnd) override;
@@ -103,6 +106,7 @@ private:
     std::unique_ptr<StoreApi> store_;
     std::unique_ptr<Platform> platform_;
     std::set<int> keysDown_;
+    WatchedKeys watched_;
     std::map<uint32_t, MessageHandler> messageWindows_;
     uint32_t nextWindow_ = 0x10;
     // The notification area: icons by (hWnd, uID).

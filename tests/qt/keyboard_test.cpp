@@ -15,8 +15,10 @@
 #include <string>
 #include <vector>
 
+#include "hotkeys/values.h"
 #include "logind_bus.h"
 #include "platform/qt/x11_keyboard.h"
+#include "power/actions.h"
 #include "program_lines.h"
 #include "tests/settings_file.h"
 #include "wait.h"
@@ -30,7 +32,21 @@
 namespace tolvane::test {
 namespace {
 
-constexpr int VK_CONTROL = 17, VK_MENU = 18, VK_NUMPAD5 = 101;
+// The Windows names the tests use for the key codes.
+constexpr int VK_CONTROL = kVkControl, VK_MENU = kVkMenu, VK_NUMPAD5 = kVkNumpad0 + 5;
+
+// The keyboard with what the tests read of it; rawEvents false: no mirror, as on a server
+// without XInput 2.1.
+class KeyboardUnderTest : public X11Keyboard {
+public:
+    KeyboardUnderTest(const std::string& display, std::function<void(const std::string&)> notes,
+                      bool rawEvents = true)
+        : X11Keyboard(display, std::move(notes), rawEvents)
+    {
+    }
+    using X11Keyboard::keycodes;
+    using X11Keyboard::mirrored;
+};
 
 class XKeyboard : public ::testing::Test {
 protected:
@@ -104,10 +120,10 @@ protected:
     // Settings with the given key texts and every hotkey enabled.
     static void writeSettings(const std::string& folder, const std::string& keys)
     {
-        const std::string sql =
-            "UPDATE en SET shutdown = 1, restart = 1, logoff = 1, hibernate = 1, standby = 1;"
-            "UPDATE ky SET " +
-            keys;
+        // The delivered settings name each column with its action's word.
+        std::string sql;
+        for (const ActionRow& action : kActions) sql += std::string("UPDATE en SET ") + action.word + " = 1;";
+        sql += "UPDATE ky SET " + keys;
         copyDeliveredSettings(folder, sql);
     }
 
@@ -164,7 +180,7 @@ TEST_F(XKeyboard, KeyStateComesFromX11WithTheKeypadKeptApart)
 {
     if (IsSkipped()) return;
     std::vector<std::string> notes;
-    X11Keyboard keyboard(display_, [&](const std::string& n) { notes.push_back(n); });
+    KeyboardUnderTest keyboard(display_, [&](const std::string& n) { notes.push_back(n); });
     ASSERT_TRUE(keyboard.connected());
     EXPECT_TRUE(keyboard.mirrored()) << "Xvfb has XInput 2";
     EXPECT_TRUE(notes.empty());
@@ -189,7 +205,7 @@ TEST_F(XKeyboard, KeyStateComesFromX11WithTheKeypadKeptApart)
 TEST_F(XKeyboard, KeysAreSeenWhileAnotherClientGrabsTheKeyboard)
 {
     if (IsSkipped()) return;
-    X11Keyboard keyboard(display_, nullptr);
+    KeyboardUnderTest keyboard(display_, nullptr);
     ASSERT_TRUE(keyboard.mirrored());
     const auto down = [&](int vk) { return (keyboard.GetAsyncKeyState(vk) & 0x8000) != 0; };
     ASSERT_NO_FATAL_FAILURE(grabKeyboard());
@@ -217,7 +233,7 @@ TEST_F(XKeyboard, LettersAreTheKeysOfTheGroupInUseAndFollowAChangeOfGroup)
     if (IsSkipped()) return;
     // One keyboard, two layouts: the key of the US "y" is "z" in the German layout.
     const int yKey = keycode("y"), zKey = keycode("z"), fiveKey = keycode("5"), keypadFive = keycode("KP_5");
-    X11Keyboard keyboard(display_, nullptr);
+    KeyboardUnderTest keyboard(display_, nullptr);
     ASSERT_NO_FATAL_FAILURE(setLayouts("us,de"));
     ASSERT_TRUE(waitFor([&] { return keyboard.keycodes('Z') == std::vector<int>{zKey}; }, 3000))
         << "the new layouts are read";
@@ -317,11 +333,11 @@ TEST_F(XKeyboard, NothingFiresWhileTheSessionIsLockedAndTheLockerHoldsTheKeyboar
 TEST_F(XKeyboard, TheMirrorTellsWhetherAKeyOfInterestMayBeDown)
 {
     if (IsSkipped()) return;
-    X11Keyboard keyboard(display_, nullptr);
+    KeyboardUnderTest keyboard(display_, nullptr);
     ASSERT_TRUE(keyboard.mirrored());
-    keyboard.setKeysOfInterest({VK_CONTROL, VK_MENU});
+    keyboard.watch(watchedKeys({}, {}, false));  // Ctrl and Alt, as the hotkey monitor tells them
     int told = 0;
-    keyboard.onChange([&] { ++told; });
+    keyboard.onChange([&](bool) { ++told; });
     EXPECT_FALSE(keyboard.mayBeDown()) << "nothing is pressed";
 
     key("s", true);
@@ -349,10 +365,10 @@ TEST_F(XKeyboard, TheMirrorTellsWhetherAKeyOfInterestMayBeDown)
 TEST_F(XKeyboard, WithoutTheRawEventMirrorAKeyMayAlwaysBeDown)
 {
     if (IsSkipped()) return;
-    X11Keyboard keyboard(display_, nullptr, X11Keyboard::KeySource::QueryOnly);
+    KeyboardUnderTest keyboard(display_, nullptr, false);
     ASSERT_TRUE(keyboard.connected());
     EXPECT_FALSE(keyboard.mirrored());
-    keyboard.setKeysOfInterest({VK_CONTROL, VK_MENU});
+    keyboard.watch(watchedKeys({}, {}, false));  // Ctrl and Alt, as the hotkey monitor tells them
     EXPECT_TRUE(keyboard.mayBeDown()) << "without the mirror nothing is known between two polls";
     key("Control_L", true);
     EXPECT_TRUE(waitFor([&] { return (keyboard.GetAsyncKeyState(VK_CONTROL) & 0x8000) != 0; }, 3000))

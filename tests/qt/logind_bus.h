@@ -13,10 +13,18 @@
 #include <optional>
 #include <string>
 
+#include "platform/qt/logind_power.h"
 #include "private_bus.h"
 #include "wait.h"
 
 namespace tolvane::test {
+
+// The logind power calls with what the tests read of them.
+struct LogindUnderTest : LogindPower {
+    using LogindPower::LogindPower;
+    using LogindPower::pending;
+    using LogindPower::sessionId;
+};
 
 class LogindBus {
 public:

@@ -17,7 +17,6 @@
 #include <memory>
 
 #include "logind_bus.h"
-#include "platform/qt/logind_power.h"
 #include "platform/qt/session_lock.h"
 #include "wait.h"
 
@@ -45,10 +44,10 @@ protected:
         ASSERT_NE(reply.type(), QDBusMessage::ErrorMessage) << reply.errorMessage().toStdString();
     }
 
-    LogindPower& power()
+    LogindUnderTest& power()
     {
         if (!power_)
-            power_ = std::make_unique<LogindPower>(*bus_, [this](const std::string& e) { errors_.push_back(e); });
+            power_ = std::make_unique<LogindUnderTest>(*bus_, [this](const std::string& e) { errors_.push_back(e); });
         return *power_;
     }
 
@@ -71,7 +70,7 @@ protected:
 
     LogindBus logind_;
     QDBusConnection* bus_ = nullptr;
-    std::unique_ptr<LogindPower> power_;
+    std::unique_ptr<LogindUnderTest> power_;
     std::vector<std::string> errors_;
 };
 

@@ -169,6 +169,22 @@ TEST_F(Portal, DisablingEveryRowClosesTheSessionAndBindsNothing)
     EXPECT_EQ(shortcuts().state(), PortalShortcuts::State::Idle);
 }
 
+TEST_F(Portal, SettingsThatCanNoLongerBeReadReleaseTheShortcuts)
+{
+    ASSERT_NO_FATAL_FAILURE(start());
+    ASSERT_TRUE(bound());
+    openHotKeys();
+    desktop_->windows().widget(desktop_->program().hk())->close();  // the next "Hot Keys" reads the file again
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(folder_.filePath("tolvdata.v").toStdString().c_str(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db, "UPDATE en SET restart = 'x'", nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(db);
+    openHotKeys();
+    ASSERT_TRUE(waitFor([&] { return !boxes_.problems().empty(); })) << "the bad file is not told";
+    EXPECT_TRUE(waitFor([&] { return sessions().value(0).endsWith(" closed"); })) << "the hotkeys are off, yet bound";
+    EXPECT_EQ(shortcuts().state(), PortalShortcuts::State::Idle);
+}
+
 TEST_F(Portal, ARefusedBindingIsToldOnceInAMessageBoxAndOnStandardError)
 {
     ASSERT_NO_FATAL_FAILURE(start(R"({"bind_response": 2})"));

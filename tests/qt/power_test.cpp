@@ -6,8 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "logind_bus.h"
 #include "platform/qt/dryrun_power.h"
-#include "platform/qt/logind_power.h"
+#include "power/actions.h"
 #include "power/power_action.h"
 
 namespace tolvane::test {
@@ -39,6 +40,17 @@ TEST(LogindRequests, PowerStatesKeepTheirOwnForce)
     EXPECT_EQ(requestForPowerState(true, false).callText(""), "Suspend(false)");
 }
 
+// The one decoding reads every action's own call back as that action.
+TEST(LogindRequests, EachActionsCallDecodesToItsOwnRow)
+{
+    for (const ActionRow& row : kActions) {
+        const DecodedCall call = row.call == PowerCall::ExitWindowsEx
+                                     ? decodeExitWindowsEx(row.exitFlags)
+                                     : decodeSetSystemPowerState(row.suspend, row.force);
+        EXPECT_EQ(&call.action, &row) << row.word;
+    }
+}
+
 std::string readAll(std::FILE* f)
 {
     std::fflush(f);
@@ -65,9 +77,9 @@ TEST(DryRun, EachActionIsOneLineInTheCallersOrderAndNoneForNoAction)
 TEST(Logind, WithoutABusTheCallsFailQuietlyAndSaySoOnce)
 {
     std::vector<std::string> errors;
-    LogindPower power(QDBusConnection::connectToBus(QStringLiteral("unix:path=/nonexistent/tolvane-bus"),
-                                                    QStringLiteral("tolvane-no-bus")),
-                      [&](const std::string& e) { errors.push_back(e); });
+    LogindUnderTest power(QDBusConnection::connectToBus(QStringLiteral("unix:path=/nonexistent/tolvane-bus"),
+                                                        QStringLiteral("tolvane-no-bus")),
+                          [&](const std::string& e) { errors.push_back(e); });
     EXPECT_FALSE(power.ExitWindowsEx(5, 0));
     EXPECT_FALSE(power.SetSystemPowerState(true, true));
     TokenPrivileges<1> state;

@@ -8,6 +8,7 @@
 #include <regex>
 
 #include "desktop_fixture.h"
+#include "hotkeys/values.h"
 #include "platform/qt/desktop_services.h"
 #include "platform/qt/pictures.h"
 #include "platform/qt/portal_shortcuts.h"
@@ -170,6 +171,17 @@ TEST(KeyCodes, WithoutADisplayNoKeyIsEverDownAndThatIsSaidOnce)
     EXPECT_NE(notes[0].find("hotkeys are off"), std::string::npos);
 }
 
+// The shortcut of a row whose cached copies hold these texts (the other rows empty), from the
+// keys the hotkey monitor tells the key state it watches.
+std::optional<PortalShortcut> portalShortcut(size_t row, const std::string& keyText, const std::string& flagText)
+{
+    std::vector<std::string> keys(kActions.size()), flags(kActions.size());
+    if (row < keys.size()) {
+        keys[row] = keyText;
+        flags[row] = flagText;
+    }
+    return tolvane::portalShortcut(watchedKeys(keys, flags, false), row);
+}
 
 TEST(PortalShortcutRows, KeysAreNamedAsTheShortcutsNotationNamesKeysyms)
 {

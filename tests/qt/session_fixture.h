@@ -25,6 +25,7 @@
 
 #include "app/form1.h"
 #include "platform/qt/desktop.h"
+#include "power/actions.h"
 #include "tests/settings_file.h"
 #include "wait.h"
 
@@ -167,9 +168,9 @@ protected:
     // keys changed as the SQL assignments say ("standby = 'e'").
     void writeSettings(const std::vector<int>& enabledRows, const std::string& keys = "")
     {
-        const char* const columns[5] = {"shutdown", "restart", "logoff", "hibernate", "standby"};
+        // The delivered settings name each column with its action's word.
         std::string sql;
-        for (int row : enabledRows) sql += std::string("UPDATE en SET ") + columns[row] + " = 1;";
+        for (int row : enabledRows) sql += std::string("UPDATE en SET ") + kActions[static_cast<size_t>(row)].word + " = 1;";
         if (!keys.empty()) sql += "UPDATE ky SET " + keys;
         copyDeliveredSettings(folder_.path().toStdString(), sql);
     }

@@ -1,6 +1,6 @@
 // The model's interval timers on Qt's event loop: precise, restarted by a new interval,
 // stoppable from their own tick, never re-entered by "let pending events run"; a timer
-// marked pausable rests while no key of interest may be down and comes back on its phase.
+// marked to rest does so while no key of interest may be down and comes back on its phase.
 #include <QElapsedTimer>
 #include <QThread>
 #include <vector>
@@ -8,17 +8,17 @@
 #include "desktop_fixture.h"
 #include "platform/model/timer.h"
 #include "platform/model/window.h"
-#include "platform/qt/key_interest.h"
 #include "platform/qt/qt_timers.h"
 #include "platform/qt/qt_windows.h"
 
 namespace tolvane::test {
 namespace {
 
-// A window with its two timers as members, the way the program's windows hold theirs.
+// A window with its two timers as members, the way the program's windows hold theirs; `rest`
+// marks the first.
 struct TimedWindow : Window {
-    TimedWindow(WindowSystem& system, int interval, int otherInterval)
-        : Window(system, {"W", "", 1500, 1500, "tolvane"}), timer(*this, "Timer3", interval, true),
+    TimedWindow(WindowSystem& system, int interval, int otherInterval, TimerRest rest = TimerRest::Never)
+        : Window(system, {"W", "", 1500, 1500, "tolvane"}), timer(*this, "Timer3", interval, true, rest),
           other(*this, "Other", otherInterval, true)
     {
     }
@@ -26,11 +26,17 @@ struct TimedWindow : Window {
     Timer other;
 };
 
+// The driver with what the tests read of it.
+struct TimersUnderTest : QtTimers {
+    using QtTimers::guard;
+    using QtTimers::paused;
+};
+
 class Timers : public ::testing::Test {
 protected:
     Timers() { system_.setTimerDriver(&driver_); }
     WindowSystem system_;
-    QtTimers driver_;
+    TimersUnderTest driver_;
     QtWindows windows_{system_};
 };
 
@@ -105,15 +111,16 @@ TEST_F(Timers, UnloadingTheWindowStopsItsTimers)
     flushDeletes();
 }
 
-// A key-state service whose answer the test sets.
-struct FakeKeys : KeyInterest {
-    bool down = false;
-    bool mayBeDown() const override { return down; }
+// A key-state service whose answer the test sets, telling the driver as the program's does.
+struct FakeKeys {
+    explicit FakeKeys(QtTimers& timers) : driver(timers) { driver.setKeyOfInterestMayBeDown(down); }
     void set(bool value)
     {
         down = value;
-        changed();
+        driver.setKeyOfInterestMayBeDown(down);
     }
+    QtTimers& driver;
+    bool down = false;
 };
 
 constexpr qint64 kMs = 1000000;
@@ -133,10 +140,9 @@ Phase phaseOf(qint64 tickNs, qint64 intervalMs)
 
 TEST_F(Timers, APausableTimerRestsWhileNoKeyIsDownAndResumesOnItsOwnPhase)
 {
-    FakeKeys keys;
-    TimedWindow window_(system_, 100, 0);
+    FakeKeys keys(driver_);
+    TimedWindow window_(system_, 100, 0, TimerRest::WhileNoKeyIsDown);
     Timer& timer = window_.timer;
-    driver_.pauseWhileNoKeyIsDown(timer, keys);
     QElapsedTimer clock;
     std::vector<qint64> ticks;
     timer.onTimer = [&] { ticks.push_back(clock.nsecsElapsed()); };
@@ -179,11 +185,10 @@ TEST_F(Timers, APausableTimerRestsWhileNoKeyIsDownAndResumesOnItsOwnPhase)
 
 TEST_F(Timers, OnlyTheMarkedTimerRestsAndARestartWhileResting)
 {
-    FakeKeys keys;
-    TimedWindow window_(system_, 40, 20);
+    FakeKeys keys(driver_);
+    TimedWindow window_(system_, 40, 20, TimerRest::WhileNoKeyIsDown);
     Timer& marked = window_.timer;
     Timer& other = window_.other;
-    driver_.pauseWhileNoKeyIsDown(marked, keys);
     int markedTicks = 0, otherTicks = 0;
     marked.onTimer = [&] { ++markedTicks; };
     other.onTimer = [&] { ++otherTicks; };
@@ -204,11 +209,10 @@ TEST_F(Timers, OnlyTheMarkedTimerRestsAndARestartWhileResting)
 
 TEST_F(Timers, KeysGoingUpDuringATickStopTheTicksAfterIt)
 {
-    FakeKeys keys;
-    keys.down = true;
-    TimedWindow window_(system_, 10, 0);
+    FakeKeys keys(driver_);
+    keys.set(true);
+    TimedWindow window_(system_, 10, 0, TimerRest::WhileNoKeyIsDown);
     Timer& timer = window_.timer;
-    driver_.pauseWhileNoKeyIsDown(timer, keys);
     int ticks = 0;
     // As the monitor's own key-state query learns that the keys went up.
     timer.onTimer = [&] {

@@ -359,6 +359,29 @@ TEST(SettingsSave, BothRecordsAreWrittenInOneTransaction)
     EXPECT_EQ(run.program.hk().combo1.items().at(1), "Restart on Ctrl+Alt+W Disabled");
 }
 
+// The key state hears what the monitor acts on whenever the cached copies change: Ctrl and
+// Alt, and each row's key and flag; a save says so, and a file that went bad leaves no row.
+TEST(SettingsSave, TheKeyStateIsToldWhatTheMonitorActsOnAtEveryRead)
+{
+    TempDir dir;
+    execSql(dir.file(), kValid);
+    ProgramRun run(dir.path());
+    const WatchedKeys& told = run.sim.watchedKeys();
+    EXPECT_EQ(told.modifiers, (std::vector<int>{17, 18}));
+    EXPECT_EQ(told.rows, (std::vector<WatchedKeys::Row>{{'S', false}, {'R', false}, {'L', false}, {'H', false},
+                                                        {'B', false}}));
+    EXPECT_FALSE(told.saved);
+
+    run.save("Q1ERT", {1, 0, 0, 0, 1});
+    EXPECT_EQ(told.rows.at(0), (WatchedKeys::Row{'Q', true}));
+    EXPECT_EQ(told.rows.at(1), (WatchedKeys::Row{'1', false}));
+    EXPECT_TRUE(told.saved);
+
+    execSql(dir.file(), "UPDATE en SET b = 'x'");
+    run.reopenHotkeyWindow();
+    EXPECT_EQ(told.rows, std::vector<WatchedKeys::Row>(5));
+}
+
 // When the second record cannot be written, the first is not written either.
 TEST(SettingsSave, AFailureHalfwayLeavesNeitherRecordWritten)
 {

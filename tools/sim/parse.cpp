@@ -1,6 +1,7 @@
 // The small parsers of the scenario language.
 #include <cctype>
 
+#include "platform/model/win_codes.h"
 #include "platform/sim/sim_loop.h"
 #include "tools/sim/scenario.h"
 
@@ -80,13 +81,13 @@ std::optional<int> parseKey(const std::string& name)
 {
     std::string lower;
     for (char c : name) lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (lower == "ctrl") return 17;
-    if (lower == "alt") return 18;
-    if (lower == "shift") return 16;
+    if (lower == "ctrl") return kVkControl;
+    if (lower == "alt") return kVkMenu;
+    if (lower == "shift") return kVkShift;
     if (lower.size() == 1 && lower[0] >= 'a' && lower[0] <= 'z') return lower[0] - 'a' + 'A';
     if (lower.size() == 1 && lower[0] >= '0' && lower[0] <= '9') return lower[0];
     if (lower.size() == 4 && lower.compare(0, 3, "num") == 0 && lower[3] >= '0' && lower[3] <= '9')
-        return 96 + (lower[3] - '0');
+        return kVkNumpad0 + (lower[3] - '0');
     return std::nullopt;
 }
 

@@ -9,6 +9,7 @@
 #include "app/form2.h"
 #include "app/program.h"
 #include "hotkeys/hk.h"
+#include "platform/model/win_codes.h"
 #include "platform/sim/sim_platform.h"
 #include "platform/sim/transcript.h"
 
@@ -247,13 +248,13 @@ void ScenarioRunner::execute(const ScenarioLine& line)
         need(2);
         std::vector<uint32_t> messages;
         if (words[1] == "left")
-            messages = {513, 514};
+            messages = {kWmLButtonDown, kWmLButtonUp};
         else if (words[1] == "right")
-            messages = {516, 517};
+            messages = {kWmRButtonDown, kWmRButtonUp};
         else if (words[1] == "middle")
-            messages = {519, 520};
+            messages = {kWmMButtonDown, kWmMButtonUp};
         else if (words[1] == "double")
-            messages = {513, 514, 515, 514};
+            messages = {kWmLButtonDown, kWmLButtonUp, kWmLButtonDblClk, kWmLButtonUp};
         else
             throw Failure{"unknown mouse button " + words[1]};
         if (!sim_->trayMessages(messages)) note("no icon in the notification area");

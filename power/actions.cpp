@@ -1,0 +1,32 @@
+#include "power/actions.h"
+
+#include "power/power_action.h"
+
+namespace tolvane {
+
+const ActionRow* actionRow(int action)
+{
+    if (action < 1 || action > kActionCount) return nullptr;
+    return &kActions[static_cast<size_t>(action - 1)];
+}
+
+int16_t actionNumber(const ActionRow& row) { return static_cast<int16_t>(&row - kActions.data() + 1); }
+
+int actionOfWord(const std::string& word)
+{
+    for (const ActionRow& row : kActions)
+        if (word == row.word) return actionNumber(row);
+    return None;
+}
+
+DecodedCall decodeExitWindowsEx(uint32_t flags)
+{
+    const PowerAction action = (flags & kEwxReboot) != 0                    ? Restart
+                               : (flags & (kEwxShutdown | kEwxPowerOff)) != 0 ? Shutdown
+                                                                              : LogOff;
+    return {*actionRow(action), (flags & kEwxForce) != 0};
+}
+
+DecodedCall decodeSetSystemPowerState(bool suspend, bool force) { return {*actionRow(suspend ? StandBy : Hibernate), force}; }
+
+}  // namespace tolvane
