@@ -45,10 +45,6 @@ private:
 // A field's value as the program's text (UTF-8); a Null, an empty value or one that has
 // no text form is refused, naming `where` (as "field 3 of table en").
 Result<std::string> fieldTextOf(const tagVARIANT& value, const std::string& where);
-// The value of "Data Source=" in a connection string, up to its ';' (or the end).
-std::string dataSourceOf(const std::string& connectionString);
-// The connection string with that value replaced by `path`.
-std::string withDataSource(const std::string& connectionString, const std::string& path);
 // Moves the whole new settings file `draft` to `file` unless a file is there; then the
 // one that is there stays as it is and `draft` is removed. Succeeds in both cases.
 Result<void> placeNewFile(const std::string& draft, const std::string& file);

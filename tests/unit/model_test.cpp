@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "hotkeys/hk.h"
+#include "platform/model/connection_string.h"
 #include "platform/model/control.h"
 #include "platform/model/timer.h"
 #include "platform/model/twips.h"
@@ -392,6 +393,17 @@ TEST(Twips, AControlInAFrameAddsTheFramesPlaceRoundedOnItsOwn)
     EXPECT_EQ(r.top, 112 + 12);
     EXPECT_EQ(r.width, 17);
     EXPECT_EQ(r.height, 13);
+}
+
+TEST(ConnectionString, DataSourceIsTheFilePiece)
+{
+    EXPECT_EQ(dataSourceOf("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=C:\\WINDOWS\\tolvdata.v;"
+                           "Persist Security Info=False"),
+              "C:\\WINDOWS\\tolvdata.v");
+    // windir empty: the file at the root of the current drive.
+    EXPECT_EQ(dataSourceOf("Provider=x;Data Source=\\tolvdata.v;Persist Security Info=False"), "\\tolvdata.v");
+    EXPECT_EQ(dataSourceOf("Provider=x;data source=D:\\a b\\f.v"), "D:\\a b\\f.v");
+    EXPECT_EQ(dataSourceOf("Provider=x"), "");
 }
 
 TEST(Utf8, EveryCharacterCodeIsWrittenInItsOwnLength)
