@@ -282,12 +282,12 @@ private:
 
 class AdoConnection : public Connection {
 public:
-    explicit AdoConnection(std::string replacement) : replacement_(std::move(replacement)) {}
+    explicit AdoConnection(AdoStore::ProviderString providerString) : providerString_(std::move(providerString)) {}
 
     Result<void> open(const std::string& logicString, const std::string& userId, const std::string& password,
                       int options) override
     {
-        const std::string& connectionString = replacement_.empty() ? logicString : replacement_;
+        const std::string connectionString = providerString_(logicString);
         auto connection = createObject(L"ADODB.Connection");
         if (!connection) return connection.error();
         // The settings file is the one the logic names, whatever opens it.
@@ -372,7 +372,7 @@ private:
         return success();
     }
 
-    std::string replacement_;
+    AdoStore::ProviderString providerString_;
     Disp conn_;
 };
 
@@ -429,9 +429,11 @@ std::vector<std::string> sqlStatements(const std::string& script)
     return statements;
 }
 
-std::unique_ptr<Connection> AdoStore::createConnection()
+std::unique_ptr<Connection> AdoStore::createConnection() { return std::make_unique<AdoConnection>(providerString()); }
+
+AdoStore::ProviderString AdoStore::providerString() const
 {
-    return std::make_unique<AdoConnection>(connectionString_);
+    return [](const std::string& logicString) { return logicString; };
 }
 
 }  // namespace tolvane::win32
