@@ -38,16 +38,6 @@ LRESULT CALLBACK trayProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 
 }  // namespace
 
-void DryRunLog::line(const std::string& text)
-{
-    // Opened per line: each line is on disk when the call returns, whatever follows.
-    if (FILE* f = std::fopen(path_.c_str(), "ab")) {
-        std::fprintf(f, "%s\r\n", text.c_str());
-        std::fflush(f);
-        std::fclose(f);
-    }
-}
-
 uintptr_t Win32Privilege::GetCurrentProcess() { return reinterpret_cast<uintptr_t>(::GetCurrentProcess()); }
 
 bool Win32Privilege::OpenProcessToken(uintptr_t process, uint32_t desiredAccess, uintptr_t& token)
@@ -90,18 +80,6 @@ bool Win32Power::SetSystemPowerState(bool suspend, bool force)
     return ::SetSystemPowerState(suspend ? TRUE : FALSE, force ? TRUE : FALSE) != FALSE;
 }
 
-bool LoggingPower::ExitWindowsEx(uint32_t flags, uint32_t reserved)
-{
-    log_.line("ExitWindowsEx(" + std::to_string(flags) + ", " + std::to_string(reserved) + ")");
-    return true;
-}
-
-bool LoggingPower::SetSystemPowerState(bool suspend, bool force)
-{
-    log_.line(std::string("SetSystemPowerState(") + (suspend ? "1" : "0") + ", " + (force ? "1" : "0") + ")");
-    return true;
-}
-
 int16_t Win32Keyboard::GetAsyncKeyState(int virtualKey)
 {
     return static_cast<int16_t>(::GetAsyncKeyState(virtualKey));
@@ -132,13 +110,7 @@ bool Win32Shell::Shell_NotifyIcon(uint32_t message, const NotifyIconRecord& reco
     std::memcpy(data.szTip, tip.data(), sizeof data.szTip);
     // The record names the size it was built with (88, or 0 before its first add);
     // the shell reads only that much.
-    const BOOL ok = ::Shell_NotifyIconA(message, &data);
-    if (log_) {
-        uint32_t uid = 0;
-        std::memcpy(&uid, record.data() + 8, sizeof uid);
-        log_->line("Shell_NotifyIcon(" + notifyMessageName(message) + ", uID " + std::to_string(uid) + ")");
-    }
-    return ok != FALSE;
+    return ::Shell_NotifyIconA(message, &data) != FALSE;
 }
 
 uint32_t Win32Shell::createMessageWindow(MessageHandler handler)
@@ -196,11 +168,6 @@ uint32_t Win32Display::pictureHandle(const std::string& name)
 
 void Win32Dialogs::MessageBox(const std::string& title, const std::string& text)
 {
-    if (log_) {
-        std::string oneLine = text;
-        std::replace(oneLine.begin(), oneLine.end(), '\n', ' ');
-        log_->line("MessageBox(" + title + ", " + oneLine + ")");
-    }
     ::MessageBoxA(GetActiveWindow(), ansiFromUtf8(text).c_str(), ansiFromUtf8(title).c_str(), MB_OK);
 }
 

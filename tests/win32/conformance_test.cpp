@@ -29,6 +29,7 @@
 #include "platform/model/window.h"
 #include "platform/platform.h"
 #include "platform/win32/text_store.h"
+#include "platform/win32/dry_run.h"
 #include "platform/win32/win32_services.h"
 #include "platform/win32/win32_ui.h"
 #include "tests/win32/real_input.h"
@@ -86,8 +87,7 @@ class ProgramUnderTest {
 public:
     ProgramUnderTest()
         : instance_(GetModuleHandleA(nullptr)), log_(workFile("conformance-power.log")), power_(log_),
-          store_(prepareStore()), ui(windows, instance_), display_(ui, instance_), dialogs_(nullptr),
-          shell_(instance_, nullptr),
+          store_(prepareStore()), ui(windows, instance_), display_(ui, instance_), shell_(instance_),
           platform_{windows, ui, display_, dialogs_, clock_, privilege_, power_, keyboard_, shell_, launcher_, ui,
                     environment_, store_},
           program(platform_)

@@ -207,7 +207,7 @@ TEST_F(AnsiEdge, ATypedCharacterReachesTheKeyFilterAsItsUnicodeCode)
 
 TEST_F(AnsiEdge, MessageBoxShowsTheTextsAsWritten)
 {
-    win32::Win32Dialogs dialogs(nullptr);
+    win32::Win32Dialogs dialogs;
     const std::string title = std::string("Tolvane ") + sample->utf8;
     const std::wstring wideTitle = std::wstring(L"Tolvane ") + sample->wide;
     std::wstring shownTitle, shownText;
