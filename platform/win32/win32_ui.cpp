@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/model/control.h"
+#include "platform/model/dialog_font.h"
 #include "platform/model/timer.h"
 #include "platform/model/window.h"
 #include "platform/win32/win32_text.h"
@@ -59,35 +60,6 @@ LRESULT CALLBACK timerProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
 
 uint64_t nowMs() { return GetTickCount64(); }
 
-// The design's layers, bottom to top: frames, then labels (windowless in the design and
-// drawn on their container), then every windowed control.
-int designLayer(ControlKind kind)
-{
-    if (kind == ControlKind::Frame) return 0;
-    if (kind == ControlKind::Label) return 1;
-    return 2;
-}
-
-RECT rectOf(const PixelRect& p) { return RECT{p.left, p.top, p.left + p.width, p.top + p.height}; }
-
-constexpr int kOneLineLabel = 255;  // twips: the designed height of a one-line label
-
-// The pixels of a label's designed width that its caption may use: up to the first
-// windowed control that the design lays over the label to the right of its left edge
-// (Form1's warning check box at the right end of its caption).
-int captionRoom(const Control& label, const Window& window, int dpi)
-{
-    const RECT own = rectOf(pixelRect(label, dpi));
-    int room = own.right - own.left;
-    for (const Control* other : window.controls()) {
-        if (other == &label || !other->visible() || designLayer(other->kind()) <= designLayer(label.kind())) continue;
-        const RECT r = rectOf(pixelRect(*other, dpi));
-        RECT both;
-        if (IntersectRect(&both, &own, &r) && r.left > own.left) room = std::min<int>(room, r.left - own.left);
-    }
-    return room;
-}
-
 // A check box or option button no wider than its box and the gap before a caption:
 // its caption is designed never to be seen.
 bool onlyItsBox(const Control& control, int width, int dpi)
@@ -121,33 +93,33 @@ struct Win32Ui::NativeWindow {
     HFONT underlinedFont = nullptr;
 };
 
-// The system's dialog face at 8 points, or at the largest smaller size (half points,
-// down to 6) at which every one-line label caption of the window fits its room.
+// The system's dialog face at the size dialog_font.h picks for the window, captions
+// measured in the system's ANSI code page as the A functions draw them.
 void* Win32Ui::dialogFont(const Window& window) const
 {
     LOGFONTA lf{};
     GetObjectA(GetStockObject(DEFAULT_GUI_FONT), sizeof lf, &lf);  // "MS Shell Dlg": the system substitutes it
     HDC dc = GetDC(nullptr);
-    HFONT font = nullptr;
-    for (int tenths = 80;; tenths -= 5) {
-        lf.lfHeight = -MulDiv(tenths, dpi_, 720);
-        font = CreateFontIndirectA(&lf);
-        if (tenths <= 60) break;
-        HGDIOBJ old = SelectObject(dc, font);
-        const bool fits = std::all_of(window.controls().begin(), window.controls().end(), [&](const Control* c) {
-            if (c->kind() != ControlKind::Label || c->geometry().height > kOneLineLabel || c->caption().empty())
-                return true;
-            const std::string text = ansiFromUtf8(c->caption());
-            SIZE extent{};
-            GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &extent);
-            return extent.cx <= captionRoom(*c, window, dpi_);
-        });
+    HFONT measuring = nullptr;
+    int measuringTenths = 0;
+    const int tenths = dialogFontTenths(window, dpi_, [&](const std::string& caption, int size) {
+        if (size != measuringTenths) {
+            if (measuring) DeleteObject(measuring);
+            lf.lfHeight = -MulDiv(size, dpi_, 720);
+            measuring = CreateFontIndirectA(&lf);
+            measuringTenths = size;
+        }
+        HGDIOBJ old = SelectObject(dc, measuring);
+        const std::string text = ansiFromUtf8(caption);
+        SIZE extent{};
+        GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &extent);
         SelectObject(dc, old);
-        if (fits) break;
-        DeleteObject(font);
-    }
+        return static_cast<int>(extent.cx);
+    });
+    if (measuring) DeleteObject(measuring);
     ReleaseDC(nullptr, dc);
-    return font;
+    lf.lfHeight = -MulDiv(tenths, dpi_, 720);
+    return CreateFontIndirectA(&lf);
 }
 
 // Creation order is the tab order; the z-order then follows the design's layers, each
@@ -156,7 +128,7 @@ void* Win32Ui::dialogFont(const Window& window) const
 void Win32Ui::layer(const Window& window)
 {
     std::vector<HWND> order;
-    for (int level = 2; level >= 0; --level) {
+    for (DesignLayer level : {DesignLayer::Windowed, DesignLayer::Labels, DesignLayer::Frames}) {
         for (HWND h = GetWindow(hwndOf(windowHandle(window)), GW_CHILD); h; h = GetWindow(h, GW_HWNDNEXT)) {
             auto it = controlsByHandle_.find(h);
             if (it != controlsByHandle_.end() && designLayer(it->second->kind()) == level) order.push_back(h);

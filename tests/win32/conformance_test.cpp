@@ -25,6 +25,7 @@
 #include "app/program.h"
 #include "hotkeys/hk.h"
 #include "platform/model/control.h"
+#include "platform/model/dialog_font.h"
 #include "platform/model/twips.h"
 #include "platform/model/window.h"
 #include "platform/platform.h"
@@ -126,12 +127,7 @@ public:
 };
 
 // The design's layering: frames beneath labels, labels beneath the windowed controls.
-int layer(const Control& c)
-{
-    if (c.kind() == ControlKind::Frame) return 0;
-    if (c.kind() == ControlKind::Label) return 1;
-    return 2;
-}
+DesignLayer layer(const Control& c) { return designLayer(c.kind()); }
 
 RECT rectOf(const PixelRect& p) { return RECT{p.left, p.top, p.left + p.width, p.top + p.height}; }
 
@@ -475,7 +471,7 @@ TEST_P(Conformance, OneLineCaptionsFitTheirDesignedWidthsInTheFontUsed)
         const bool button = c->kind() == ControlKind::PushButton;
         const bool check = c->kind() == ControlKind::CheckBox || c->kind() == ControlKind::OptionButton;
         if (!label && !button && !check) continue;
-        if (label && c->geometry().height > 255) continue;  // designed for more than one line
+        if (label && !isOneLineLabel(*c)) continue;  // designed for more than one line
         SCOPED_TRACE(c->name());
         HWND h = handle(*c);
         char text[512] = {};
