@@ -5,9 +5,11 @@
 #include <cstring>
 #include <memory>
 
+#include "platform/model/twips.h"
 #include "platform/model/window.h"
 #include "platform/win32/win32_ui.h"
 #include "platform/win32/win32_text.h"
+#include "platform/win32/window_class.h"
 
 #include <windows.h>
 #include <commctrl.h>
@@ -29,7 +31,7 @@ constexpr UINT kTrayCallback = 512;  // WM_MOUSEMOVE, as the tray control asks f
 LRESULT CALLBACK trayProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == kTrayCallback) {
-        auto* handler = reinterpret_cast<ShellApi::MessageHandler*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+        auto* handler = ownerOf<ShellApi::MessageHandler>(hwnd);
         if (handler && *handler) (*handler)(message, static_cast<uint32_t>(lParam));
         return 0;
     }
@@ -116,22 +118,13 @@ bool Win32Shell::Shell_NotifyIcon(uint32_t message, const NotifyIconRecord& reco
 uint32_t Win32Shell::createMessageWindow(MessageHandler handler)
 {
     HINSTANCE inst = static_cast<HINSTANCE>(instance_);
-    static bool registered = false;
-    if (!registered) {
-        WNDCLASSEXA wc{};
-        wc.cbSize = sizeof wc;
-        wc.lpfnWndProc = trayProc;
-        wc.hInstance = inst;
-        wc.lpszClassName = kTrayClass;
-        registered = RegisterClassExA(&wc) != 0;
-    }
+    registerWindowClass(inst, {kTrayClass, trayProc});
     // A hidden top-level window rather than a message-only one: FindWindow finds it, so
     // a test driver can send it the shell's callback as the shell would.
     HWND hwnd = CreateWindowExA(WS_EX_TOOLWINDOW, kTrayClass, "TrayArea", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, inst,
                                 nullptr);
     if (!hwnd) return 0;
-    SetWindowLongPtrA(hwnd, GWLP_USERDATA,
-                      reinterpret_cast<LONG_PTR>(new MessageHandler(std::move(handler))));
+    setOwner(hwnd, new MessageHandler(std::move(handler)));
     return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(hwnd));
 }
 
@@ -139,7 +132,9 @@ void Win32Shell::destroyMessageWindow(uint32_t hWnd)
 {
     HWND hwnd = reinterpret_cast<HWND>(static_cast<uintptr_t>(hWnd));
     if (!IsWindow(hwnd)) return;
-    delete reinterpret_cast<MessageHandler*>(SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0));
+    MessageHandler* handler = ownerOf<MessageHandler>(hwnd);
+    setOwner(hwnd, nullptr);
+    delete handler;
     DestroyWindow(hwnd);
 }
 
@@ -157,11 +152,8 @@ int Win32Display::twipsPerPixelX() { return twipsPerPixel(ui_.dotsPerInch()); }
 
 uint32_t Win32Display::pictureHandle(const std::string& name)
 {
-    std::string resource = name;
-    std::transform(resource.begin(), resource.end(), resource.begin(),
-                   [](char c) { return static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c); });
     // The tray wants the small icon; the window's own icon is the same resource.
-    HANDLE icon = LoadImageA(static_cast<HINSTANCE>(instance_), resource.c_str(), IMAGE_ICON,
+    HANDLE icon = LoadImageA(static_cast<HINSTANCE>(instance_), resourceName(name).c_str(), IMAGE_ICON,
                              GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0);
     return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(icon));
 }
