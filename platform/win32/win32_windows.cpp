@@ -89,10 +89,7 @@ Win32Windows::~Win32Windows()
     system_.removeObserver(*this);
     // The windows still shown go with the backend (the model's windows may be gone
     // already): their last messages take the default handling.
-    for (auto& [model, native] : windows_) {
-        setOwner(native->hwnd, nullptr);
-        DestroyWindow(native->hwnd);
-    }
+    for (auto& [model, native] : windows_) native->destroy();
 }
 
 Win32Windows::NativeWindow* Win32Windows::nativeOf(const Window& window) const

@@ -289,6 +289,21 @@ TEST_F(Backend, TheSessionEndIsNotRefused)
     EXPECT_EQ(SendMessageA(top(), WM_QUERYENDSESSION, 0, 0), TRUE);
 }
 
+// The program ends with its windows loaded: they go with the backend, and so do the
+// global atoms of their controls' names, which would otherwise outlive the program.
+TEST(BackendEnd, TheWindowsStillLoadedGiveBackTheirNames)
+{
+    WindowSystem system;
+    {
+        win32::Win32Ui ui(system, GetModuleHandleA(nullptr));
+        Window form(system, {"EndForm", "End", 1500, 1000, "tolvane"});
+        PushButton button(form, {"TolvaneEndCheck", {120, 120, 900, 375}, 0, "OK"});
+        form.load();
+        ASSERT_NE(GlobalFindAtomA("TolvaneEndCheck"), 0);
+    }
+    EXPECT_EQ(GlobalFindAtomA("TolvaneEndCheck"), 0);
+}
+
 TEST_F(Backend, TimersKeepTheirPaceWithoutCumulativeDrift)
 {
     std::vector<std::chrono::steady_clock::time_point> ticks;
