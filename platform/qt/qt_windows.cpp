@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "platform/model/control.h"
+#include "platform/model/dialog_font.h"
 #include "platform/model/twips.h"
 #include "platform/model/win_codes.h"
 #include "platform/model/window.h"
@@ -120,22 +121,15 @@ QWidget* QtWindows::widget(const Control& control) const
     return c == it->second.controls.end() ? nullptr : c->second;
 }
 
-// The windows were laid out for an 8-point dialog font whose captions fit the widths they
-// were designed with. The desktop's own font family is used, at 8 points or, where that
-// family runs wider, at the largest size that still fits every one-line label caption.
+// The desktop's own font family, at the size dialog_font.h picks for the window.
 QFont QtWindows::dialogFont(const Window& window)
 {
     QFont font = QApplication::font();
-    font.setPointSizeF(8);
-    constexpr int kOneLine = 255;  // twips: the designed height of a one-line label
-    for (; font.pointSizeF() > 6; font.setPointSizeF(font.pointSizeF() - 0.5)) {
-        const QFontMetrics metrics(font);
-        const bool fits = std::all_of(window.controls().begin(), window.controls().end(), [&](Control* c) {
-            return c->kind() != ControlKind::Label || c->geometry().height > kOneLine ||
-                   metrics.horizontalAdvance(text(c->caption())) <= pixels(c->geometry().width);
-        });
-        if (fits) break;
-    }
+    const int tenths = dialogFontTenths(window, dotsPerInch(), [&font](const std::string& caption, int size) {
+        font.setPointSizeF(size / 10.0);
+        return QFontMetrics(font).horizontalAdvance(text(caption));
+    });
+    font.setPointSizeF(tenths / 10.0);
     return font;
 }
 

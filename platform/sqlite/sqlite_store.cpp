@@ -13,6 +13,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/model/connection_string.h"
+
 namespace tolvane {
 
 namespace fs = std::filesystem;
@@ -287,7 +289,7 @@ public:
 
     Result<void> open(const std::string& connectionString, const std::string&, const std::string&, int) override
     {
-        db_ = std::make_shared<Database>(dataSource(connectionString), defaultFile_);
+        db_ = std::make_shared<Database>(dataSourceOf(connectionString), defaultFile_);
         return db_->open();
     }
 
@@ -325,16 +327,6 @@ private:
 }  // namespace
 
 std::unique_ptr<Connection> SqliteStore::createConnection() { return std::make_unique<SqliteConnection>(defaultFile_); }
-
-std::string dataSource(const std::string& connectionString)
-{
-    const std::string key = "Data Source=";
-    const size_t start = connectionString.find(key);
-    if (start == std::string::npos) return "";
-    const size_t from = start + key.size();
-    const size_t end = connectionString.find(';', from);
-    return connectionString.substr(from, end == std::string::npos ? std::string::npos : end - from);
-}
 
 std::string findDefaultSettings()
 {

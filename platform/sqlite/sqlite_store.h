@@ -21,9 +21,6 @@ private:
     std::string defaultFile_;
 };
 
-// The "Data Source" value of an ADO-style connection string.
-std::string dataSource(const std::string& connectionString);
-
 // Where the delivered settings file is, looked up beside the running program:
 // <dir>/share/tolvane/tolvdata.v (build tree) or <dir>/../share/tolvane/tolvdata.v.
 std::string findDefaultSettings();

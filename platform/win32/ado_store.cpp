@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/model/connection_string.h"
 #include "platform/win32/ado_calls.h"
 #include "platform/win32/default_settings.h"
 #include "platform/win32/win32_text.h"
@@ -281,12 +282,12 @@ private:
 
 class AdoConnection : public Connection {
 public:
-    explicit AdoConnection(std::string replacement) : replacement_(std::move(replacement)) {}
+    explicit AdoConnection(AdoStore::ProviderString providerString) : providerString_(std::move(providerString)) {}
 
     Result<void> open(const std::string& logicString, const std::string& userId, const std::string& password,
                       int options) override
     {
-        const std::string& connectionString = replacement_.empty() ? logicString : replacement_;
+        const std::string connectionString = providerString_(logicString);
         auto connection = createObject(L"ADODB.Connection");
         if (!connection) return connection.error();
         // The settings file is the one the logic names, whatever opens it.
@@ -371,7 +372,7 @@ private:
         return success();
     }
 
-    std::string replacement_;
+    AdoStore::ProviderString providerString_;
     Disp conn_;
 };
 
@@ -385,36 +386,6 @@ Result<std::string> fieldTextOf(const VARIANT& value, const std::string& where)
     if (FAILED(VariantChangeType(&text.v, const_cast<VARIANT*>(&value), 0, VT_BSTR)))
         return Error{where + " cannot be read as text"};
     return toUtf8(text.v.bstrVal);
-}
-
-namespace {
-
-// Where the value of "Data Source=" lies in a connection string: up to its ';' or the end.
-bool findDataSource(const std::string& connectionString, size_t& start, size_t& end)
-{
-    static const std::string key = "data source=";
-    std::string lower = connectionString;
-    for (char& c : lower) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
-    const size_t at = lower.find(key);
-    if (at == std::string::npos) return false;
-    start = at + key.size();
-    end = std::min(connectionString.find(';', start), connectionString.size());
-    return true;
-}
-
-}  // namespace
-
-std::string dataSourceOf(const std::string& connectionString)
-{
-    size_t start = 0, end = 0;
-    return findDataSource(connectionString, start, end) ? connectionString.substr(start, end - start) : "";
-}
-
-std::string withDataSource(const std::string& connectionString, const std::string& path)
-{
-    size_t start = 0, end = 0;
-    if (!findDataSource(connectionString, start, end)) return connectionString;
-    return connectionString.substr(0, start) + path + connectionString.substr(end);
 }
 
 Result<void> placeNewFile(const std::string& draft, const std::string& file)
@@ -458,9 +429,11 @@ std::vector<std::string> sqlStatements(const std::string& script)
     return statements;
 }
 
-std::unique_ptr<Connection> AdoStore::createConnection()
+std::unique_ptr<Connection> AdoStore::createConnection() { return std::make_unique<AdoConnection>(providerString()); }
+
+AdoStore::ProviderString AdoStore::providerString() const
 {
-    return std::make_unique<AdoConnection>(connectionString_);
+    return [](const std::string& logicString) { return logicString; };
 }
 
 }  // namespace tolvane::win32

@@ -19,9 +19,9 @@
 // the logic turns into its one message and runs without hotkeys.
 // Texts cross this edge as UTF-8 inside the program and UTF-16 BSTRs in ADO.
 // COM must be initialised on the calling thread (the program's main does it).
+#include <functional>
 #include <memory>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "platform/services.h"
@@ -32,23 +32,21 @@ namespace tolvane::win32 {
 
 class AdoStore : public StoreApi {
 public:
-    AdoStore() = default;
-    // For the tests only: every connection opens `connectionString` in place of the one
-    // the logic passes (an ODBC source where there is no Jet); the rest is unchanged.
-    explicit AdoStore(std::string connectionString) : connectionString_(std::move(connectionString)) {}
     std::unique_ptr<Connection> createConnection() override;
 
-private:
-    std::string connectionString_;
+    // Turns the connection string the logic passes into the one ADO opens.
+    using ProviderString = std::function<std::string(const std::string& logicString)>;
+
+protected:
+    // What each new connection opens: the logic's own string. The settings file looked
+    // after (made from the default when absent) is always the one the logic's string
+    // names, whatever opens it.
+    virtual ProviderString providerString() const;
 };
 
 // A field's value as the program's text (UTF-8); a Null, an empty value or one that has
 // no text form is refused, naming `where` (as "field 3 of table en").
 Result<std::string> fieldTextOf(const tagVARIANT& value, const std::string& where);
-// The value of "Data Source=" in a connection string, up to its ';' (or the end).
-std::string dataSourceOf(const std::string& connectionString);
-// The connection string with that value replaced by `path`.
-std::string withDataSource(const std::string& connectionString, const std::string& path);
 // Moves the whole new settings file `draft` to `file` unless a file is there; then the
 // one that is there stays as it is and `draft` is removed. Succeeds in both cases.
 Result<void> placeNewFile(const std::string& draft, const std::string& file);

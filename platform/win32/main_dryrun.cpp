@@ -10,9 +10,9 @@
 #include <string>
 
 #include "platform/win32/ado_store.h"
+#include "platform/win32/dry_run.h"
 #include "platform/win32/program_main.h"
 #include "platform/win32/text_store.h"
-#include "platform/win32/win32_services.h"
 
 #include <windows.h>
 

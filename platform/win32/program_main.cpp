@@ -1,7 +1,10 @@
 #include "platform/win32/program_main.h"
 
+#include <optional>
+
 #include "app/program.h"
 #include "platform/platform.h"
+#include "platform/win32/dry_run.h"
 #include "platform/win32/single_instance.h"
 #include "platform/win32/win32_services.h"
 #include "platform/win32/win32_ui.h"
@@ -26,9 +29,18 @@ int runProgram(void* instance, const std::string& name, PowerApi& power, StoreAp
     Win32Ui ui(windows, instance);
     Win32Privilege privilege;
     Win32Keyboard keyboard;
-    Win32Shell shell(instance, log);
+    Win32Shell systemShell(instance);
     Win32Display display(ui, instance);
-    Win32Dialogs dialogs(log);
+    Win32Dialogs systemDialogs;
+    // The dry run writes its tray requests and message boxes to its log as it makes them.
+    std::optional<LoggingShell> loggingShell;
+    std::optional<LoggingDialogs> loggingDialogs;
+    if (log) {
+        loggingShell.emplace(systemShell, *log);
+        loggingDialogs.emplace(systemDialogs, *log);
+    }
+    ShellApi& shell = loggingShell ? static_cast<ShellApi&>(*loggingShell) : systemShell;
+    DialogApi& dialogs = loggingDialogs ? static_cast<DialogApi&>(*loggingDialogs) : systemDialogs;
     Win32Launcher launcher;
     Win32Clock clock;
     Win32Environment environment;

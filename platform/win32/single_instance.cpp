@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "platform/win32/win32_text.h"
+#include "platform/win32/window_class.h"
 
 namespace tolvane::win32 {
 
@@ -19,7 +20,7 @@ UINT requestMessage()
 LRESULT CALLBACK instanceProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message != 0 && message == requestMessage()) {
-        if (auto* self = reinterpret_cast<SingleInstance*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA))) self->received();
+        if (auto* self = ownerOf<SingleInstance>(hwnd)) self->received();
         return 0;
     }
     return DefWindowProcA(hwnd, message, wParam, lParam);
@@ -37,16 +38,7 @@ SingleInstance::SingleInstance(const std::string& program, void* instance) : nam
     // Without a mutex at all the program runs rather than not at all.
     first_ = wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED || !mutex;
     if (!first_) return;
-    HINSTANCE inst = static_cast<HINSTANCE>(instance);
-    WNDCLASSEXA wc{};
-    wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = instanceProc;
-    wc.hInstance = inst;
-    wc.lpszClassName = kClass;
-    RegisterClassExA(&wc);
-    HWND hwnd = CreateWindowExA(0, kClass, name_.c_str(), 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, inst, nullptr);
-    if (hwnd) SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    window_ = hwnd;
+    window_ = createMessageOnlyWindow(static_cast<HINSTANCE>(instance), {kClass, instanceProc}, name_.c_str(), this);
 }
 
 SingleInstance::~SingleInstance()

@@ -5,9 +5,11 @@
 #include <cstring>
 #include <memory>
 
+#include "platform/model/twips.h"
 #include "platform/model/window.h"
 #include "platform/win32/win32_ui.h"
 #include "platform/win32/win32_text.h"
+#include "platform/win32/window_class.h"
 
 #include <windows.h>
 #include <commctrl.h>
@@ -29,7 +31,7 @@ constexpr UINT kTrayCallback = 512;  // WM_MOUSEMOVE, as the tray control asks f
 LRESULT CALLBACK trayProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == kTrayCallback) {
-        auto* handler = reinterpret_cast<ShellApi::MessageHandler*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+        auto* handler = ownerOf<ShellApi::MessageHandler>(hwnd);
         if (handler && *handler) (*handler)(message, static_cast<uint32_t>(lParam));
         return 0;
     }
@@ -37,16 +39,6 @@ LRESULT CALLBACK trayProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 }
 
 }  // namespace
-
-void DryRunLog::line(const std::string& text)
-{
-    // Opened per line: each line is on disk when the call returns, whatever follows.
-    if (FILE* f = std::fopen(path_.c_str(), "ab")) {
-        std::fprintf(f, "%s\r\n", text.c_str());
-        std::fflush(f);
-        std::fclose(f);
-    }
-}
 
 uintptr_t Win32Privilege::GetCurrentProcess() { return reinterpret_cast<uintptr_t>(::GetCurrentProcess()); }
 
@@ -90,18 +82,6 @@ bool Win32Power::SetSystemPowerState(bool suspend, bool force)
     return ::SetSystemPowerState(suspend ? TRUE : FALSE, force ? TRUE : FALSE) != FALSE;
 }
 
-bool LoggingPower::ExitWindowsEx(uint32_t flags, uint32_t reserved)
-{
-    log_.line("ExitWindowsEx(" + std::to_string(flags) + ", " + std::to_string(reserved) + ")");
-    return true;
-}
-
-bool LoggingPower::SetSystemPowerState(bool suspend, bool force)
-{
-    log_.line(std::string("SetSystemPowerState(") + (suspend ? "1" : "0") + ", " + (force ? "1" : "0") + ")");
-    return true;
-}
-
 int16_t Win32Keyboard::GetAsyncKeyState(int virtualKey)
 {
     return static_cast<int16_t>(::GetAsyncKeyState(virtualKey));
@@ -132,34 +112,19 @@ bool Win32Shell::Shell_NotifyIcon(uint32_t message, const NotifyIconRecord& reco
     std::memcpy(data.szTip, tip.data(), sizeof data.szTip);
     // The record names the size it was built with (88, or 0 before its first add);
     // the shell reads only that much.
-    const BOOL ok = ::Shell_NotifyIconA(message, &data);
-    if (log_) {
-        uint32_t uid = 0;
-        std::memcpy(&uid, record.data() + 8, sizeof uid);
-        log_->line("Shell_NotifyIcon(" + notifyMessageName(message) + ", uID " + std::to_string(uid) + ")");
-    }
-    return ok != FALSE;
+    return ::Shell_NotifyIconA(message, &data) != FALSE;
 }
 
 uint32_t Win32Shell::createMessageWindow(MessageHandler handler)
 {
     HINSTANCE inst = static_cast<HINSTANCE>(instance_);
-    static bool registered = false;
-    if (!registered) {
-        WNDCLASSEXA wc{};
-        wc.cbSize = sizeof wc;
-        wc.lpfnWndProc = trayProc;
-        wc.hInstance = inst;
-        wc.lpszClassName = kTrayClass;
-        registered = RegisterClassExA(&wc) != 0;
-    }
+    registerWindowClass(inst, {kTrayClass, trayProc});
     // A hidden top-level window rather than a message-only one: FindWindow finds it, so
     // a test driver can send it the shell's callback as the shell would.
     HWND hwnd = CreateWindowExA(WS_EX_TOOLWINDOW, kTrayClass, "TrayArea", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, inst,
                                 nullptr);
     if (!hwnd) return 0;
-    SetWindowLongPtrA(hwnd, GWLP_USERDATA,
-                      reinterpret_cast<LONG_PTR>(new MessageHandler(std::move(handler))));
+    setOwner(hwnd, new MessageHandler(std::move(handler)));
     return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(hwnd));
 }
 
@@ -167,7 +132,9 @@ void Win32Shell::destroyMessageWindow(uint32_t hWnd)
 {
     HWND hwnd = reinterpret_cast<HWND>(static_cast<uintptr_t>(hWnd));
     if (!IsWindow(hwnd)) return;
-    delete reinterpret_cast<MessageHandler*>(SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0));
+    MessageHandler* handler = ownerOf<MessageHandler>(hwnd);
+    setOwner(hwnd, nullptr);
+    delete handler;
     DestroyWindow(hwnd);
 }
 
@@ -185,22 +152,14 @@ int Win32Display::twipsPerPixelX() { return twipsPerPixel(ui_.dotsPerInch()); }
 
 uint32_t Win32Display::pictureHandle(const std::string& name)
 {
-    std::string resource = name;
-    std::transform(resource.begin(), resource.end(), resource.begin(),
-                   [](char c) { return static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c); });
     // The tray wants the small icon; the window's own icon is the same resource.
-    HANDLE icon = LoadImageA(static_cast<HINSTANCE>(instance_), resource.c_str(), IMAGE_ICON,
+    HANDLE icon = LoadImageA(static_cast<HINSTANCE>(instance_), resourceName(name).c_str(), IMAGE_ICON,
                              GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0);
     return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(icon));
 }
 
 void Win32Dialogs::MessageBox(const std::string& title, const std::string& text)
 {
-    if (log_) {
-        std::string oneLine = text;
-        std::replace(oneLine.begin(), oneLine.end(), '\n', ' ');
-        log_->line("MessageBox(" + title + ", " + oneLine + ")");
-    }
     ::MessageBoxA(GetActiveWindow(), ansiFromUtf8(text).c_str(), ansiFromUtf8(title).c_str(), MB_OK);
 }
 

@@ -10,10 +10,7 @@
 // no icon, CreateProcess with window style 2 for the links, the local time, and the
 // "windir" variable. Texts cross the A functions in the system's ANSI code page and are
 // UTF-8 on this side (win32_text.h).
-// For tests, DryRunLog turns the power calls (and, to time and check them, the tray
-// requests and message boxes) into one flushed UTF-8 line each, and LoggingPower replaces the
-// real power calls with those lines: ExitWindowsEx under Wine ends every process of the
-// prefix.
+// tolv-dryrun.exe logs some of these calls instead of, or besides, making them (dry_run.h).
 #include <cstdint>
 #include <string>
 
@@ -22,18 +19,6 @@
 namespace tolvane::win32 {
 
 class Win32Ui;
-
-// Appends one line per call to a file, flushed at once, so that a test reading the file
-// while the program runs sees every call as soon as it is made.
-class DryRunLog {
-public:
-    explicit DryRunLog(std::string path) : path_(std::move(path)) {}
-    void line(const std::string& text);
-    const std::string& path() const { return path_; }
-
-private:
-    std::string path_;
-};
 
 class Win32Privilege : public PrivilegeApi {
 public:
@@ -51,18 +36,6 @@ public:
     bool SetSystemPowerState(bool suspend, bool force) override;
 };
 
-// tolv-dryrun.exe's power calls: each is written as "ExitWindowsEx(5, 0)" or
-// "SetSystemPowerState(1, 1)" and nothing else happens.
-class LoggingPower : public PowerApi {
-public:
-    explicit LoggingPower(DryRunLog& log) : log_(log) {}
-    bool ExitWindowsEx(uint32_t flags, uint32_t reserved) override;
-    bool SetSystemPowerState(bool suspend, bool force) override;
-
-private:
-    DryRunLog& log_;
-};
-
 class Win32Keyboard : public KeyboardApi {
 public:
     int16_t GetAsyncKeyState(int virtualKey) override;
@@ -70,14 +43,13 @@ public:
 
 class Win32Shell : public ShellApi {
 public:
-    Win32Shell(void* instance, DryRunLog* log) : instance_(instance), log_(log) {}
+    explicit Win32Shell(void* instance) : instance_(instance) {}
     bool Shell_NotifyIcon(uint32_t message, const NotifyIconRecord& record) override;
     uint32_t createMessageWindow(MessageHandler handler) override;
     void destroyMessageWindow(uint32_t hWnd) override;
 
 private:
     void* instance_;
-    DryRunLog* log_;
 };
 
 class Win32Display : public DisplayApi {
@@ -95,11 +67,7 @@ private:
 
 class Win32Dialogs : public DialogApi {
 public:
-    explicit Win32Dialogs(DryRunLog* log) : log_(log) {}
     void MessageBox(const std::string& title, const std::string& text) override;
-
-private:
-    DryRunLog* log_;
 };
 
 class Win32Launcher : public LauncherApi {

@@ -75,4 +75,11 @@ inline std::string windowText(HWND hwnd)
 
 inline void setWindowText(HWND hwnd, const std::string& utf8) { SetWindowTextA(hwnd, ansiFromUtf8(utf8).c_str()); }
 
+// The resource of a picture the model names ("tolvane"): resource names are upper case.
+inline std::string resourceName(std::string picture)
+{
+    for (char& c : picture) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
+    return picture;
+}
+
 }  // namespace tolvane::win32

@@ -6,7 +6,9 @@
 #include <vector>
 
 #include "hotkeys/hk.h"
+#include "platform/model/connection_string.h"
 #include "platform/model/control.h"
+#include "platform/model/dialog_font.h"
 #include "platform/model/timer.h"
 #include "platform/model/twips.h"
 #include "platform/model/window.h"
@@ -392,6 +394,43 @@ TEST(Twips, AControlInAFrameAddsTheFramesPlaceRoundedOnItsOwn)
     EXPECT_EQ(r.top, 112 + 12);
     EXPECT_EQ(r.width, 17);
     EXPECT_EQ(r.height, 13);
+}
+
+// A label's room ends at the first windowed control over it to the right of its left edge;
+// a control reaching in from the left (HK's check boxes) and a taller label do not count.
+TEST(DialogFont, TheLargestHalfPointSizeAtWhichEveryOneLineCaptionFitsItsRoom)
+{
+    WindowSystem system;
+    Window window(system, {"W", "", 5625, 3975, ""});
+    Frame frame(window, {"Frame2", {375, 1680, 3135, 495}, 18, ""});
+    Label label(window, {"Label9", {75, 165, 2940, 255}, 19, " Warn 30 seconds before the action", &frame});
+    CheckBox check(window, {"Check6", {2745, 180, 255, 195}, 20, "Check6", &frame});
+    CheckBox left(window, {"Check1", {360, 1680, 255, 255}, 0, "Check1"});
+    Label tall(window, {"Label2", {0, 0, 150, 600}, 1, "a caption of two lines, never measured"});
+    EXPECT_EQ(captionRoom(label, window, 96), 178);  // of its 196 pixels
+    // A face whose captions take (characters x tenths / 15) pixels: 34 characters need
+    // 181 pixels at 8 points and 170 at 7.5.
+    std::vector<std::string> measured;
+    auto width = [&](const std::string& caption, int tenths) {
+        measured.push_back(caption);
+        return static_cast<int>(caption.size()) * tenths / 15;
+    };
+    EXPECT_EQ(dialogFontTenths(window, 96, width), 75);
+    EXPECT_EQ(measured, (std::vector<std::string>{label.caption(), label.caption()}));
+    check.setVisible(false);
+    EXPECT_EQ(dialogFontTenths(window, 96, width), 80);
+    EXPECT_EQ(dialogFontTenths(window, 96, [](const std::string&, int) { return 1000; }), 60);
+}
+
+TEST(ConnectionString, DataSourceIsTheFilePiece)
+{
+    EXPECT_EQ(dataSourceOf("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=C:\\WINDOWS\\tolvdata.v;"
+                           "Persist Security Info=False"),
+              "C:\\WINDOWS\\tolvdata.v");
+    // windir empty: the file at the root of the current drive.
+    EXPECT_EQ(dataSourceOf("Provider=x;Data Source=\\tolvdata.v;Persist Security Info=False"), "\\tolvdata.v");
+    EXPECT_EQ(dataSourceOf("Provider=x;data source=D:\\a b\\f.v"), "D:\\a b\\f.v");
+    EXPECT_EQ(dataSourceOf("Provider=x"), "");
 }
 
 TEST(Utf8, EveryCharacterCodeIsWrittenInItsOwnLength)

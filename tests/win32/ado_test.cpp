@@ -202,6 +202,22 @@ private:
     bool connected_ = false;
 };
 
+// The store over the ODBC source in place of Jet, which Wine lacks: every connection opens
+// `source`, while the settings file looked after is still the one the logic names.
+class OdbcAdoStore : public win32::AdoStore {
+public:
+    explicit OdbcAdoStore(std::string source) : source_(std::move(source)) {}
+
+protected:
+    ProviderString providerString() const override
+    {
+        return [source = source_](const std::string&) { return source; };
+    }
+
+private:
+    std::string source_;
+};
+
 class AdoTest : public ::testing::Test {
 protected:
     AdoTest() : index_(next_++)
@@ -391,7 +407,7 @@ TEST_F(AdoTest, EveryCallOfTheStoreReachesAdoWithTheStoresArguments)
 TEST_F(AdoTest, TheStoreOpensTheFileAndBothTablesWithTheLogicsArguments)
 {
     makeDeliveredFile();
-    win32::AdoStore store(adoString());
+    OdbcAdoStore store(adoString());
     auto connection = store.createConnection();
     ASSERT_TRUE(connection->open(jetString(folder), "", "", -1)) << "Connection.Open";
     auto ky = connection->openRecordset("select * from ky", 2, 3, -1);
@@ -414,7 +430,7 @@ TEST_F(AdoTest, TheStoreOpensTheFileAndBothTablesWithTheLogicsArguments)
 TEST_F(AdoTest, WhatWinesAdoCannotDoComesBackAsAClearFailureAndTheFileStaysAsItWas)
 {
     makeDeliveredFile();
-    win32::AdoStore store(adoString());
+    OdbcAdoStore store(adoString());
     auto connection = store.createConnection();
     ASSERT_TRUE(connection->open(jetString(folder), "", "", -1));
     auto en = std::move(connection->openRecordset("select * from en", 2, 3, -1).value());
@@ -444,7 +460,7 @@ TEST_F(AdoTest, AFolderWithANonAsciiNameIsLookedAtAsTheProgramNamesIt)
     const std::string utf8Folder = folder + "\\\xC3\x84";
     const std::wstring wideFolder = wide(folder) + L"\\\u00C4";
     ASSERT_TRUE(CreateDirectoryW(wideFolder.c_str(), nullptr));
-    auto absent = win32::AdoStore(adoString()).createConnection()->open(jetString(utf8Folder), "", "", -1);
+    auto absent = OdbcAdoStore(adoString()).createConnection()->open(jetString(utf8Folder), "", "", -1);
     ASSERT_FALSE(absent);
     EXPECT_EQ(absent.error().message.rfind("the settings file is missing and cannot be created", 0), 0u)
         << absent.error().message;
@@ -453,7 +469,7 @@ TEST_F(AdoTest, AFolderWithANonAsciiNameIsLookedAtAsTheProgramNamesIt)
         CreateFileW((wideFolder + L"\\tolvdata.v").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
     ASSERT_NE(file, INVALID_HANDLE_VALUE);
     CloseHandle(file);
-    auto present = win32::AdoStore(adoString()).createConnection()->open(jetString(utf8Folder), "", "", -1);
+    auto present = OdbcAdoStore(adoString()).createConnection()->open(jetString(utf8Folder), "", "", -1);
     EXPECT_TRUE(present) << present.error().message;
 }
 
@@ -462,7 +478,7 @@ TEST_F(AdoTest, AnAbsentFileIsMadeOnlyThroughTheCatalogAndNothingIsLeftBehind)
     // The logic names a folder without the file (the ODBC source's own file exists).
     const std::string empty = folder + "\\empty";
     ASSERT_TRUE(CreateDirectoryA(empty.c_str(), nullptr));
-    auto connection = win32::AdoStore(adoString()).createConnection();
+    auto connection = OdbcAdoStore(adoString()).createConnection();
     auto opened = connection->open(jetString(empty), "", "", -1);
     ASSERT_FALSE(opened);
     EXPECT_EQ(opened.error().message,
@@ -543,7 +559,7 @@ private:
 TEST_F(AdoTest, TheProgramOverWinesAdoTellsOnceRunsWithoutHotkeysAndNeverWrites)
 {
     makeDeliveredFile();
-    win32::AdoStore store(adoString());
+    OdbcAdoStore store(adoString());
     Fakes fakes(folder, store);
     Program program(fakes.platform);
     program.start();

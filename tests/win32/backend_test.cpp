@@ -11,10 +11,12 @@
 
 #include "platform/model/control.h"
 #include "platform/model/timer.h"
+#include "platform/model/twips.h"
 #include "platform/model/window.h"
 #include "platform/model/window_system.h"
 #include "platform/win32/win32_ui.h"
 #include "platform/win32/win32_text.h"
+#include "tests/win32/find_control.h"
 #include "tests/win32/real_input.h"
 
 #include <windows.h>
@@ -62,7 +64,7 @@ class Backend : public ::testing::Test {
 protected:
     Backend() : ui(system, GetModuleHandleA(nullptr)), form(system) { form.load(); }
 
-    HWND hwnd(const Control& c) const { return static_cast<HWND>(ui.controlHandle(c)); }
+    HWND hwnd(const Control& c) const { return test::childNamed(top(), c.name()); }
     HWND top() const { return static_cast<HWND>(ui.windowHandle(form)); }
     // The window on the screen and in front, for real input.
     void show()
@@ -279,6 +281,21 @@ TEST_F(Backend, TheWebPanelIsHostedInItsPlace)
 TEST_F(Backend, TheSessionEndIsNotRefused)
 {
     EXPECT_EQ(SendMessageA(top(), WM_QUERYENDSESSION, 0, 0), TRUE);
+}
+
+// The program ends with its windows loaded: they go with the backend, and so do the
+// global atoms of their controls' names, which would otherwise outlive the program.
+TEST(BackendEnd, TheWindowsStillLoadedGiveBackTheirNames)
+{
+    WindowSystem system;
+    {
+        win32::Win32Ui ui(system, GetModuleHandleA(nullptr));
+        Window form(system, {"EndForm", "End", 1500, 1000, "tolvane"});
+        PushButton button(form, {"TolvaneEndCheck", {120, 120, 900, 375}, 0, "OK"});
+        form.load();
+        ASSERT_NE(GlobalFindAtomA("TolvaneEndCheck"), 0);
+    }
+    EXPECT_EQ(GlobalFindAtomA("TolvaneEndCheck"), 0);
 }
 
 TEST_F(Backend, TimersKeepTheirPaceWithoutCumulativeDrift)

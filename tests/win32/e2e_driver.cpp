@@ -30,6 +30,7 @@
 #include <vector>
 
 #include "tests/file_contents.h"
+#include "tests/win32/find_control.h"
 #include "tests/win32/paths.h"
 #include "tests/win32/real_input.h"
 
@@ -38,6 +39,7 @@
 
 namespace {
 
+using tolvane::test::childNamed;
 using Clock = std::chrono::steady_clock;
 using tolvane::test::readFile;
 using tolvane::test::waitUntil;
@@ -63,32 +65,6 @@ std::string textOf(HWND hwnd)
     char text[512] = {};
     SendMessageA(hwnd, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
     return text;
-}
-
-struct NameSearch {
-    std::string name;
-    HWND found = nullptr;
-};
-
-BOOL CALLBACK matchName(HWND h, LPARAM p)
-{
-    auto* s = reinterpret_cast<NameSearch*>(p);
-    const auto atom = static_cast<ATOM>(reinterpret_cast<uintptr_t>(GetPropA(h, "TolvaneName")));
-    char text[64] = {};
-    // Atoms ignore letter case (HK's "combo1" reads back as Form1's "Combo1"); no window
-    // has two controls whose names differ only in case.
-    if (atom && GlobalGetAtomNameA(atom, text, sizeof text) && lstrcmpiA(s->name.c_str(), text) == 0) {
-        s->found = h;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-HWND childNamed(HWND parent, const std::string& name)
-{
-    NameSearch search{name};
-    EnumChildWindows(parent, matchName, reinterpret_cast<LPARAM>(&search));
-    return search.found;
 }
 
 struct TitleSearch {

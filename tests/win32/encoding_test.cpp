@@ -22,6 +22,7 @@
 #include "tray/notify_record.h"
 // These bring in <windows.h>, whose macros must come after the project's own headers.
 #include "platform/win32/win32_text.h"
+#include "tests/win32/find_control.h"
 #include "tests/win32/paths.h"
 #include "tests/win32/real_input.h"
 
@@ -138,21 +139,21 @@ TEST_F(AnsiEdge, WindowTextsGoOutAndComeBackAsTheSameCharacters)
     const std::wstring letter(1, sample->wide);
     HWND top = static_cast<HWND>(ui.windowHandle(form));
     EXPECT_EQ(wideText(top), L"Form " + letter);
-    EXPECT_EQ(wideText(static_cast<HWND>(ui.controlHandle(form.label))), L"Label " + letter);
+    EXPECT_EQ(wideText(test::childNamed(top, form.label.name())), L"Label " + letter);
     form.label.setCaption(std::string("Now ") + sample->utf8);
-    EXPECT_EQ(wideText(static_cast<HWND>(ui.controlHandle(form.label))), L"Now " + letter);
+    EXPECT_EQ(wideText(test::childNamed(top, form.label.name())), L"Now " + letter);
     wchar_t item[64] = {};
-    SendMessageW(static_cast<HWND>(ui.controlHandle(form.combo)), CB_GETLBTEXT, 0, reinterpret_cast<LPARAM>(item));
+    SendMessageW(test::childNamed(top, form.combo.name()), CB_GETLBTEXT, 0, reinterpret_cast<LPARAM>(item));
     EXPECT_EQ(std::wstring(item), L"Item " + letter);
     form.list.addItem(std::string("Line ") + sample->utf8);
-    SendMessageW(static_cast<HWND>(ui.controlHandle(form.list)), LB_GETTEXT, 0, reinterpret_cast<LPARAM>(item));
+    SendMessageW(test::childNamed(top, form.list.name()), LB_GETTEXT, 0, reinterpret_cast<LPARAM>(item));
     EXPECT_EQ(std::wstring(item), L"Line " + letter);
     form.edit.setText(sample->utf8);
-    EXPECT_EQ(wideText(static_cast<HWND>(ui.controlHandle(form.edit))), letter);
-    EXPECT_EQ(win32::windowText(static_cast<HWND>(ui.controlHandle(form.edit))), sample->utf8);
+    EXPECT_EQ(wideText(test::childNamed(top, form.edit.name())), letter);
+    EXPECT_EQ(win32::windowText(test::childNamed(top, form.edit.name())), sample->utf8);
 
     // Coming in: a paste (real Ctrl+V into the focused box) reaches the model as UTF-8.
-    HWND edit = static_cast<HWND>(ui.controlHandle(form.edit));
+    HWND edit = test::childNamed(top, form.edit.name());
     form.edit.setText("");
     SetForegroundWindow(top);
     test::clickAt(test::centreOf(edit));
@@ -185,7 +186,7 @@ TEST_F(AnsiEdge, ATypedCharacterReachesTheKeyFilterAsItsUnicodeCode)
     form.load();
     form.setVisible(true);
     HWND top = static_cast<HWND>(ui.windowHandle(form));
-    HWND edit = static_cast<HWND>(ui.controlHandle(form.edit));
+    HWND edit = test::childNamed(top, form.edit.name());
     SetForegroundWindow(top);
     auto pump = test::messageLoop([&] { ui.processPendingEvents(); });
     test::clickAt(test::centreOf(edit));
@@ -201,7 +202,7 @@ TEST_F(AnsiEdge, ATypedCharacterReachesTheKeyFilterAsItsUnicodeCode)
 
 TEST_F(AnsiEdge, MessageBoxShowsTheTextsAsWritten)
 {
-    win32::Win32Dialogs dialogs(nullptr);
+    win32::Win32Dialogs dialogs;
     const std::string title = std::string("Tolvane ") + sample->utf8;
     const std::wstring wideTitle = std::wstring(L"Tolvane ") + sample->wide;
     std::wstring shownTitle, shownText;

@@ -1,5 +1,5 @@
 // The byte layouts the logic builds, checked against the real Windows structures, and
-// the pure helpers of the backend (the connection string, the script).
+// the pure helpers of the backend (the delivered script).
 #include <gtest/gtest.h>
 
 #include <cstddef>
@@ -69,18 +69,6 @@ TEST(PrivilegeLayout, TokenPrivilegesMatchWindows)
     EXPECT_EQ(sizeof(tolvane::TokenPrivileges<1>), 16u);
     EXPECT_EQ(sizeof(tolvane::TokenPrivileges<2>), 28u);
     EXPECT_EQ(offsetof(TOKEN_PRIVILEGES, Privileges), 4u);
-}
-
-TEST(ConnectionString, DataSourceIsTheFilePiece)
-{
-    EXPECT_EQ(win32::dataSourceOf("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=C:\\WINDOWS\\tolvdata.v;"
-                                  "Persist Security Info=False"),
-              "C:\\WINDOWS\\tolvdata.v");
-    // windir empty: the file at the root of the current drive.
-    EXPECT_EQ(win32::dataSourceOf("Provider=x;Data Source=\\tolvdata.v;Persist Security Info=False"),
-              "\\tolvdata.v");
-    EXPECT_EQ(win32::dataSourceOf("Provider=x;data source=D:\\a b\\f.v"), "D:\\a b\\f.v");
-    EXPECT_EQ(win32::dataSourceOf("Provider=x"), "");
 }
 
 TEST(DefaultSettings, TheDeliveredScriptSplitsIntoJetStatements)

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/model/window_system.h"
+#include "platform/win32/dry_run.h"
 #include "platform/win32/win32_services.h"
 #include "platform/win32/win32_ui.h"
 #include "tests/file_contents.h"
@@ -21,7 +22,7 @@ using test::tempPath;
 
 TEST(TrayWindow, ReceivesTheShellsCallbackAndNothingElse)
 {
-    win32::Win32Shell shell(GetModuleHandleA(nullptr), nullptr);
+    win32::Win32Shell shell(GetModuleHandleA(nullptr));
     std::vector<std::pair<uint32_t, uint32_t>> got;
     const uint32_t handle = shell.createMessageWindow([&](uint32_t m, uint32_t l) { got.emplace_back(m, l); });
     ASSERT_NE(handle, 0u);
@@ -44,7 +45,8 @@ TEST(TrayWindow, RequestsAreLoggedWithTheirIdentity)
     const std::string path = tempPath("tolv-tray-test.log");
     std::remove(path.c_str());
     win32::DryRunLog log(path);
-    win32::Win32Shell shell(GetModuleHandleA(nullptr), &log);
+    win32::Win32Shell systemShell(GetModuleHandleA(nullptr));
+    win32::LoggingShell shell(systemShell, log);
     NotifyIconRecord record{};
     record[0] = 88;
     record[8] = 0x9F;  // uID 0xB49F = 46239

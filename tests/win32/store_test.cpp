@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "platform/model/connection_string.h"
 #include "platform/win32/ado_store.h"
 #include "platform/win32/text_store.h"
 #include "tests/file_contents.h"
@@ -89,7 +90,7 @@ TEST_F(Com, AdoLeavesAnExistingFileUntouchedWhenItCannotOpenIt)
 TEST(AdoDefault, ANewFileIsPutInPlaceButNeverOverOneAnotherProcessMade)
 {
     const std::string file = tempPath("tolv-placed.v"), draft = file + ".7.new";
-    EXPECT_EQ(win32::withDataSource(connectionFor(file), draft), connectionFor(draft));
+    EXPECT_EQ(withDataSource(connectionFor(file), draft), connectionFor(draft));
     DeleteFileA(file.c_str());
     writeFile(draft, "first");
     EXPECT_TRUE(win32::placeNewFile(draft, file));
