@@ -56,7 +56,8 @@ wine_prefix_prepare() {
 
 # A prefix of one test's own, copied from the prepared base prefix (TOLVANE_WINE_BASE, made
 # by scripts/test-win32) into a new folder; its programs are ended and the folder removed
-# when the calling script exits (the function sets the script's EXIT trap). Exports
+# when the calling script exits (the function sets the script's EXIT trap). It starts an X
+# display of the prefix's own (and exports DISPLAY), ended with it. Exports
 # WINEPREFIX and sets wine_work, the folder, for the test's own files beside the prefix.
 # NAME: how the folder's name begins.
 wine_prefix_copy() {
@@ -64,11 +65,19 @@ wine_prefix_copy() {
   : "${TOLVANE_WINE_BASE:?run the Windows tests through scripts/test-win32}"
   wine_work=$(mktemp -d "${TMPDIR:-/tmp}/$name.XXXXXX")
   export WINEPREFIX="$wine_work/prefix"
+  wine_xvfb_pid=
   trap wine_prefix_remove EXIT
   cp -a "$TOLVANE_WINE_BASE" "$WINEPREFIX"
+  # A display of the test's own: tests that run side by side would otherwise share one
+  # pointer and one keyboard focus, and one's real clicks would land in the other's windows.
+  if ! wine_xvfb_start "$wine_work"; then
+    echo "$wine_why" >&2
+    exit 1
+  fi
 }
 
 wine_prefix_remove() {
   wineserver -k >/dev/null 2>&1 || true
+  [ -n "$wine_xvfb_pid" ] && kill "$wine_xvfb_pid" 2>/dev/null
   rm -rf "$wine_work"
 }

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs one Windows test program under Wine in a Wine prefix of its own, copied from the
 # prepared base prefix (TOLVANE_WINE_BASE, made by scripts/test-win32), and removes the
-# prefix afterwards. DISPLAY must name the test's X server.
+# prefix and its own X display afterwards.
 set -euo pipefail
 # shellcheck source=scripts/wine-session.sh
 . "$(dirname "$0")/../../scripts/wine-session.sh"

@@ -4,7 +4,7 @@
 # program, its shortcuts and its installed-programs entry in place; the installed tolv.exe,
 # started through its Start-menu shortcut on Wine's desktop, comes up to its tray icon;
 # the silent uninstall removes all of it. A settings file in the Windows directory stays
-# byte for byte as it was throughout. DISPLAY must name the test's X server.
+# byte for byte as it was throughout. It runs on an X display of its own.
 #
 # The real tolv.exe runs here: under Wine it has no hotkeys (no Jet provider, so no
 # settings) and nothing sets a schedule, so it has nothing to act on; the prefix is ended
