@@ -4,15 +4,10 @@
 #include <QDBusPendingCallWatcher>
 #include <unistd.h>
 
+#include "platform/qt/logind_names.h"
 #include "power/actions.h"
 
 namespace tolvane {
-
-namespace {
-const QString kService = QStringLiteral("org.freedesktop.login1");
-const QString kPath = QStringLiteral("/org/freedesktop/login1");
-const QString kManager = QStringLiteral("org.freedesktop.login1.Manager");
-}  // namespace
 
 std::string LogindRequest::callText(const std::string& sessionId) const
 {
@@ -59,7 +54,7 @@ bool LogindPower::busUsable()
 void LogindPower::call(const QString& method, const QList<QVariant>& arguments,
                        std::function<void(const QList<QVariant>&)> answered, std::function<void()> ended)
 {
-    QDBusMessage message = QDBusMessage::createMethodCall(kService, kPath, kManager, method);
+    QDBusMessage message = QDBusMessage::createMethodCall(logind::kService, logind::kPath, logind::kManager, method);
     message.setArguments(arguments);
     // A polkit dialog can take as long as the user wants.
     message.setInteractiveAuthorizationAllowed(true);

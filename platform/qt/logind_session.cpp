@@ -10,13 +10,12 @@
 
 #include <cstdlib>
 
+#include "platform/qt/logind_names.h"
+
 namespace tolvane {
 
 namespace {
-const QString kService = QStringLiteral("org.freedesktop.login1");
-const QString kPath = QStringLiteral("/org/freedesktop/login1");
-const QString kManager = QStringLiteral("org.freedesktop.login1.Manager");
-const QString kProperties = QStringLiteral("org.freedesktop.DBus.Properties");
+using namespace logind;
 
 bool failed(const QDBusMessage& reply)
 {
@@ -118,7 +117,7 @@ void LogindSession::searchDisplay()
             if (failed(user)) return none(errorText(user));
             const QString userPath = user.arguments().first().value<QDBusObjectPath>().path();
             ask(userPath, kProperties, "Get",
-                {QStringLiteral("org.freedesktop.login1.User"), QStringLiteral("Display")},
+                {kUser, QStringLiteral("Display")},
                 [this, none](const QDBusMessage& reply) {
                     if (failed(reply)) return none(errorText(reply));
                     QString id;
@@ -144,7 +143,7 @@ void LogindSession::found(const QString& path, const std::string& chosen)
         finish(true);
     };
     if (id_) return tell();
-    ask(path, kProperties, "Get", {QStringLiteral("org.freedesktop.login1.Session"), QStringLiteral("Id")},
+    ask(path, kProperties, "Get", {kSession, QStringLiteral("Id")},
         [this, tell](const QDBusMessage& reply) {
             const QString id = property(reply).toString();
             if (failed(reply) || id.isEmpty()) {

@@ -10,14 +10,15 @@
 #include <QVariantMap>
 
 #include "platform/qt/dbus_signal.h"
+#include "platform/qt/logind_names.h"
 #include "platform/qt/logind_session.h"
 
 namespace tolvane {
 
 namespace {
-const QString kLogind = QStringLiteral("org.freedesktop.login1");
-const QString kSession = QStringLiteral("org.freedesktop.login1.Session");
-const QString kProperties = QStringLiteral("org.freedesktop.DBus.Properties");
+const QString& kLogind = logind::kService;
+using logind::kProperties;
+using logind::kSession;
 const QString kScreenSaver = QStringLiteral("org.freedesktop.ScreenSaver");
 const QString kScreenSaverPath = QStringLiteral("/org/freedesktop/ScreenSaver");
 
