@@ -13,10 +13,10 @@ namespace {
 class StatusWatch : public ModelObserver {
 public:
     explicit StatusWatch(std::function<void(const std::string&)> changed) : changed_(std::move(changed)) {}
-    void propertyChanged(Window& window, Control* control, std::string_view property,
+    void propertyChanged(Window& window, Control* control, Property property,
                          const PropertyValue& value) override
     {
-        if (control && window.name() == "Form1" && control->name() == "Label3" && property == "Caption")
+        if (control && window.name() == "Form1" && control->name() == "Label3" && property == Property::Caption)
             changed_(std::get<std::string>(value));
     }
 

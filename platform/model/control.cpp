@@ -22,12 +22,19 @@ bool Control::takesFocus() const
     case ControlKind::Frame:
     case ControlKind::Image:
         return false;
-    default:
+    case ControlKind::PushButton:
+    case ControlKind::CheckBox:
+    case ControlKind::OptionButton:
+    case ControlKind::DropDownList:
+    case ControlKind::ListBox:
+    case ControlKind::EditBox:
+    case ControlKind::WebView:
         return tabIndex_ >= 0;
     }
+    return false;
 }
 
-void Control::notify(const char* property, PropertyValue value)
+void Control::notify(Property property, PropertyValue value)
 {
     owner_.system().notify([&](ModelObserver& o) { o.propertyChanged(owner_, this, property, value); });
 }
@@ -36,21 +43,21 @@ void Control::setCaption(std::string caption)
 {
     if (caption == caption_) return;
     caption_ = std::move(caption);
-    notify("Caption", caption_);
+    notify(Property::Caption, caption_);
 }
 
 void Control::setVisible(bool visible)
 {
     if (visible == visible_) return;
     visible_ = visible;
-    notify("Visible", visible);
+    notify(Property::Visible, visible);
 }
 
 void Control::setEnabled(bool enabled)
 {
     if (enabled == enabled_) return;
     enabled_ = enabled;
-    notify("Enabled", enabled);
+    notify(Property::Enabled, enabled);
 }
 
 void Control::userClick()
@@ -63,14 +70,14 @@ void Label::setFontUnderline(bool underline)
 {
     if (underline == underline_) return;
     underline_ = underline;
-    notify("FontUnderline", underline);
+    notify(Property::FontUnderline, underline);
 }
 
 void CheckBox::setValue(int value)
 {
     if (value == value_) return;
     value_ = value;
-    notify("Value", value);
+    notify(Property::Value, value);
 }
 
 OptionButton::OptionButton(Window& w, ControlDesign s, bool selected)
@@ -82,7 +89,7 @@ void OptionButton::setValue(bool value)
 {
     if (value == value_) return;
     value_ = value;
-    notify("Value", value);
+    notify(Property::Value, value);
     if (!value) return;
     for (Control* c : window().controls()) {
         if (c != this && c->kind() == ControlKind::OptionButton && c->container() == container())
@@ -101,7 +108,7 @@ void ListControl::selectIndex(int index)
 {
     if (index == index_) return;
     index_ = index;
-    notify("Text", text());
+    notify(Property::Text, text());
 }
 
 void ListControl::clear()
@@ -183,7 +190,7 @@ void EditBox::setText(std::string text)
 {
     if (text == text_) return;
     text_ = std::move(text);
-    notify("Text", text_);
+    notify(Property::Text, text_);
 }
 
 void EditBox::userType(int code)

@@ -72,7 +72,7 @@ public:
 protected:
     // Hook for the control's own reaction to a click, before the program's handler.
     virtual void clicked() {}
-    void notify(const char* property, PropertyValue value);
+    void notify(Property property, PropertyValue value);
 
 private:
     Window& owner_;

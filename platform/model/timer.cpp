@@ -23,7 +23,7 @@ void Timer::setEnabled(bool enabled)
 {
     if (enabled == enabled_) return;
     enabled_ = enabled;
-    notify("Enabled", enabled);
+    notify(Property::Enabled, enabled);
     reschedule();
 }
 
@@ -42,7 +42,7 @@ void Timer::setInterval(int intervalMs)
 {
     if (intervalMs == interval_) return;
     interval_ = intervalMs;
-    notify("Interval", intervalMs);
+    notify(Property::Interval, intervalMs);
     reschedule();
 }
 
@@ -67,12 +67,12 @@ void Timer::windowUnloaded()
     if (TimerDriver* d = owner_.system().timerDriver()) d->stop(*this);
 }
 
-void Timer::notify(const char* property, bool value) const
+void Timer::notify(Property property, bool value) const
 {
     owner_.system().notify([&](ModelObserver& o) { o.timerChanged(const_cast<Timer&>(*this), property, value); });
 }
 
-void Timer::notify(const char* property, int value) const
+void Timer::notify(Property property, int value) const
 {
     owner_.system().notify([&](ModelObserver& o) { o.timerChanged(const_cast<Timer&>(*this), property, value); });
 }

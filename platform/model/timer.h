@@ -5,6 +5,8 @@
 #include <functional>
 #include <string>
 
+#include "observer.h"
+
 namespace tolvane {
 
 class Window;
@@ -42,8 +44,8 @@ public:
     std::function<void()> onTimer;
 
 private:
-    void notify(const char* property, bool value) const;
-    void notify(const char* property, int value) const;
+    void notify(Property property, bool value) const;
+    void notify(Property property, int value) const;
     bool active() const;
     void reschedule();
 

@@ -13,14 +13,14 @@ void Window::setCaption(std::string caption)
 {
     if (caption == caption_) return;
     caption_ = std::move(caption);
-    system_.notify([&](ModelObserver& o) { o.propertyChanged(*this, nullptr, "Caption", caption_); });
+    system_.notify([&](ModelObserver& o) { o.propertyChanged(*this, nullptr, Property::Caption, caption_); });
 }
 
 void Window::setVisible(bool visible)
 {
     if (visible == visible_) return;
     visible_ = visible;
-    system_.notify([&](ModelObserver& o) { o.propertyChanged(*this, nullptr, "Visible", visible); });
+    system_.notify([&](ModelObserver& o) { o.propertyChanged(*this, nullptr, Property::Visible, visible); });
 }
 
 void Window::load()

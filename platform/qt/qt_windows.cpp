@@ -315,7 +315,11 @@ void QtWindows::connectUserActions(Control& control, QWidget* w)
             if (controlOf_.count(widget(control))) syncControl(control);
         });
         break;
-    default:
+    case ControlKind::Label:  // the clicks of labels and pictures come by their event filter
+    case ControlKind::Frame:
+    case ControlKind::Image:
+    case ControlKind::EditBox:  // typing comes by the edit box's own key handling
+    case ControlKind::WebView:
         break;
     }
 }
@@ -379,28 +383,37 @@ void QtWindows::syncControl(Control& control)
     }
 }
 
-void QtWindows::propertyChanged(Window& window, Control* control, std::string_view property, const PropertyValue& value)
+void QtWindows::propertyChanged(Window& window, Control* control, Property property, const PropertyValue& value)
 {
     auto it = rendered_.find(&window);
     if (it == rendered_.end()) return;
     Rendered& rendered = it->second;
     if (!control) {
-        if (property == "Caption") setTitle(rendered.top, window.caption());
-        if (property == "Visible") showWindow(window, rendered, window.visible());
+        if (property == Property::Caption) setTitle(rendered.top, window.caption());
+        if (property == Property::Visible) showWindow(window, rendered, window.visible());
         return;
     }
     QWidget* w = widget(*control);
     if (!w) return;
-    if (property == "Visible") {
+    switch (property) {
+    case Property::Visible:
         w->setVisible(std::get<bool>(value));
-    } else if (property == "Enabled") {
+        return;
+    case Property::Enabled:
         w->setEnabled(std::get<bool>(value));
-    } else if (property == "FontUnderline") {
+        return;
+    case Property::FontUnderline: {
         QFont font = w->font();
         font.setUnderline(std::get<bool>(value));
         w->setFont(font);
-    } else {
+        return;
+    }
+    case Property::Caption:
+    case Property::Value:
+    case Property::Text:
+    case Property::Interval:  // a timer's; no control is told of it
         syncControl(*control);
+        return;
     }
 }
 

@@ -35,10 +35,10 @@ WarningNotification::~WarningNotification()
     close();
 }
 
-void WarningNotification::propertyChanged(Window& window, Control* control, std::string_view property,
+void WarningNotification::propertyChanged(Window& window, Control* control, Property property,
                                           const PropertyValue&)
 {
-    if (control || property != "Caption" || !isWarning(window) || window.caption().empty()) return;
+    if (control || property != Property::Caption || !isWarning(window) || window.caption().empty()) return;
     next_ = window.caption();
     closeWhenKnown_ = false;
     if (!waiting_) send();

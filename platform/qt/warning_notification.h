@@ -31,7 +31,7 @@ public:
     WarningNotification(const WarningNotification&) = delete;
     WarningNotification& operator=(const WarningNotification&) = delete;
 
-    void propertyChanged(Window& window, Control* control, std::string_view property,
+    void propertyChanged(Window& window, Control* control, Property property,
                          const PropertyValue& value) override;
     void windowUnloaded(Window& window) override;
 

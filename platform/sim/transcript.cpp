@@ -33,11 +33,11 @@ void Transcript::windowLoaded(Window& window) { write("load " + window.name()); 
 
 void Transcript::windowUnloaded(Window& window) { write("unload " + window.name()); }
 
-void Transcript::propertyChanged(Window& window, Control* control, std::string_view property,
+void Transcript::propertyChanged(Window& window, Control* control, Property property,
                                  const PropertyValue& value)
 {
     const std::string owner = control ? qualifiedName(*control) : window.name();
-    write(owner + "." + std::string(property) + " = " + formatValue(value));
+    write(owner + "." + std::string(propertyName(property)) + " = " + formatValue(value));
 }
 
 void Transcript::listCleared(Control& control) { write(qualifiedName(control) + ".Clear"); }
@@ -47,9 +47,10 @@ void Transcript::itemAdded(Control& control, const std::string& item)
     write(qualifiedName(control) + ".AddItem " + quote(item));
 }
 
-void Transcript::timerChanged(Timer& timer, std::string_view property, const PropertyValue& value)
+void Transcript::timerChanged(Timer& timer, Property property, const PropertyValue& value)
 {
-    write(timer.window().name() + "." + timer.name() + "." + std::string(property) + " = " + formatValue(value));
+    write(timer.window().name() + "." + timer.name() + "." + std::string(propertyName(property)) + " = " +
+          formatValue(value));
 }
 
 }  // namespace tolvane

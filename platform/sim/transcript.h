@@ -20,11 +20,11 @@ public:
 
     void windowLoaded(Window& window) override;
     void windowUnloaded(Window& window) override;
-    void propertyChanged(Window& window, Control* control, std::string_view property,
+    void propertyChanged(Window& window, Control* control, Property property,
                          const PropertyValue& value) override;
     void listCleared(Control& control) override;
     void itemAdded(Control& control, const std::string& item) override;
-    void timerChanged(Timer& timer, std::string_view property, const PropertyValue& value) override;
+    void timerChanged(Timer& timer, Property property, const PropertyValue& value) override;
 
 private:
     const SimLoop& loop_;

@@ -221,28 +221,36 @@ void Win32Windows::windowUnloaded(Window& window)
     native->destroy();
 }
 
-void Win32Windows::propertyChanged(Window& window, Control* control, std::string_view property,
+void Win32Windows::propertyChanged(Window& window, Control* control, Property property,
                                    const PropertyValue& value)
 {
     if (!control) {
         NativeWindow* native = nativeOf(window);
         if (!native) return;
-        if (property == "Caption") setWindowText(native->hwnd, std::get<std::string>(value));
-        if (property == "Visible") ShowWindow(native->hwnd, std::get<bool>(value) ? SW_SHOW : SW_HIDE);
+        if (property == Property::Caption) setWindowText(native->hwnd, std::get<std::string>(value));
+        if (property == Property::Visible) ShowWindow(native->hwnd, std::get<bool>(value) ? SW_SHOW : SW_HIDE);
         return;
     }
     HWND hwnd = hwndOf(controlHandle(*control));
     if (!hwnd) return;
-    if (property == "Caption") {
+    switch (property) {
+    case Property::Caption:
         showCaption(hwnd, *control);
-    } else if (property == "Visible") {
+        return;
+    case Property::Visible:
         ShowWindow(hwnd, std::get<bool>(value) ? SW_SHOWNA : SW_HIDE);
-    } else if (property == "Enabled") {
+        return;
+    case Property::Enabled:
         EnableWindow(hwnd, std::get<bool>(value) ? TRUE : FALSE);
-    } else if (property == "FontUnderline") {
+        return;
+    case Property::FontUnderline:
         setUnderline(*control, std::get<bool>(value));
-    } else if (typing_ != control) {
-        showValue(hwnd, *control);
+        return;
+    case Property::Value:
+    case Property::Text:
+    case Property::Interval:  // a timer's; no control is told of it
+        if (typing_ != control) showValue(hwnd, *control);
+        return;
     }
 }
 

@@ -171,9 +171,9 @@ public:
         for (auto& [c, handler] : clickHandlers_) c->onClick = std::move(handler);
         for (auto& [c, handler] : keyHandlers_) static_cast<EditBox*>(c)->onKeyPress = std::move(handler);
     }
-    void propertyChanged(Window&, Control* control, std::string_view property, const PropertyValue&) override
+    void propertyChanged(Window&, Control* control, Property property, const PropertyValue&) override
     {
-        if (control) changes.emplace_back(control, std::string(property));
+        if (control) changes.emplace_back(control, std::string(propertyName(property)));
     }
     void clear()
     {

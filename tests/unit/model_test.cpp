@@ -21,9 +21,10 @@ namespace {
 // Every change the model reports, as "Control.Property".
 class ChangeLog : public ModelObserver {
 public:
-    void propertyChanged(Window&, Control* control, std::string_view property, const PropertyValue&) override
+    void propertyChanged(Window&, Control* control, Property property, const PropertyValue&) override
     {
-        changes.push_back((control ? control->name() : std::string("window")) + "." + std::string(property));
+        const std::string owner = control ? control->name() : std::string("window");
+        changes.push_back(owner + "." + std::string(propertyName(property)));
     }
     std::vector<std::string> changes;
 };
@@ -262,7 +263,7 @@ TEST_F(TimerTest, EnablingARunningTimerChangesNothing)
     window.load();
     struct : ModelObserver {
         int changes = 0;
-        void timerChanged(Timer&, std::string_view, const PropertyValue&) override { ++changes; }
+        void timerChanged(Timer&, Property, const PropertyValue&) override { ++changes; }
     } told;
     system.addObserver(told);
     loop.advance(60);

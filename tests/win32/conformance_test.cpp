@@ -76,9 +76,9 @@ public:
 // Every property change the model tells, to see whether a click changed anything.
 class Changes : public ModelObserver {
 public:
-    void propertyChanged(Window&, Control* c, std::string_view property, const PropertyValue&) override
+    void propertyChanged(Window&, Control* c, Property property, const PropertyValue&) override
     {
-        if (c) seen.push_back(c->name() + "." + std::string(property));
+        if (c) seen.push_back(c->name() + "." + std::string(propertyName(property)));
     }
     std::vector<std::string> seen;
 };

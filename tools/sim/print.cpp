@@ -51,7 +51,9 @@ void ScenarioRunner::print(const std::string& word)
     case ControlKind::WebView:
         out.write(word + ".Visible = " + formatValue(control->visible()));
         break;
-    default:
+    case ControlKind::Label:
+    case ControlKind::Frame:
+    case ControlKind::PushButton:
         out.write(word + ".Caption = " + quote(control->caption()));
         break;
     }

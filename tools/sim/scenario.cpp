@@ -211,7 +211,12 @@ void ScenarioRunner::execute(const ScenarioLine& line)
         case ControlKind::OptionButton:
             control->userClick();
             break;
-        default:
+        case ControlKind::Frame:
+        case ControlKind::DropDownList:
+        case ControlKind::ListBox:
+        case ControlKind::EditBox:
+        case ControlKind::Image:
+        case ControlKind::WebView:
             throw Failure{words[1] + " is not a button, label, check box or option button"};
         }
     } else if (command == "select") {
