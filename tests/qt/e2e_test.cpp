@@ -555,7 +555,13 @@ protected:
         const int border = (frame.width() - client.width()) / 2;
         const QPoint origin(frame.left() + border, frame.bottom() + 1 - border - client.height());
         const QPoint at = origin + point;
-        ASSERT_EQ(xdotool({"mousemove", QString::number(at.x()), QString::number(at.y()), "click", "1"}), 0);
+        // The pointer comes in from outside weston's window, so that weston is told it entered:
+        // one that was already inside when weston started may not follow the motion.
+        ASSERT_EQ(xdotool({"mousemove", QString::number(kWidth + 10), QString::number(kHeight + 10)}), 0);
+        waitFor([] { return false; }, 100);
+        ASSERT_EQ(xdotool({"mousemove", QString::number(at.x()), QString::number(at.y())}), 0);
+        waitFor([] { return false; }, 100);
+        ASSERT_EQ(xdotool({"click", "1"}), 0);
         waitFor([] { return false; }, 300);
     }
     QString notifications()
