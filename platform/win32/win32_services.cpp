@@ -178,13 +178,34 @@ double Win32Launcher::Shell(const std::string& commandLine, int windowStyle)
     return static_cast<double>(process.dwProcessId);
 }
 
-std::string Win32Clock::timeText()
+Win32Clock::Win32Clock()
+    : tickCount64_(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetTickCount64")))
+{
+}
+
+int64_t Win32Clock::sinceBoot()
+{
+    using TickCount64 = ULONGLONG(WINAPI*)();
+    if (tickCount64_) return static_cast<int64_t>(reinterpret_cast<TickCount64>(tickCount64_)());
+    // Before Vista: GetTickCount, which counts sleep too but wraps after 49.7 days. A
+    // reading below the last one has wrapped, so the wraps are counted here.
+    const DWORD ticks = GetTickCount();
+    if (ticks < lastTicks_) ++wraps_;
+    lastTicks_ = ticks;
+    return (int64_t{wraps_} << 32) + ticks;
+}
+
+int64_t Win32Clock::localTime()
 {
     SYSTEMTIME now;
     GetLocalTime(&now);
-    char text[16];
-    std::snprintf(text, sizeof text, "%02u:%02u:%02u", now.wHour, now.wMinute, now.wSecond);
-    return text;
+    FILETIME file{};
+    SystemTimeToFileTime(&now, &file);  // the local calendar read as if it were UTC
+    ULARGE_INTEGER value{};
+    value.LowPart = file.dwLowDateTime;
+    value.HighPart = file.dwHighDateTime;
+    constexpr ULONGLONG kFrom1601To1970 = 116444736000000000ULL;  // in 100 ns
+    return static_cast<int64_t>((value.QuadPart - kFrom1601To1970) / 10000);
 }
 
 std::string Win32Environment::windowsDirectory()

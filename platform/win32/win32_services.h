@@ -75,9 +75,19 @@ public:
     double Shell(const std::string& commandLine, int windowStyle) override;
 };
 
+// The time since boot is GetTickCount64, which counts the time the computer slept (loaded at
+// run time: Windows before Vista lacks it and GetTickCount stands in); the local time is
+// GetLocalTime's calendar. Waking is told by the main window's WM_POWERBROADCAST.
 class Win32Clock : public ClockApi {
 public:
-    std::string timeText() override;
+    Win32Clock();
+    int64_t sinceBoot() override;
+    int64_t localTime() override;
+
+private:
+    void* tickCount64_;  // GetTickCount64, or null
+    uint32_t lastTicks_ = 0;
+    uint32_t wraps_ = 0;
 };
 
 class Win32Environment : public EnvironmentApi {

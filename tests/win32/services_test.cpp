@@ -117,7 +117,7 @@ TEST(Environment, WindirWhenSetEvenEmptyOtherwiseTheWindowsFolder)
 TEST(Clock, LocalTimeAsHoursMinutesSeconds)
 {
     win32::Win32Clock clock;
-    const std::string text = clock.timeText();
+    const std::string text = timeOfDayText(clock.localTime());
     ASSERT_TRUE(std::regex_match(text, std::regex("[0-2][0-9]:[0-5][0-9]:[0-5][0-9]"))) << text;
     SYSTEMTIME now;
     GetLocalTime(&now);
