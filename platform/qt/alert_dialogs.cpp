@@ -1,15 +1,16 @@
 #include "platform/qt/alert_dialogs.h"
 
 #include <QDBusPendingCallWatcher>
-#include <QGuiApplication>
 #include <QObject>
 
 #include "platform/qt/warning_notification.h"
 
 namespace tolvane {
 
-AlertDialogs::AlertDialogs(DialogApi& boxes, QDBusConnection bus, std::function<void(const std::string&)> errors)
-    : boxes_(boxes), bus_(std::move(bus)), errors_(std::move(errors)), guard_(std::make_unique<QObject>())
+AlertDialogs::AlertDialogs(DialogApi& boxes, bool notify, QDBusConnection bus,
+                           std::function<void(const std::string&)> errors)
+    : boxes_(boxes), notify_(notify), bus_(std::move(bus)), errors_(std::move(errors)),
+      guard_(std::make_unique<QObject>())
 {
 }
 
@@ -17,7 +18,7 @@ AlertDialogs::~AlertDialogs() = default;
 
 void AlertDialogs::alert(const std::string& title, const std::string& text)
 {
-    if (QGuiApplication::platformName().startsWith("wayland") && bus_.isConnected()) {
+    if (notify_ && bus_.isConnected()) {
         auto* pending = new QDBusPendingCallWatcher(
             bus_.asyncCall(notifyCall(0, QString::fromStdString(title), QString::fromStdString(text)), 5000),
             guard_.get());

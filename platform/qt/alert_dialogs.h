@@ -17,8 +17,9 @@ namespace tolvane {
 
 class AlertDialogs : public DialogApi {
 public:
-    // boxes: where the message boxes are shown; errors: where a missing service is said.
-    AlertDialogs(DialogApi& boxes, QDBusConnection bus, std::function<void(const std::string&)> errors);
+    // boxes: where the message boxes are shown; notify: whether alerts are also notifications
+    // (on Wayland); errors: where a missing service is said.
+    AlertDialogs(DialogApi& boxes, bool notify, QDBusConnection bus, std::function<void(const std::string&)> errors);
     ~AlertDialogs() override;
     AlertDialogs(const AlertDialogs&) = delete;
     AlertDialogs& operator=(const AlertDialogs&) = delete;
@@ -28,6 +29,7 @@ public:
 
 private:
     DialogApi& boxes_;
+    bool notify_;
     QDBusConnection bus_;
     std::function<void(const std::string&)> errors_;
     bool told_ = false;

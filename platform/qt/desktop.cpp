@@ -52,7 +52,8 @@ QtDesktop::QtDesktop(PowerMode mode, std::FILE* dryRunOutput)
       hotkeys_(hotkeySource(), windows_, QDBusConnection::sessionBus(), writeError,
                [this](bool mayBeDown) { timers_.setKeyOfInterestMayBeDown(mayBeDown); }),
       warning_(windowSystem_, QDBusConnection::sessionBus(), writeError),
-      dialogs_(windows_, QDBusConnection::sessionBus(), writeError),
+      dialogs_(windows_, QGuiApplication::platformName().startsWith("wayland"), QDBusConnection::sessionBus(),
+               writeError),
       sleep_(QDBusConnection::systemBus(),
              [this] {
                  if (clock_.woke) clock_.woke();

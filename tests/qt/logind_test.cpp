@@ -17,6 +17,7 @@
 #include <memory>
 
 #include "logind_bus.h"
+#include "platform/qt/alert_dialogs.h"
 #include "platform/qt/logind_sleep.h"
 #include "platform/qt/session_lock.h"
 #include "wait.h"
@@ -261,6 +262,35 @@ TEST_F(LogindMock, InNoSessionLogOffEndsTheUsersGraphicalSessionAndSaysSo)
     ASSERT_TRUE(settle());
     EXPECT_EQ(errors_, said);
     EXPECT_EQ(calls({"TerminateSession"}).size(), 2u);
+}
+
+// On Wayland an alert (an action that did not happen) is a notification besides its box.
+TEST_F(LogindMock, AnAlertIsAlsoADesktopNotificationWhereAsked)
+{
+    ASSERT_NO_FATAL_FAILURE(startMock());
+    if (IsSkipped()) return;
+    QProcess notifications;
+    const QString service = "org.freedesktop.Notifications";
+    const QString notified = log() + ".notifications";
+    ASSERT_TRUE(logind_.startMock(notifications, {"--template", "notification_daemon", "-l", notified}, service));
+    struct Boxes : DialogApi {
+        std::vector<std::string> shown;
+        void MessageBox(const std::string& title, const std::string& text) override { shown.push_back(title + ": " + text); }
+    } boxes;
+    AlertDialogs plain(boxes, false, *bus_, nullptr), wayland(boxes, true, *bus_, nullptr);
+    plain.alert("Tolvane 3.0", "Restart could not be carried out: no");
+    wayland.alert("Tolvane 3.0", "Shutdown could not be carried out: Access denied");
+    EXPECT_EQ(boxes.shown, (std::vector<std::string>{"Tolvane 3.0: Restart could not be carried out: no",
+                                                     "Tolvane 3.0: Shutdown could not be carried out: Access denied"}));
+    QByteArray seen;
+    EXPECT_TRUE(waitFor([&] {
+        QFile file(notified);
+        return file.open(QIODevice::ReadOnly) && (seen = file.readAll()).contains("Notify");
+    })) << seen.toStdString();
+    EXPECT_EQ(seen.count("Notify"), 1) << seen.toStdString();
+    EXPECT_TRUE(seen.contains("Shutdown could not be carried out: Access denied"));
+    notifications.kill();
+    notifications.waitForFinished(5000);
 }
 
 TEST_F(LogindMock, TheLockFollowsLogindsLockedHintAndTheScreenSaver)
