@@ -24,8 +24,10 @@ bool isWarning(const Window& window) { return window.name() == "Form2"; }
 QDBusMessage notifyCall(uint32_t replacesId, const QString& summary, const QString& body)
 {
     QDBusMessage notify = QDBusMessage::createMethodCall(kService, kPath, kService, QStringLiteral("Notify"));
-    const QVariantMap hints{{QStringLiteral("urgency"), QVariant::fromValue(kCritical)},
-                            {QStringLiteral("desktop-entry"), QStringLiteral("tolvane")}};
+    // The desktop file names the program's id (see program_main.cpp).
+    QVariantMap hints{{QStringLiteral("urgency"), QVariant::fromValue(kCritical)}};
+    if (const QString entry = QGuiApplication::desktopFileName(); !entry.isEmpty())
+        hints.insert(QStringLiteral("desktop-entry"), entry);
     notify.setArguments(
         {QStringLiteral("Tolvane"), replacesId, QStringLiteral("tolvane"), summary, body, QStringList(), hints, 0});
     return notify;
