@@ -31,6 +31,7 @@
 #include "platform/platform.h"
 #include "platform/win32/text_store.h"
 #include "platform/win32/dry_run.h"
+#include "platform/win32/win32_clock.h"
 #include "platform/win32/win32_services.h"
 #include "platform/win32/win32_ui.h"
 #include "tests/win32/find_control.h"
@@ -89,8 +90,8 @@ class ProgramUnderTest {
 public:
     ProgramUnderTest()
         : instance_(GetModuleHandleA(nullptr)), log_(workFile("conformance-power.log")), power_(log_),
-          store_(prepareStore()), ui(windows, instance_), display_(ui, instance_), shell_(instance_),
-          platform_{windows, ui, display_, dialogs_, clock_, privilege_, power_, keyboard_, shell_, launcher_, ui,
+          store_(prepareStore()), ui(windows, instance_), display_(ui, instance_), clock_(instance_), shell_(instance_),
+          platform_{windows, ui, display_, dialogs_, clock_, power_, power_, keyboard_, shell_, launcher_, ui,
                     environment_, store_},
           program(platform_)
     {
@@ -117,7 +118,6 @@ public:
     win32::Win32Display display_;
     win32::Win32Dialogs dialogs_;
     win32::Win32Clock clock_;
-    win32::Win32Privilege privilege_;
     win32::Win32Keyboard keyboard_;
     win32::Win32Shell shell_;
     RecordingLauncher launcher_;
