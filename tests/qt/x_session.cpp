@@ -130,7 +130,7 @@ bool XSession::start(bool withTray, std::string* why)
 
 bool XSession::startAccessibility(const std::string& testDir, std::string* why)
 {
-    for (const std::string& program : {"dbus-daemon", "/usr/libexec/at-spi2-registryd", "/usr/bin/python3"}) {
+    for (const std::string program : {"dbus-daemon", "/usr/libexec/at-spi2-registryd", "/usr/bin/python3"}) {
         if (program[0] == '/' ? ::access(program.c_str(), X_OK) != 0 : !onPath(program)) {
             *why = program + " is missing (scripts/install-deps installs it)";
             return false;
