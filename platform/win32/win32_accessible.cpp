@@ -17,6 +17,9 @@ constexpr UINT_PTR kAccessible = 2;  // the subclass's id on its control
 // UI Automation's LiveSetting property, and its value "polite" (read when the reader is idle).
 constexpr GUID kLiveSettingProperty = {0xc12bcd8e, 0x2a8e, 0x4950, {0x8a, 0xe7, 0x36, 0x25, 0x11, 0x1d, 0x58, 0xeb}};
 constexpr LONG kPolite = 1;
+// Set on a window marked live, so that the mark is cleared with it without asking the model,
+// which may be gone by then.
+constexpr const char* kLiveProperty = "TolvaneLive";
 
 LONG msaaRole(AccessibleRole role)
 {
@@ -182,6 +185,7 @@ private:
 
 void markLive(HWND hwnd, bool live)
 {
+    if (!live && !RemovePropA(hwnd, kLiveProperty)) return;
     IAccPropServices* services = nullptr;
     if (FAILED(CoCreateInstance(CLSID_AccPropServices, nullptr, CLSCTX_INPROC_SERVER, IID_IAccPropServices,
                                 reinterpret_cast<void**>(&services))))
@@ -191,7 +195,9 @@ void markLive(HWND hwnd, bool live)
         VariantInit(&polite);
         polite.vt = VT_I4;
         polite.lVal = kPolite;
-        services->SetHwndProp(hwnd, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF, kLiveSettingProperty, polite);
+        if (SUCCEEDED(services->SetHwndProp(hwnd, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF,
+                                            kLiveSettingProperty, polite)))
+            SetPropA(hwnd, kLiveProperty, reinterpret_cast<HANDLE>(1));
     } else {
         services->ClearHwndProps(hwnd, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF, &kLiveSettingProperty, 1);
     }
@@ -215,7 +221,7 @@ LRESULT CALLBACK accessibleProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
                                 }};
         if (const LRESULT served = answerGetObject(hwnd, wParam, lParam, std::move(source))) return served;
     } else if (message == WM_NCDESTROY) {
-        if (announced(accessibleOf(*reinterpret_cast<Control*>(data)).role)) markLive(hwnd, false);
+        markLive(hwnd, false);
         RemoveWindowSubclass(hwnd, accessibleProc, kAccessible);
     }
     return DefSubclassProc(hwnd, message, wParam, lParam);

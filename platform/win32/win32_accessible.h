@@ -44,7 +44,7 @@ LRESULT answerGetObject(HWND hwnd, WPARAM wParam, LPARAM lParam, AccessibleSourc
 // region for UI Automation.
 void serveAccessible(HWND hwnd, Control& control);
 // Asks UI Automation to read the changes of `hwnd`'s client object out when they come (a
-// live region, by Dynamic Annotation), or no longer.
+// live region, by Dynamic Annotation), or no longer (before the window goes).
 void markLive(HWND hwnd, bool live);
 // Tells screen readers that the name of `hwnd`'s client object changed; `announce`: it is
 // to be read out wherever the focus is.

@@ -56,6 +56,7 @@ struct Win32Windows::NativeWindow {
                 GlobalDeleteAtom(static_cast<ATOM>(atom));
         controlsByHandle.clear();
         handlesByControl.clear();
+        markLive(hwnd, false);
         DestroyWindow(hwnd);
     }
 };
