@@ -341,7 +341,9 @@ protected:
         const auto end = std::find_if(top + 1, tree.end(), [](const QJsonObject& o) { return o["depth"].toInt() == 0; });
         const Reading& own = readings.at("");
         EXPECT_EQ((*top)["role"].toString(), own.role);
-        if (!own.name.isEmpty()) EXPECT_EQ((*top)["name"].toString(), own.name);
+        if (!own.name.isEmpty()) {
+            EXPECT_EQ((*top)["name"].toString(), own.name);
+        }
         for (const Control* c : window.controls()) {
             const auto reading = readings.find(c->name());
             if (!c->takesFocus() && reading == readings.end()) continue;
@@ -366,8 +368,9 @@ protected:
             EXPECT_NE(name.toStdString(), c->name()) << "named by its design name";
             if (reading == readings.end()) continue;
             EXPECT_EQ(name, reading->second.name);
-            if (!reading->second.action.isEmpty())
+            if (!reading->second.action.isEmpty()) {
                 EXPECT_TRUE((*found)["actions"].toArray().contains(reading->second.action)) << "no action";
+            }
         }
     }
 
