@@ -149,8 +149,9 @@ public:
         return QAccessibleWidget::interface_cast(t);
     }
 
-    // The text a reader reads as the content of a label or a window: its name. No selection,
-    // no caret: it is read, never edited.
+    // The text a reader reads as the content: a label's or a window's name, a drop-down list's
+    // selected item (what Orca reads as a combo box's value when the list has no selection
+    // interface, as with Qt 6.4). No selection, no caret: it is read, never edited.
     void selection(int, int* start, int* end) const override { *start = *end = 0; }
     int selectionCount() const override { return 0; }
     void addSelection(int, int) override {}
@@ -158,8 +159,8 @@ public:
     void setSelection(int, int, int) override {}
     int cursorPosition() const override { return 0; }
     void setCursorPosition(int) override {}
-    QString text(int start, int end) const override { return text(QAccessible::Name).mid(start, end - start); }
-    int characterCount() const override { return static_cast<int>(text(QAccessible::Name).size()); }
+    QString text(int start, int end) const override { return content().mid(start, end - start); }
+    int characterCount() const override { return static_cast<int>(content().size()); }
     QRect characterRect(int) const override { return {}; }
     int offsetAtPoint(const QPoint&) const override { return -1; }
     void scrollToSubstring(int, int) override {}
@@ -181,10 +182,12 @@ private:
         return std::nullopt;
     }
     QComboBox* list() const { return qobject_cast<QComboBox*>(widget()); }
+    QString content() const { return list() ? list()->currentText() : text(QAccessible::Name); }
     bool readsText() const
     {
         const std::optional<Accessible> f = facts();
-        return f && (announced(f->role) || f->role == AccessibleRole::Label || f->role == AccessibleRole::Link);
+        return f && (announced(f->role) || f->role == AccessibleRole::Label || f->role == AccessibleRole::Link ||
+                     f->role == AccessibleRole::ComboBox);
     }
 
     QPointer<QObject> windows_;

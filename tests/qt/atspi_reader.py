@@ -4,8 +4,9 @@ AT_SPI_BUS_ADDRESS names.
 
   atspi_reader.py tree PID     prints the program's windows and everything in them, one JSON
                                object a line: depth, role, name, description, actions, states,
-                               the names of the objects it is labelled by, and its place on the
-                               screen (x, y, width, height)
+                               the names of the objects it is labelled by, its text (null
+                               without a text interface) and its place on the screen (x, y,
+                               width, height)
   atspi_reader.py events PID   prints "ready" once it listens, then one JSON object a line for
                                each text, name, showing or window event of the program
 """
@@ -50,6 +51,10 @@ def facts(obj):
         if relation.getRelationType() == pyatspi.RELATION_LABELLED_BY:
             labels += [relation.getTarget(i).name for i in range(relation.getNTargets())]
     try:
+        text = obj.queryText().getText(0, -1)
+    except NotImplementedError:
+        text = None
+    try:
         box = obj.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
         place = [box.x, box.y, box.width, box.height]
     except NotImplementedError:
@@ -62,6 +67,7 @@ def facts(obj):
         "checked": states.contains(pyatspi.STATE_CHECKED),
         "showing": states.contains(pyatspi.STATE_SHOWING),
         "labelledBy": labels,
+        "text": text,
         "place": place,
     }
 

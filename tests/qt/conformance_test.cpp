@@ -366,6 +366,10 @@ protected:
             const QString name = (*found)["name"].toString();
             EXPECT_FALSE(name.trimmed().isEmpty()) << "no name";
             EXPECT_NE(name.toStdString(), c->name()) << "named by its design name";
+            // A list's selected item is its text: what a reader says after its name.
+            if (c->kind() == ControlKind::DropDownList) {
+                EXPECT_EQ((*found)["text"].toString().toStdString(), static_cast<const ListControl*>(c)->text());
+            }
             if (reading == readings.end()) continue;
             EXPECT_EQ(name, reading->second.name);
             if (!reading->second.action.isEmpty()) {
