@@ -461,9 +461,13 @@ void QtWindows::syncAccessibleNames(const Window& window)
 {
     auto it = rendered_.find(&window);
     if (it == rendered_.end()) return;
-    // Set only when changed: every setting tells the reader of a new name.
+    // Set only when changed: every setting tells the reader of a new name. A button or label
+    // named by its own text is left to Qt, which reads that text and tells its changes itself.
     const auto apply = [](QWidget* w, const Accessible& facts) {
-        const QString name = text(facts.name), description = text(facts.description);
+        const QString description = text(facts.description);
+        QString name = text(facts.name);
+        if (auto* button = qobject_cast<QAbstractButton*>(w); button && button->text() == name) name.clear();
+        if (auto* label = qobject_cast<QLabel*>(w); label && label->text() == name) name.clear();
         if (w->accessibleName() != name) w->setAccessibleName(name);
         if (w->accessibleDescription() != description) w->setAccessibleDescription(description);
     };
