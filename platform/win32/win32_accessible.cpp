@@ -14,6 +14,8 @@ namespace tolvane::win32 {
 namespace {
 
 constexpr UINT_PTR kAccessible = 2;  // the subclass's id on its control
+// IAccessible's interface id is taken from its declaration (__uuidof), not from an import
+// library: the 64-bit mingw-w64 oleacc library defines IID_IAccessible as a code stub.
 // UI Automation's LiveSetting property, and its value "polite" (read when the reader is idle).
 constexpr GUID kLiveSettingProperty = {0xc12bcd8e, 0x2a8e, 0x4950, {0x8a, 0xe7, 0x36, 0x25, 0x11, 0x1d, 0x58, 0xeb}};
 constexpr LONG kPolite = 1;
@@ -78,7 +80,7 @@ public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override
     {
         if (!out) return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_IDispatch || riid == IID_IAccessible) {
+        if (riid == IID_IUnknown || riid == IID_IDispatch || riid == __uuidof(IAccessible)) {
             *out = static_cast<IAccessible*>(this);
             AddRef();
             return S_OK;
@@ -233,10 +235,10 @@ LRESULT answerGetObject(HWND hwnd, WPARAM wParam, LPARAM lParam, AccessibleSourc
 {
     if (static_cast<LONG>(lParam) != OBJID_CLIENT) return 0;
     IAccessible* inner = nullptr;
-    if (FAILED(CreateStdAccessibleObject(hwnd, OBJID_CLIENT, IID_IAccessible, reinterpret_cast<void**>(&inner))))
+    if (FAILED(CreateStdAccessibleObject(hwnd, OBJID_CLIENT, __uuidof(IAccessible), reinterpret_cast<void**>(&inner))))
         return 0;
     auto* proxy = new ModelAccessible(inner, std::move(source));
-    const LRESULT result = LresultFromObject(IID_IAccessible, wParam, static_cast<IAccessible*>(proxy));
+    const LRESULT result = LresultFromObject(__uuidof(IAccessible), wParam, static_cast<IAccessible*>(proxy));
     proxy->Release();
     return result > 0 ? result : 0;
 }

@@ -562,7 +562,7 @@ MsaaReading readMsaa(HWND h)
 {
     MsaaReading out;
     IAccessible* acc = nullptr;
-    if (FAILED(AccessibleObjectFromWindow(h, static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible,
+    if (FAILED(AccessibleObjectFromWindow(h, static_cast<DWORD>(OBJID_CLIENT), __uuidof(IAccessible),
                                           reinterpret_cast<void**>(&acc))) || !acc)
         return out;
     VARIANT self;
