@@ -41,6 +41,15 @@ void restart(Timer& timer, int firstInterval)
     timer.setEnabled(true);
 }
 
+// The status line of an "after" schedule with `minsleft` minutes to go, as the countdown
+// writes it.
+void showMinutesLeft(Form1& form)
+{
+    form.hourtext = twoDigits(form.minsleft / 60);
+    form.mintext = twoDigits(form.minsleft % 60);
+    form.Label3.setCaption(afterPrefix(form.actcode) + form.hourtext + ":" + form.mintext + form.warntext);
+}
+
 }  // namespace
 
 Form1::ClockReading Form1::readClock() const { return {platform.clock.sinceBoot(), platform.clock.localTime()}; }
@@ -97,9 +106,7 @@ void Form1::realign(int64_t remaining)
     // Timer1's ticks fall whole minutes before the moment, the last on it.
     minsleft = static_cast<int16_t>((remaining + kMinuteMs - 1) / kMinuteMs);
     restart(Timer1, static_cast<int>(remaining - int64_t{minsleft - 1} * kMinuteMs));
-    hourtext = twoDigits(minsleft / 60);
-    mintext = twoDigits(minsleft % 60);
-    Label3.setCaption(afterPrefix(actcode) + hourtext + ":" + mintext + warntext);
+    showMinutesLeft(*this);
     // Inside the last minute the tick that arms the warning has gone by: the window opens
     // when it would have, the warning's 30 seconds before the moment.
     if (warned && minsleft == 1) restart(Timer4, static_cast<int>(remaining - kWarningMs));
@@ -113,11 +120,7 @@ void Form1::overdue()
     Timer4.setEnabled(false);
     minsleft = 1;
     dueAt_ = readClock().sinceBoot + kWarningMs;
-    if (afterMode_) {
-        hourtext = "00";
-        mintext = "01";
-        Label3.setCaption(afterPrefix(actcode) + hourtext + ":" + mintext + warntext);
-    }
+    if (afterMode_) showMinutesLeft(*this);
     // The countdown's last tick carries the action out, in either mode.
     restart(Timer1, kWarningMs);
     showWarning();
