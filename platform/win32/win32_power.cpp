@@ -46,7 +46,7 @@ bool Win32Power::told(bool ok, int16_t action)
     if (ok) return true;
     const DWORD error = GetLastError();  // before anything else can change it
     std::string reason = systemMessage(error);
-    if (action != LogOff && !privilegeFailure_.empty())
+    if (action != actionCode(PowerAction::LogOff) && !privilegeFailure_.empty())
         reason += " The shutdown privilege could not be enabled when the program started: " + privilegeFailure_;
     if (refused) refused(action, reason);
     return false;
