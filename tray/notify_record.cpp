@@ -20,39 +20,6 @@ uint32_t get32(const NotifyIconRecord& in, size_t offset)
 
 }  // namespace
 
-std::string toAnsi(const std::string& text)
-{
-    std::string out;
-    for (size_t i = 0; i < text.size(); ++i) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        if (lead < 0x80) {
-            out += static_cast<char>(lead);
-            continue;
-        }
-        // A UTF-8 sequence: its length from the lead byte, its code from all of it.
-        const int extra = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : 1;
-        unsigned code = lead & (0x3Fu >> extra);
-        for (int k = 0; k < extra && i + 1 < text.size(); ++k) code = (code << 6) | (text[++i] & 0x3Fu);
-        out += code <= 0xFF ? static_cast<char>(code) : '?';
-    }
-    return out;
-}
-
-std::string fromAnsi(const std::string& text)
-{
-    std::string out;
-    for (char c : text) {
-        const auto code = static_cast<unsigned char>(c);
-        if (code < 0x80) {
-            out += c;
-        } else {
-            out += static_cast<char>(0xC0 | (code >> 6));
-            out += static_cast<char>(0x80 | (code & 0x3F));
-        }
-    }
-    return out;
-}
-
 std::string tipField(const std::string& text)
 {
     std::string field = toAnsi(text) + '\0';

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/model/text_encoding.h"
 #include "platform/services.h"
 
 namespace tolvane {
@@ -29,8 +30,5 @@ struct NotifyRecord {
 // The tip field for a text: the text in the ANSI code page, one NUL, spaces up to 64
 // characters; cut at 64.
 std::string tipField(const std::string& text);
-// UTF-8 to the ANSI code page (Latin-1 here; a character it lacks becomes '?') and back.
-std::string toAnsi(const std::string& text);
-std::string fromAnsi(const std::string& text);
 
 }  // namespace tolvane

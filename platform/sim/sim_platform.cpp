@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "platform/model/text_encoding.h"
 #include "platform/model/timer.h"
 #include "platform/model/win_codes.h"
 #include "platform/model/window.h"
