@@ -472,6 +472,12 @@ TEST(ConnectionString, DataSourceIsTheFilePiece)
     EXPECT_EQ(dataSourceOf("Provider=x"), "");
 }
 
+TEST(ConnectionString, ARecordsetReadsTheTableItsSourceNamesLast)
+{
+    EXPECT_EQ(tableOf("select * from ky"), "ky");
+    EXPECT_EQ(tableOf("en"), "en");
+}
+
 TEST(Utf8, EveryCharacterCodeIsWrittenInItsOwnLength)
 {
     EXPECT_EQ(utf8('S'), "S");
