@@ -23,34 +23,34 @@ uint32_t get32(const NotifyIconRecord& in, size_t offset)
 std::string tipField(const std::string& text)
 {
     std::string field = toAnsi(text) + '\0';
-    field.resize(std::max<size_t>(field.size(), 64), ' ');
-    field.resize(64);
+    field.resize(std::max(field.size(), kNotifyTipSize), ' ');
+    field.resize(kNotifyTipSize);
     return field;
 }
 
 NotifyIconRecord NotifyRecord::bytes() const
 {
     NotifyIconRecord out{};
-    put32(out, 0, cbSize);
-    put32(out, 4, hWnd);
-    put32(out, 8, uID);
-    put32(out, 12, uFlags);
-    put32(out, 16, uCallbackMessage);
-    put32(out, 20, hIcon);
-    std::copy_n(szTip.begin(), std::min<size_t>(szTip.size(), 64), out.begin() + 24);
+    put32(out, kNotifySizeAt, cbSize);
+    put32(out, kNotifyWindowAt, hWnd);
+    put32(out, kNotifyIdAt, uID);
+    put32(out, kNotifyFlagsAt, uFlags);
+    put32(out, kNotifyCallbackAt, uCallbackMessage);
+    put32(out, kNotifyIconAt, hIcon);
+    std::copy_n(szTip.begin(), std::min(szTip.size(), kNotifyTipSize), out.begin() + kNotifyTipAt);
     return out;
 }
 
 NotifyRecord NotifyRecord::fromBytes(const NotifyIconRecord& in)
 {
     NotifyRecord r;
-    r.cbSize = get32(in, 0);
-    r.hWnd = get32(in, 4);
-    r.uID = get32(in, 8);
-    r.uFlags = get32(in, 12);
-    r.uCallbackMessage = get32(in, 16);
-    r.hIcon = get32(in, 20);
-    r.szTip.assign(in.begin() + 24, in.end());
+    r.cbSize = get32(in, kNotifySizeAt);
+    r.hWnd = get32(in, kNotifyWindowAt);
+    r.uID = get32(in, kNotifyIdAt);
+    r.uFlags = get32(in, kNotifyFlagsAt);
+    r.uCallbackMessage = get32(in, kNotifyCallbackAt);
+    r.hIcon = get32(in, kNotifyIconAt);
+    r.szTip.assign(in.begin() + kNotifyTipAt, in.begin() + kNotifyTipAt + kNotifyTipSize);
     return r;
 }
 

@@ -5,11 +5,10 @@
 #include <string>
 
 #include "platform/model/text_encoding.h"
+#include "platform/model/win_codes.h"
 #include "platform/services.h"
 
 namespace tolvane {
-
-enum NotifyFlags : uint32_t { NIF_MESSAGE = 1, NIF_ICON = 2, NIF_TIP = 4 };
 
 struct NotifyRecord {
     uint32_t cbSize = 0;
@@ -19,7 +18,7 @@ struct NotifyRecord {
     uint32_t uCallbackMessage = 0;
     uint32_t hIcon = 0;
     // The 64-character tip field, as the control keeps it.
-    std::string szTip = std::string(64, '\0');
+    std::string szTip = std::string(kNotifyTipSize, '\0');
 
     NotifyIconRecord bytes() const;
     static NotifyRecord fromBytes(const NotifyIconRecord& bytes);

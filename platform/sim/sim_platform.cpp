@@ -104,21 +104,21 @@ bool SimPlatform::Shell_NotifyIcon(uint32_t message, const NotifyIconRecord& byt
     const NotifyRecord record = NotifyRecord::fromBytes(bytes);
     std::string line = "Shell_NotifyIcon(" + notifyMessageName(message) + ", uID=" + std::to_string(record.uID) +
                        ", uFlags=" + std::to_string(record.uFlags);
-    if ((record.uFlags & NIF_TIP) != 0) line += ", szTip=" + quote(fromAnsi(record.tipText()));
+    if ((record.uFlags & kNifTip) != 0) line += ", szTip=" + quote(fromAnsi(record.tipText()));
     transcript_.write(line + ")");
 
     const auto id = std::make_pair(record.hWnd, record.uID);
     auto icon = icons_.find(id);
     switch (message) {
-    case NIM_ADD:
+    case kNimAdd:
         if (icon != icons_.end()) return false;
         icons_[id] = bytes;
         return true;
-    case NIM_MODIFY:
+    case kNimModify:
         if (icon == icons_.end()) return false;
         icon->second = bytes;
         return true;
-    case NIM_DELETE:
+    case kNimDelete:
         if (icon == icons_.end()) return false;
         icons_.erase(icon);
         return true;

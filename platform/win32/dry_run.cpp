@@ -32,7 +32,7 @@ bool LoggingShell::Shell_NotifyIcon(uint32_t message, const NotifyIconRecord& re
 {
     const bool ok = shell_.Shell_NotifyIcon(message, record);
     uint32_t uid = 0;
-    std::memcpy(&uid, record.data() + 8, sizeof uid);
+    std::memcpy(&uid, record.data() + kNotifyIdAt, sizeof uid);
     log_.line("Shell_NotifyIcon(" + notifyMessageName(message) + ", uID " + std::to_string(uid) + ")");
     return ok;
 }
