@@ -83,14 +83,12 @@ bool SimPlatform::recordPower(const std::string& call, int16_t action)
 
 bool SimPlatform::ExitWindowsEx(uint32_t flags, uint32_t reserved)
 {
-    return recordPower("ExitWindowsEx(" + std::to_string(flags) + ", " + std::to_string(reserved) + ")",
-                       actionNumber(decodeExitWindowsEx(flags).action));
+    return recordPower(exitWindowsExText(flags, reserved), actionNumber(decodeExitWindowsEx(flags).action));
 }
 
 bool SimPlatform::SetSystemPowerState(bool suspend, bool force)
 {
-    return recordPower("SetSystemPowerState(" + std::to_string(suspend ? 1 : 0) + ", " + std::to_string(force ? 1 : 0) +
-                           ")",
+    return recordPower(setSystemPowerStateText(suspend, force),
                        actionNumber(decodeSetSystemPowerState(suspend, force).action));
 }
 
