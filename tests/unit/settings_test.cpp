@@ -16,6 +16,7 @@
 #include "app/form1.h"
 #include "app/program.h"
 #include "hotkeys/hk.h"
+#include "hotkeys/values.h"
 #include "platform/sim/sim_platform.h"
 #include "tests/file_contents.h"
 #include "tests/settings_file.h"
@@ -588,6 +589,18 @@ TEST(SettingsFlags, AFlagWhoseNumberIsOneIsEnabledEverywhereAndNothingElseIs)
         EXPECT_EQ(run.sim.powerCalls(), enabled ? std::vector<std::string>{"ExitWindowsEx(5, 0)"}
                                                 : std::vector<std::string>{});
     }
+}
+
+// A stored key is polled as its first character's code in the ANSI code page (Latin-1); a
+// character the code page lacks is no key, and neither is one cut short.
+TEST(SettingsKeys, AKeyIsItsFirstCharactersAnsiCode)
+{
+    EXPECT_EQ(keyCode("S"), 'S');
+    EXPECT_EQ(keyCode("\xC3\xA9"), 0xE9);                // é
+    EXPECT_EQ(keyCode("\xC3\xA9S"), 0xE9);
+    EXPECT_EQ(keyCode("\xE2\x82\xAC"), std::nullopt);  // €
+    EXPECT_EQ(keyCode("\xC3"), std::nullopt);
+    EXPECT_EQ(keyCode(""), std::nullopt);
 }
 
 // --- Where the file comes from ---------------------------------------------------------
