@@ -12,6 +12,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "platform/qt/instance.h"
+
 namespace tolvane {
 
 void writeError(const std::string& text)
@@ -26,6 +28,12 @@ namespace {
 // misses every other press without an error, so a Wayland session asks the desktop for
 // global shortcuts even where an X display is there too.
 HotkeySource hotkeySource() { return waylandSession() ? HotkeySource::Portal : HotkeySource::X11; }
+
+PortalApp portalApp(PowerMode mode)
+{
+    const ProgramIdentity& identity = mode == PowerMode::DryRun ? kTolvaneDryRun : kTolvane;
+    return {identity.busName, identity.name};
+}
 
 std::string sessionIdText()
 {
@@ -48,7 +56,7 @@ QtDesktop::QtDesktop(PowerMode mode, std::FILE* dryRunOutput)
       logind_(QDBusConnection::systemBus(), writeError),
       sessionLock_(logind_.session(), QDBusConnection::sessionBus(), writeError),
       dryRun_(mode == PowerMode::DryRun ? std::make_unique<DryRunPower>(dryRunOutput, sessionIdText()) : nullptr),
-      hotkeys_(hotkeySource(), windows_, QDBusConnection::sessionBus(), writeError,
+      hotkeys_(hotkeySource(), windows_, portalApp(mode), writeError,
                [this](bool mayBeDown) { timers_.setKeyOfInterestMayBeDown(mayBeDown); }),
       warning_(windowSystem_, QDBusConnection::sessionBus(), writeError),
       launcher_(writeError),

@@ -11,7 +11,7 @@
 
 namespace tolvane {
 
-DesktopHotkeys::DesktopHotkeys(HotkeySource source, DialogApi& dialogs, QDBusConnection sessionBus,
+DesktopHotkeys::DesktopHotkeys(HotkeySource source, DialogApi& dialogs, PortalApp app,
                                std::function<void(const std::string&)> errors, std::function<void(bool)> keysOfInterest)
     : dialogs_(dialogs),
       errors_(std::move(errors)),
@@ -22,14 +22,18 @@ DesktopHotkeys::DesktopHotkeys(HotkeySource source, DialogApi& dialogs, QDBusCon
         useX11();
         return;
     }
+    portalBus_ = "tolvane-portal-" + QString::number(reinterpret_cast<quintptr>(this), 16);
     portal_ = std::make_unique<PortalShortcuts>(
-        std::move(sessionBus), [this](const PortalShortcuts::Problem& problem) { portalProblem(problem); });
+        QDBusConnection::connectToBus(QDBusConnection::SessionBus, portalBus_), std::move(app),
+        [this](const PortalShortcuts::Problem& problem) { portalProblem(problem); });
     use(portal_.get());
 }
 
 DesktopHotkeys::~DesktopHotkeys()
 {
     if (source_) source_->onChange(nullptr);
+    portal_.reset();
+    if (!portalBus_.isEmpty()) QDBusConnection::disconnectFromBus(portalBus_);
 }
 
 void DesktopHotkeys::useX11()
@@ -71,6 +75,7 @@ void DesktopHotkeys::portalProblem(const PortalShortcuts::Problem& problem)
 {
     if (errors_)
         errors_("global shortcuts: " + problem.reason + (problem.detail.empty() ? "" : " (" + problem.detail + ")"));
+    const std::string hint = problem.hint.empty() ? "" : " " + problem.hint;
     switch (problem.kind) {
         case PortalShortcuts::Problem::Missing: {
             // A desktop without global shortcuts is not asked again; XWayland, if there, is
@@ -92,11 +97,14 @@ void DesktopHotkeys::portalProblem(const PortalShortcuts::Problem& problem)
             return;
         }
         case PortalShortcuts::Problem::Partial:
-            tell("Not every Ctrl+Alt hotkey works: " + problem.reason + ".");
+            tell("Not every Ctrl+Alt hotkey works: " + problem.reason + "." + hint);
             return;
         case PortalShortcuts::Problem::Refused:
+        case PortalShortcuts::Problem::Unbound:
         case PortalShortcuts::Problem::Closed:
-            tell("The Ctrl+Alt hotkeys are off: " + problem.reason + ".");
+            tell("The Ctrl+Alt hotkeys are off: " + problem.reason + "." + hint);
+            return;
+        case PortalShortcuts::Problem::Note:
             return;
     }
 }

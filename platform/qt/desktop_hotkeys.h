@@ -4,17 +4,20 @@
 // hotkeys cannot work.
 //
 // - X11: X11's key state (X11Keyboard).
-// - Wayland: the portal's global shortcuts (PortalShortcuts). The enabled rows of the watched
-//   keys are bound each time the logic tells them (KeyboardApi::watch: at start-up, on loading
-//   the hotkey window, after a save) and they differ from what is bound; a save also tries
-//   again a binding that failed. Where the desktop has no global shortcuts and XWayland is
-//   there, X11's key state is polled after all, and its limit is said.
+// - Wayland: the portal's global shortcuts (PortalShortcuts), on a session bus connection of
+//   their own: the portal takes the program's id only on a connection that has made no portal
+//   call yet, and Qt reads the portal's settings on the shared one. The enabled rows of the
+//   watched keys are bound each time the logic tells them (KeyboardApi::watch: at start-up, on
+//   loading the hotkey window, after a save) and they differ from what is bound; a save also
+//   tries again a binding that failed. Where the desktop has no global shortcuts and XWayland
+//   is there, X11's key state is polled after all, and its limit is said.
 // - When the hotkeys cannot work (no X11 display, no portal, a refusal, a row the desktop did
-//   not take), the user is told once in a message box, as soon as the watched keys hold an
-//   enabled row; each problem is also written on standard error.
+//   not bind as asked), the user is told once in a message box, as soon as the watched keys
+//   hold an enabled row, with where the desktop's settings set the keys; each problem is also
+//   written on standard error.
 // The key state in use tells `keysOfInterest` whether a key of interest may be down (see
 // KeySource); with none at all no key is ever down.
-#include <QDBusConnection>
+#include <QString>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -34,9 +37,10 @@ enum class HotkeySource { X11, Portal };
 
 class DesktopHotkeys : public KeyboardApi {
 public:
-    // errors: where problems are written (standard error in the program). keysOfInterest: told
-    // whether a key of interest may be down, now and at every change.
-    DesktopHotkeys(HotkeySource source, DialogApi& dialogs, QDBusConnection sessionBus,
+    // app: who the program is to the desktop's portal. errors: where problems are written
+    // (standard error in the program). keysOfInterest: told whether a key of interest may be
+    // down, now and at every change.
+    DesktopHotkeys(HotkeySource source, DialogApi& dialogs, PortalApp app,
                    std::function<void(const std::string&)> errors, std::function<void(bool)> keysOfInterest);
     ~DesktopHotkeys() override;
     DesktopHotkeys(const DesktopHotkeys&) = delete;
@@ -66,6 +70,7 @@ private:
     std::function<void(bool)> keysOfInterest_;
     const SessionLock* lock_ = nullptr;
     std::unique_ptr<X11Keyboard> x11_;
+    QString portalBus_;  // the name of the portal's connection
     std::unique_ptr<PortalShortcuts> portal_;
     KeySource* source_ = nullptr;
     WatchedKeys watched_;

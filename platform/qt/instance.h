@@ -23,15 +23,20 @@ class Program;
 class ProgramService;
 
 // What tells the two programs apart: their command, their name on the session bus and the
-// path of their object there (the name with its dots as slashes, as freedesktop.org asks).
+// path of their object there (the name with its dots as slashes, as freedesktop.org asks),
+// and the Name of their desktop file. The bus name is also their app id: the name of that
+// desktop file (`<busName>.desktop`), what the desktop portal knows them by, and the id of
+// their AppStream data.
 struct ProgramIdentity {
     const char* command;
     const char* busName;
     const char* objectPath;
+    const char* name;
 };
-inline constexpr ProgramIdentity kTolvane{"tolvane", "example.quenmoor.Tolvane", "/example/quenmoor/Tolvane"};
+inline constexpr ProgramIdentity kTolvane{"tolvane", "example.quenmoor.Tolvane", "/example/quenmoor/Tolvane",
+                                          "Tolvane"};
 inline constexpr ProgramIdentity kTolvaneDryRun{"tolvane-dryrun", "example.quenmoor.Tolvane.DryRun",
-                                                "/example/quenmoor/Tolvane/DryRun"};
+                                                "/example/quenmoor/Tolvane/DryRun", "Tolvane (dry run)"};
 
 class Instance {
 public:

@@ -5,7 +5,10 @@
 #include <QDBusObjectPath>
 #include <QDBusPendingCallWatcher>
 #include <QDBusServiceWatcher>
+#include <QFile>
+#include <QFileInfo>
 #include <QList>
+#include <QRegularExpression>
 #include <QTimer>
 #include <algorithm>
 
@@ -50,6 +53,7 @@ const QString kPortalPath = QStringLiteral("/org/freedesktop/portal/desktop");
 const QString kShortcuts = QStringLiteral("org.freedesktop.portal.GlobalShortcuts");
 const QString kRequest = QStringLiteral("org.freedesktop.portal.Request");
 const QString kSession = QStringLiteral("org.freedesktop.portal.Session");
+const QString kRegistry = QStringLiteral("org.freedesktop.host.portal.Registry");
 // The desktops' portal backends, org.freedesktop.impl.portal.desktop.kde and the like (QtDBus
 // watches a namespace for a name that ends in "*").
 const QString kBackends = QStringLiteral("org.freedesktop.impl.portal.desktop*");
@@ -84,24 +88,121 @@ bool meansMissing(const QString& error)
     return missing.contains(error);
 }
 
-// The key a trigger's description names, folded for comparing: "Ctrl+Alt+S" and
-// "CTRL+ALT+s" give "s"; "CTRL+ALT+KP_5", "Num+5" and "Ctrl+Alt+KP 5" give "kp5". What comes
-// before the key is not read: modifiers have other names in other languages ("Strg").
-QString describedKey(QString trigger)
+// The errors of a call to an interface the portal does not have (the Registry, before 1.19).
+bool meansNoInterface(const QString& error)
 {
-    QStringList parts = trigger.toLower().remove(' ').remove('_').split('+');
-    QString key = parts.takeLast();
-    if (parts.contains("num") || parts.contains("kp") || parts.contains("keypad")) key.prepend("kp");
-    return key;
+    return error == "org.freedesktop.DBus.Error.UnknownMethod" ||
+           error == "org.freedesktop.DBus.Error.UnknownInterface" ||
+           error == "org.freedesktop.DBus.Error.UnknownObject";
 }
 
-// Whether a description of triggers (several are joined by commas) names this key; one that
-// says nothing is taken at its word.
-bool describesKey(const QString& description, const QString& key)
+// One trigger of a description, read: its modifiers folded ("ctrl", "alt", "shift", "super",
+// "meta") and its key folded ("s", "5", "kp5": the keypad's digits, "KP_5" or "Num+5").
+// `known` is false where a modifier's name could not be read (KDE translates them: "Strg").
+struct ReadTrigger {
+    QStringList modifiers;
+    QString key;
+    bool known = true;
+};
+
+// A modifier's name folded, "" for a name not known here.
+QString foldedModifier(const QString& name)
 {
-    if (description.trimmed().isEmpty()) return true;
-    const QStringList triggers = description.split(',');
-    return std::any_of(triggers.begin(), triggers.end(), [&](const QString& t) { return describedKey(t) == key; });
+    static const std::map<QString, QString> names = {
+        {"ctrl", "ctrl"},   {"control", "ctrl"}, {"primary", "ctrl"}, {"alt", "alt"},    {"mod1", "alt"},
+        {"shift", "shift"}, {"super", "super"},  {"logo", "super"},   {"mod4", "super"}, {"meta", "meta"},
+        {"hyper", "hyper"}, {"num", "num"},      {"mod2", "num"},     {"keypad", "num"}};
+    const auto found = names.find(name.trimmed().toLower());
+    return found == names.end() ? QString() : found->second;
+}
+
+ReadTrigger folded(ReadTrigger trigger)
+{
+    trigger.key = trigger.key.toLower().remove(' ').remove('_');
+    if (trigger.modifiers.removeAll("num") > 0 && !trigger.key.startsWith("kp")) trigger.key.prepend("kp");
+    trigger.modifiers.sort();
+    trigger.modifiers.removeDuplicates();
+    return trigger;
+}
+
+// GNOME names triggers as GTK accelerators inside a translated sentence ("Press
+// <Control><Alt>s", "Press <Control><Alt>s or <Super>x"); KDE as Qt does, joined by commas
+// ("Ctrl+Alt+S, Meta+X"), and so does the portal's own notation ("CTRL+ALT+s").
+std::vector<ReadTrigger> readTriggers(const QString& description)
+{
+    std::vector<ReadTrigger> triggers;
+    if (description.contains('<')) {
+        static const QRegularExpression accelerator(R"(((?:<[^<>\s]+>)+)([^\s<>,]+))");
+        static const QRegularExpression modifier("<([^<>]+)>");
+        for (auto matches = accelerator.globalMatch(description); matches.hasNext();) {
+            const QRegularExpressionMatch match = matches.next();
+            ReadTrigger trigger{{}, match.captured(2)};
+            for (auto names = modifier.globalMatch(match.captured(1)); names.hasNext();) {
+                const QString name = names.next().captured(1);
+                const QString modifierName = foldedModifier(name);
+                trigger.modifiers << (modifierName.isEmpty() ? name.toLower() : modifierName);
+            }
+            triggers.push_back(folded(trigger));
+        }
+        return triggers;
+    }
+    for (const QString& text : description.split(',', Qt::SkipEmptyParts)) {
+        QStringList parts = text.split('+');
+        ReadTrigger trigger{{}, parts.takeLast().trimmed()};
+        if (trigger.key.isEmpty()) continue;
+        for (const QString& part : parts) {
+            const QString name = foldedModifier(part);
+            if (name.isEmpty())
+                trigger.known = false;
+            else
+                trigger.modifiers << name;
+        }
+        triggers.push_back(folded(trigger));
+    }
+    return triggers;
+}
+
+// A GTK accelerator as the user reads it: "<Control><Alt>s" -> "Ctrl+Alt+S".
+QString shownAccelerator(const QString& accelerator)
+{
+    static const std::map<QString, QString> names = {{"control", "Ctrl"}, {"primary", "Ctrl"}, {"ctrl", "Ctrl"},
+                                                     {"alt", "Alt"},      {"mod1", "Alt"},     {"shift", "Shift"},
+                                                     {"super", "Super"},  {"mod4", "Super"},   {"meta", "Meta"},
+                                                     {"mod2", "Num"},     {"hyper", "Hyper"}};
+    static const QRegularExpression modifier("<([^<>]+)>");
+    QString shown;
+    qsizetype end = 0;
+    for (auto matches = modifier.globalMatch(accelerator); matches.hasNext();) {
+        const QRegularExpressionMatch match = matches.next();
+        const auto name = names.find(match.captured(1).toLower());
+        shown += (name == names.end() ? match.captured(1) : name->second) + "+";
+        end = match.capturedEnd();
+    }
+    QString key = accelerator.mid(end);
+    return shown + (key.size() == 1 ? key.toUpper() : key);
+}
+
+// Whether this process is in a sandbox, whose id is the one the portal gives it.
+bool sandboxed()
+{
+    return QFileInfo::exists("/.flatpak-info") || qEnvironmentVariableIsSet("SNAP");
+}
+
+// The app id the portal reads for this process from the systemd unit it runs in (its
+// cgroup), "" where no launcher named it.
+QString launcherAppId()
+{
+    QFile cgroup("/proc/self/cgroup");
+    if (!cgroup.open(QIODevice::ReadOnly)) return {};
+    for (const QByteArray& line : cgroup.readAll().split('\n')) {
+        if (!line.startsWith("0::")) continue;
+        QStringList parts = QString::fromUtf8(line.mid(3)).split('/', Qt::SkipEmptyParts);
+        while (!parts.isEmpty()) {
+            const QString unit = parts.takeLast();
+            if (unit.endsWith(".scope") || unit.endsWith(".service")) return unitAppId(unit);
+        }
+    }
+    return {};
 }
 
 // The shortcuts a portal's answer lists (its "shortcuts" entry), none when it has no list.
@@ -169,18 +270,75 @@ std::optional<PortalShortcut> portalShortcut(const WatchedKeys& keys, size_t row
     return PortalShortcut{kActions[row].word, kActions[row].description, trigger + keysym, code};
 }
 
-std::string shortcutName(const PortalShortcut& shortcut)
+std::string triggerName(const PortalShortcut& shortcut)
 {
     QStringList parts = shortcut.trigger.split('+');
     QString key = parts.takeLast();
     if (key.size() == 1) key = key.toUpper();
     QString name;
     for (const QString& modifier : parts) name += modifier.left(1) + modifier.mid(1).toLower() + "+";
-    return (name + key).toStdString() + " (" + shortcut.description.toStdString() + ")";
+    return (name + key).toStdString();
 }
 
-PortalShortcuts::PortalShortcuts(QDBusConnection bus, std::function<void(const Problem&)> problem)
-    : bus_(std::move(bus)), problem_(std::move(problem)), guard_(std::make_unique<QObject>())
+std::string shortcutName(const PortalShortcut& shortcut)
+{
+    return triggerName(shortcut) + " (" + shortcut.description.toStdString() + ")";
+}
+
+DesktopKind currentDesktop()
+{
+    // A list of names, "ubuntu:GNOME" or "KDE".
+    const QStringList names = qEnvironmentVariable("XDG_CURRENT_DESKTOP").toUpper().split(':');
+    if (names.contains("KDE")) return DesktopKind::Kde;
+    if (names.contains("GNOME")) return DesktopKind::Gnome;
+    return DesktopKind::Other;
+}
+
+bool describesTrigger(const QString& description, const QString& trigger)
+{
+    const std::vector<ReadTrigger> asked = readTriggers(trigger);
+    if (asked.size() != 1) return false;
+    const std::vector<ReadTrigger> described = readTriggers(description);
+    return std::any_of(described.begin(), described.end(), [&](const ReadTrigger& t) {
+        return t.key == asked.front().key && (!t.known || t.modifiers == asked.front().modifiers);
+    });
+}
+
+QString shownTrigger(const QString& description)
+{
+    if (!description.contains('<')) return description.trimmed();
+    static const QRegularExpression accelerator(R"((?:<[^<>\s]+>)+[^\s<>,]+)");
+    QStringList shown;
+    for (auto matches = accelerator.globalMatch(description); matches.hasNext();)
+        shown << shownAccelerator(matches.next().captured(0));
+    return shown.join(" or ");
+}
+
+QString unitAppId(const QString& unit)
+{
+    // As the portal reads them (systemd's names for the units of desktop launchers):
+    // app[-LAUNCHER]-ID-RANDOM.scope or .slice, app[-LAUNCHER]-ID[@RANDOM].service, and
+    // app[-LAUNCHER]-ID-autostart.service of systemd before 248.
+    static const QRegularExpression scope(R"(^app-(?:[[:alnum:]]+\-)?(.+?)(?:\-[[:alnum:]]*)(?:\.scope|\.slice)$)");
+    static const QRegularExpression service(R"(^app-(?:[[:alnum:]]+\-)?(.+?)(?:@[[:alnum:]]*|\-autostart)?\.service$)");
+    QRegularExpressionMatch match = scope.match(unit);
+    if (!match.hasMatch()) match = service.match(unit);
+    if (!match.hasMatch()) return {};
+    // systemd writes some characters as \xNN (a dash as \x2d).
+    QString id = match.captured(1);
+    static const QRegularExpression escaped(R"(\\x([0-9a-fA-F]{2}))");
+    for (QRegularExpressionMatch e = escaped.match(id); e.hasMatch(); e = escaped.match(id, e.capturedStart() + 1))
+        id.replace(e.capturedStart(), e.capturedLength(), QChar(e.captured(1).toInt(nullptr, 16)));
+    return id;
+}
+
+PortalShortcuts::PortalShortcuts(QDBusConnection bus, PortalApp app, std::function<void(const Problem&)> problem,
+                                 DesktopKind desktop)
+    : bus_(std::move(bus)),
+      app_(std::move(app)),
+      problem_(std::move(problem)),
+      desktop_(desktop),
+      guard_(std::make_unique<QObject>())
 {
     registerTypes();
     clock_.start();
@@ -242,19 +400,56 @@ void PortalShortcuts::start()
     openSession();
 }
 
+void PortalShortcuts::registerApp()
+{
+    registration_ = Registration::Done;
+    if (app_.id.isEmpty()) return openSession();
+    if (sandboxed() || launcherAppId() == app_.id) {
+        named_ = true;
+        return openSession();
+    }
+    registration_ = Registration::Asking;
+    const int round = ++registrations_;
+    QDBusMessage call = QDBusMessage::createMethodCall(kPortal, kPortalPath, kRegistry, "Register");
+    call << app_.id << QVariantMap();
+    auto* pending = new QDBusPendingCallWatcher(bus_.asyncCall(call), guard_.get());
+    QObject::connect(pending, &QDBusPendingCallWatcher::finished, pending, [this, round](QDBusPendingCallWatcher* w) {
+        w->deleteLater();
+        if (round != registrations_) return;  // asked of a portal that has gone since
+        registration_ = Registration::Done;
+        const QDBusMessage reply = w->reply();
+        const QString error = reply.type() == QDBusMessage::ErrorMessage ? reply.errorName() : QString();
+        if (error.isEmpty()) {
+            named_ = withRegistry_ = true;
+        } else if (!meansNoInterface(error) && !meansMissing(error)) {
+            // The portal has the Registry but not the id: no installed desktop file of that
+            // name, or none whose program the portal finds. The session is asked for all the
+            // same; where the desktop refuses it then, the user is told why.
+            withRegistry_ = nameRefused_ = true;
+            fail(Problem::Note, "the desktop portal did not take the id " + app_.id.toStdString(),
+                 error.toStdString() + ": " + reply.errorMessage().toStdString());
+        }
+        // A portal older than 1.19 has no Registry, and no portal at all is what CreateSession
+        // will find: either way the program goes on without an id.
+        openSession();
+    });
+}
+
 void PortalShortcuts::openSession()
 {
-    if (state_ != State::CreatingSession || creating_ || closing_) return;
+    if (state_ != State::CreatingSession || creating_ || closing_ || registration_ == Registration::Asking) return;
     if (!session_.isEmpty()) {
         closeSession();  // its answer comes back here
         return;
     }
+    if (registration_ == Registration::Unasked) return registerApp();
     creating_ = true;
     const int generation = generation_;
     const QString token = nextToken();
-    const QVariantMap options{{"handle_token", token},
-                              {"session_handle_token", QString(kSessionToken)},
-                              {"shortcuts", QVariant::fromValue(entriesOf(wanted_))}};
+    QVariantMap options{{"handle_token", token}, {"session_handle_token", QString(kSessionToken)}};
+    // Only xdg-desktop-portal 1.16.0 hands this on, to KDE 5.27, which binds from it alone;
+    // later portals drop it unread. A portal with the Registry is newer than those.
+    if (!withRegistry_) options.insert("shortcuts", QVariant::fromValue(entriesOf(wanted_)));
     request(
         "CreateSession", {options}, token,
         [this, generation](uint32_t response, const QVariantMap& results) {
@@ -382,19 +577,46 @@ void PortalShortcuts::sessionCreated(uint32_t response, const QVariantMap& resul
         fail(Problem::Closed, "the desktop ended the global shortcuts session");
     });
 
-    // KDE's backend up to Plasma 6.1 binds the rows from CreateSession's options and lists them
-    // in its answer; its BindShortcuts binds nothing more and only opens the desktop's shortcut
-    // settings page, which would then come up at every start and every save. An answer that
-    // already lists every row is the binding; any other portal is asked to bind them.
-    const QList<ShortcutEntry> listed = entriesIn(results);
-    const bool everyRowListed = std::all_of(wanted_.begin(), wanted_.end(), [&](const PortalShortcut& s) {
-        return std::any_of(listed.begin(), listed.end(), [&](const ShortcutEntry& e) { return e.id == s.id; });
-    });
-    if (!listed.isEmpty() && everyRowListed) {
-        shortcutsBound(0, results);
+    // xdg-desktop-portal 1.16.0 hands on the list of its backend's answer: KDE 5.27 lists
+    // there what it bound from the options.
+    if (results.contains("shortcuts")) {
+        shortcutsListed(results);
         return;
     }
+    state_ = State::Listing;
+    const int generation = generation_;
+    const QString token = nextToken();
+    request(
+        "ListShortcuts", {QVariant::fromValue(QDBusObjectPath(session_)), QVariantMap{{"handle_token", token}}}, token,
+        [this, generation](uint32_t r, const QVariantMap& answer) {
+            if (generation == generation_) shortcutsListed(r == 0 ? answer : QVariantMap());
+        },
+        // A portal that cannot list is asked to bind.
+        [this, generation](const QDBusMessage&) {
+            if (generation == generation_) shortcutsListed({});
+        });
+}
 
+void PortalShortcuts::shortcutsListed(const QVariantMap& results)
+{
+    const QList<ShortcutEntry> listed = entriesIn(results);
+    const bool same = results.contains("shortcuts") && static_cast<size_t>(listed.size()) == wanted_.size() &&
+                      std::all_of(wanted_.begin(), wanted_.end(), [&](const PortalShortcut& s) {
+                          return std::any_of(listed.begin(), listed.end(), [&](const ShortcutEntry& e) {
+                              return e.id == s.id && e.properties.value("description").toString() == s.description;
+                          });
+                      });
+    if (!same) {
+        bindShortcuts();
+        return;
+    }
+    state_ = State::Bound;
+    keepTriggers(results);
+    tellRowsNotBound();
+}
+
+void PortalShortcuts::bindShortcuts()
+{
     state_ = State::Binding;
     const int generation = generation_;
     const QString token = nextToken();
@@ -413,50 +635,95 @@ void PortalShortcuts::sessionCreated(uint32_t response, const QVariantMap& resul
 
 void PortalShortcuts::shortcutsBound(uint32_t response, const QVariantMap& results)
 {
-    if (response != 0) {
+    const bool listed = !entriesIn(results).isEmpty();
+    if (response != 0 && !listed) {
         closeSession();
         fail(Problem::Refused, response == 1 ? "they were not confirmed on the desktop" : "the desktop refused them",
              "BindShortcuts answered " + std::to_string(response));
         return;
     }
+    if (response != 0)
+        fail(Problem::Note, "the desktop listed the shortcuts as bound",
+             "BindShortcuts answered " + std::to_string(response));
     state_ = State::Bound;
+    triggers_.clear();
     if (!results.contains("shortcuts")) return;  // a portal that does not say binds them all
-    for (const ShortcutEntry& entry : entriesIn(results))
-        triggers_[entry.id] = entry.properties.value("trigger_description").toString();
-    if (const std::string missing = rowsNotTaken(); !missing.empty())
-        fail(Problem::Partial, "the desktop did not take " + missing);
+    keepTriggers(results);
+    tellRowsNotBound();
 }
 
-std::string PortalShortcuts::rowsNotTaken() const
+void PortalShortcuts::keepTriggers(const QVariantMap& results)
 {
-    std::string missing;
+    triggers_.clear();
+    for (const ShortcutEntry& entry : entriesIn(results))
+        triggers_[entry.id] = entry.properties.value("trigger_description").toString();
+}
+
+void PortalShortcuts::tellRowsNotBound()
+{
+    std::string notTaken, elsewhere;
+    bool anyWorks = false;
     std::map<QString, int> keyOfTrigger;  // the first row's key for each trigger the desktop named
+    auto add = [](std::string& list, const std::string& item) { list += (list.empty() ? "" : ", ") + item; };
     for (const PortalShortcut& s : wanted_) {
-        const auto described = triggers_.find(s.id);
-        bool taken = described != triggers_.end() && describesKey(described->second, describedKey(s.trigger));
-        if (described != triggers_.end() && !described->second.trimmed().isEmpty()) {
-            const QString trigger = described->second.toLower().remove(' ');
-            if (keyOfTrigger.emplace(trigger, s.virtualKey).first->second != s.virtualKey) taken = false;
+        const auto found = triggers_.find(s.id);
+        const QString described = found == triggers_.end() ? QString() : found->second.trimmed();
+        if (described.isEmpty() ||
+            keyOfTrigger.emplace(described.toLower().remove(' '), s.virtualKey).first->second != s.virtualKey) {
+            add(notTaken, shortcutName(s));
+            continue;
         }
-        if (!taken) missing += (missing.empty() ? "" : ", ") + shortcutName(s);
+        anyWorks = true;
+        if (!describesTrigger(described, s.trigger))
+            add(elsewhere, s.description.toStdString() + " on " + shownTrigger(described).toStdString() +
+                               " instead of " + triggerName(s));
     }
-    return missing;
+    if (notTaken.empty() && elsewhere.empty()) return;
+    std::string reason = notTaken.empty() ? "" : "the desktop did not take " + notTaken;
+    if (!elsewhere.empty()) reason += (reason.empty() ? "the desktop has " : ", and has ") + elsewhere;
+    fail(anyWorks ? Problem::Partial : Problem::Unbound, reason);
+}
+
+std::string PortalShortcuts::hint(Problem::Kind kind) const
+{
+    if (kind == Problem::Missing || kind == Problem::Closed || kind == Problem::Note) return {};
+    const std::string id = app_.id.toStdString();
+    if (nameRefused_)
+        return "The desktop portal did not take the program's id " + id + ": " + id +
+               ".desktop must be installed where the desktop finds it.";
+    const std::string under = named_ ? ", under " + app_.name : "";
+    switch (desktop_) {
+        case DesktopKind::Kde:
+            // Plasma files refused rows with no keys, and a second request asks nothing.
+            return "Set the keys in System Settings > Shortcuts" + under + ".";
+        case DesktopKind::Gnome:
+            // GNOME stores nothing that was refused: it asks again.
+            if (kind == Problem::Refused) return "Press SET under Hot Keys to be asked again.";
+            return "Set the keys in Settings > Keyboard > View and Customize Shortcuts" + under + ".";
+        case DesktopKind::Other:
+            if (kind == Problem::Refused) return "Press SET under Hot Keys to be asked again.";
+            return {};
+    }
+    return {};
 }
 
 void PortalShortcuts::fail(Problem::Kind kind, const std::string& reason, const std::string& detail)
 {
-    if (kind != Problem::Partial) state_ = State::Failed;
-    if (problem_) problem_(Problem{kind, reason, detail});
+    if (kind == Problem::Missing || kind == Problem::Refused || kind == Problem::Closed) state_ = State::Failed;
+    if (problem_) problem_(Problem{kind, reason, detail, hint(kind)});
 }
 
-// A portal that goes takes its sessions along and answers nothing more; a new one is asked
-// for the same rows.
+// A portal that goes takes its sessions and what it knew of the program along and answers
+// nothing more; a new one is asked for the same rows, and told the id again.
 void PortalShortcuts::frontEndGone()
 {
     releaseAll();
     creating_ = closing_ = false;
     session_.clear();
     dropLater(sessionClosed_);
+    registration_ = Registration::Unasked;
+    ++registrations_;
+    named_ = withRegistry_ = nameRefused_ = false;
     if (state_ == State::Idle || state_ == State::Failed) return;
     start();
 }
@@ -465,7 +732,8 @@ void PortalShortcuts::backendChanged(bool went, bool came)
 {
     if (went) {
         releaseAll();
-        if (state_ == State::CreatingSession || state_ == State::Binding || state_ == State::Bound) {
+        if (state_ == State::CreatingSession || state_ == State::Listing || state_ == State::Binding ||
+            state_ == State::Bound) {
             start();
             return;
         }

@@ -19,7 +19,7 @@ int programMain(int argc, char** argv, PowerMode mode)
     QApplication app(qt.argc(), qt.argv());
     // The program lives in the notification area; no closed window ends it.
     QApplication::setQuitOnLastWindowClosed(false);
-    QGuiApplication::setDesktopFileName("tolvane");
+    QGuiApplication::setDesktopFileName(identity.busName);
     quitWithTheSession();
     Instance instance(identity);
     if (!instance.ours()) return instance.handOver();

@@ -58,8 +58,10 @@ void WarningNotification::send()
 {
     if (!next_ || !bus_.isConnected()) return;
     QDBusMessage notify = QDBusMessage::createMethodCall(kService, kPath, kService, QStringLiteral("Notify"));
-    const QVariantMap hints{{QStringLiteral("urgency"), QVariant::fromValue(kCritical)},
-                            {QStringLiteral("desktop-entry"), QStringLiteral("tolvane")}};
+    // The desktop file names the program's id (see program_main.cpp).
+    QVariantMap hints{{QStringLiteral("urgency"), QVariant::fromValue(kCritical)}};
+    if (const QString entry = QGuiApplication::desktopFileName(); !entry.isEmpty())
+        hints.insert(QStringLiteral("desktop-entry"), entry);
     notify.setArguments({QStringLiteral("Tolvane"), id_, QStringLiteral("tolvane"), QString::fromStdString(*next_),
                          QString(), QStringList(), hints, 0});
     next_.reset();

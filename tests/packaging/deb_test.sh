@@ -60,7 +60,8 @@ done
 # The file list, exactly: nothing of the build (tests, tools) slips in.
 dpkg-deb -c "$deb" | awk '{print $1 " " $6 ($7 == "->" ? " -> " $8 : "")}' | sort >"$tmp/contents"
 cat >"$tmp/expected" <<LIST
--rw-r--r-- ./usr/share/applications/tolvane.desktop
+-rw-r--r-- ./usr/share/applications/example.quenmoor.Tolvane.desktop
+-rw-r--r-- ./usr/share/applications/example.quenmoor.Tolvane.DryRun.desktop
 -rw-r--r-- ./usr/share/bash-completion/completions/tolvane
 lrwxrwxrwx ./usr/share/bash-completion/completions/tolvane-dryrun -> tolvane
 -rw-r--r-- ./usr/share/metainfo/example.quenmoor.Tolvane.metainfo.xml
@@ -87,8 +88,15 @@ check "the changelog's newest entry is this version" \
   sh -c "zcat '$tmp/x/usr/share/doc/tolvane/changelog.gz' | head -1 | grep -q '^tolvane ($version) '"
 check "the manual page tolvane(1) renders without warnings" \
   sh -c "MANWIDTH=80 man --warnings -l '$tmp/x/usr/share/man/man1/tolvane.1.gz' 2>'$tmp/man.err' | grep -q 'tolvane-dryrun' && ! [ -s '$tmp/man.err' ]"
+apps=$tmp/x/usr/share/applications
 check "the menu entry starts tolvane with its icon" \
-  sh -c "grep -qx 'Exec=tolvane' '$tmp/x/usr/share/applications/tolvane.desktop' && grep -qx 'Icon=tolvane' '$tmp/x/usr/share/applications/tolvane.desktop'"
+  sh -c "grep -qx 'Exec=tolvane' '$apps/example.quenmoor.Tolvane.desktop' && grep -qx 'Icon=tolvane' '$apps/example.quenmoor.Tolvane.desktop'"
+# The desktop portal takes each program's id only where GLib finds <id>.desktop and its Exec.
+for id in example.quenmoor.Tolvane example.quenmoor.Tolvane.DryRun; do
+  check "the desktop portal would take the id $id" env XDG_DATA_DIRS="$tmp/x/usr/share" XDG_DATA_HOME="$tmp/none" \
+    PATH="$tmp/x/usr/bin" /usr/bin/python3 -c \
+    'import sys; from gi.repository import Gio; sys.exit(Gio.DesktopAppInfo.new(sys.argv[1]) is None)' "$id.desktop"
+done
 check "appstreamcli validates the metainfo" appstreamcli validate --no-net "$tmp/x/usr/share/metainfo/example.quenmoor.Tolvane.metainfo.xml"
 check "the bash completion offers the actions after --at HH:MM" sh -c "bash -c '. \"$tmp/x/usr/share/bash-completion/completions/tolvane\"
   COMP_LINE=\"tolvane-dryrun --at 07:45 st\"; COMP_POINT=\${#COMP_LINE}; _tolvane; echo \${COMPREPLY[*]}' | grep -qx standby"

@@ -596,6 +596,8 @@ TEST_F(Weston, WithoutAnXServerTheProgramStartsTheWarningIsSeenAndTheWindowComes
     ASSERT_TRUE(waitFor([&] { return notifications().contains("\"Shutdown After  29 Seconds\""); }, 45000))
         << notifications().toStdString();
     EXPECT_TRUE(notifications().contains(R"("urgency": 2)")) << notifications().toStdString();
+    EXPECT_TRUE(notifications().contains(R"("desktop-entry": "example.quenmoor.Tolvane.DryRun")"))
+        << notifications().toStdString();
     EXPECT_NE(windowsShown(), frame) << "no warning window beside the notification";
     // RESET: the window and the notification go.
     ASSERT_NO_FATAL_FAILURE(click(frame, form1, {284, 130}));

@@ -240,10 +240,42 @@ TEST(PortalShortcutRows, AWaylandSessionIsToldByEitherVariable)
     }
 }
 
+TEST(PortalShortcutRows, GnomesAndKdesDescriptionsAreReadAsTheKeysTheyName)
+{
+    // GNOME: GTK accelerators in a translated sentence.
+    EXPECT_TRUE(describesTrigger("Press <Control><Alt>s", "CTRL+ALT+s"));
+    EXPECT_TRUE(describesTrigger("Drücken Sie <Super>x oder <Control><Alt>s", "CTRL+ALT+s"));
+    EXPECT_TRUE(describesTrigger("Press <Control><Alt>KP_5", "CTRL+ALT+KP_5"));
+    EXPECT_FALSE(describesTrigger("Press <Super>s", "CTRL+ALT+s"));
+    EXPECT_FALSE(describesTrigger("Press <Control><Alt><Shift>s", "CTRL+ALT+s"));
+    EXPECT_FALSE(describesTrigger("Press <Control><Alt>5", "CTRL+ALT+KP_5"));
+    EXPECT_EQ(shownTrigger("Press <Control><Alt>s or <Super>KP_5"), "Ctrl+Alt+S or Super+KP_5");
+    // KDE: Qt's names, joined by commas; translated modifiers leave the key to compare.
+    EXPECT_TRUE(describesTrigger("Meta+X, Ctrl+Alt+S", "CTRL+ALT+s"));
+    EXPECT_TRUE(describesTrigger("Strg+Alt+S", "CTRL+ALT+s"));
+    EXPECT_TRUE(describesTrigger("Ctrl+Alt+Num+5", "CTRL+ALT+KP_5"));
+    EXPECT_FALSE(describesTrigger("Meta+S", "CTRL+ALT+s"));
+    EXPECT_FALSE(describesTrigger("Ctrl+Alt+5", "CTRL+ALT+KP_5"));
+    EXPECT_FALSE(describesTrigger("", "CTRL+ALT+s"));
+    EXPECT_EQ(shownTrigger(" Meta+S "), "Meta+S");
+}
+
+TEST(PortalShortcutRows, TheIdALauncherGaveIsReadFromItsUnitAsThePortalReadsIt)
+{
+    EXPECT_EQ(unitAppId("app-gnome-example.quenmoor.Tolvane-4242.scope"), "example.quenmoor.Tolvane");
+    EXPECT_EQ(unitAppId("app-gnome-example.quenmoor.Tolvane@autostart.service"), "example.quenmoor.Tolvane");
+    EXPECT_EQ(unitAppId("app-gnome-tolvane-autostart.service"), "tolvane");
+    EXPECT_EQ(unitAppId("app-example.quenmoor.Tolvane.DryRun-7.scope"), "example.quenmoor.Tolvane.DryRun");
+    EXPECT_EQ(unitAppId("app-gnome-org.gnome.Evolution\\x2dalarm\\x2dnotify-2437.scope"),
+              "org.gnome.Evolution-alarm-notify");
+    EXPECT_EQ(unitAppId("session-2.scope"), "");
+}
+
 TEST(PortalShortcutRows, WithoutASessionBusThePortalIsMissingAndNoKeyIsDown)
 {
     std::vector<PortalShortcuts::Problem> problems;
     PortalShortcuts portal(QDBusConnection::connectToBus("unix:path=/nonexistent/tolvane-portal", "tolvane-no-bus"),
+                           {"example.quenmoor.Tolvane", "Tolvane"},
                            [&](const PortalShortcuts::Problem& p) { problems.push_back(p); });
     portal.bind({*portalShortcut(0, "S", "1")});
     ASSERT_EQ(problems.size(), 1u);

@@ -211,6 +211,7 @@ protected:
         ::unsetenv("windir");
         ::unsetenv("XDG_SESSION_TYPE");
         ::unsetenv("WAYLAND_DISPLAY");
+        ::unsetenv("XDG_CURRENT_DESKTOP");
         if (!display_.isEmpty()) qputenv("DISPLAY", display_);
         if (savedStderr_ >= 0) {
             const std::string written = errors();
@@ -245,7 +246,8 @@ protected:
         copyDeliveredSettings(folder_.path().toStdString(), sql);
     }
 
-    // The program's start-up, in a Wayland session (the portal) or an X11 one.
+    // The program's start-up, in a Wayland session (the portal) or an X11 one; a program
+    // started before ends first.
     void startDesktop(bool wayland)
     {
         // The variables a Wayland session sets; Qt itself stays on the tests' X server.
@@ -256,6 +258,8 @@ protected:
             ::unsetenv("XDG_SESSION_TYPE");
             ::unsetenv("WAYLAND_DISPLAY");
         }
+        desktop_.reset();  // a second start ends the first program
+        if (powerOut_) std::fclose(powerOut_);
         powerOut_ = std::tmpfile();
         desktop_ = std::make_unique<QtDesktop>(PowerMode::DryRun, powerOut_);
         desktop_->start();
