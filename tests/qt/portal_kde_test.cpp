@@ -85,7 +85,7 @@ protected:
             std::ofstream(home + "/" + opener) << "#!/bin/sh\necho \"" << opener << " $*\" >>" << home << "/opened.txt\n";
             std::filesystem::permissions(home + "/" + opener, std::filesystem::perms::owner_all);
         }
-        installDesktopFile(home);
+        installDesktopFiles(home);
         for (const auto& [name, exec] : services) {
             std::ofstream(serviceDir + "/" + name.toStdString() + ".service")
                 << "[D-BUS Service]\nName=" << name.toStdString() << "\nExec=" << exec.toStdString() << "\n";
@@ -169,12 +169,9 @@ protected:
     }
     // Starts the program and waits until the desktop has answered it, answering a dialog on the
     // way with `key`; the titles of the dialogs that came up.
-    QStringList startAnswering(bool wayland, const char* key, bool restart = false)
+    QStringList startAnswering(bool wayland, const char* key)
     {
-        if (restart)
-            restartDesktop(wayland);
-        else
-            startDesktop(wayland);
+        startDesktop(wayland);
         QStringList seen;
         QElapsedTimer looked;
         waitFor(
@@ -292,7 +289,7 @@ TEST_P(KdeStacks, KeysWorkTappedAndHeldAndTheNextStartOpensNothingAndTellsNothin
 
     const QStringList before = opened();
     const size_t toldBefore = boxes_.texts().size();
-    const QStringList secondDialogs = startAnswering(true, "Escape", true);
+    const QStringList secondDialogs = startAnswering(true, "Escape");
     print("next start", secondDialogs);
     EXPECT_TRUE(secondDialogs.isEmpty());
     EXPECT_EQ(opened().join("; ").toStdString(), before.join("; ").toStdString()) << "a page opened at a start where the keys were known";
@@ -313,7 +310,7 @@ TEST_P(KdeStacks, ARefusalIsToldAtThatStartAndTheNext)
     EXPECT_FALSE(firstDialogs.isEmpty());
     ASSERT_TRUE(waitFor([&] { return !boxes_.texts().empty(); })) << "the refusal was not told";
     const size_t toldFirst = boxes_.texts().size();
-    const QStringList secondDialogs = startAnswering(true, "Escape", true);
+    const QStringList secondDialogs = startAnswering(true, "Escape");
     print("next start, refused before", secondDialogs);
     EXPECT_TRUE(waitFor([&] { return boxes_.texts().size() > toldFirst; })) << "the next start said nothing";
     ctrlAltS(300);

@@ -172,17 +172,20 @@ inline std::vector<std::pair<QString, QString>> chrootServices(const QString& ro
     return services;
 }
 
-// The program's desktop file where a portal in that home looks for it ($XDG_DATA_HOME), with
-// a stand-in for its program on the home's PATH: portals accept an application's id only when
+// The programs' desktop files where a portal in that home looks for them ($XDG_DATA_HOME), with
+// stand-ins for the programs on the home's PATH: portals accept an application's id only when
 // its desktop file is installed and names a program that is there.
-inline void installDesktopFile(const std::string& home)
+inline void installDesktopFiles(const std::string& home)
 {
     std::filesystem::create_directories(home + "/applications");
-    std::filesystem::copy_file(std::string(TOLVANE_TEST_DIR) + "/../../resources/tolvane.desktop",
-                               home + "/applications/example.quenmoor.Tolvane.desktop",
-                               std::filesystem::copy_options::overwrite_existing);
-    std::ofstream(home + "/tolvane") << "#!/bin/sh\nexit 0\n";
-    std::filesystem::permissions(home + "/tolvane", std::filesystem::perms::owner_all);
+    for (const auto& [id, program] : {std::pair{"example.quenmoor.Tolvane", "tolvane"},
+                                      std::pair{"example.quenmoor.Tolvane.DryRun", "tolvane-dryrun"}}) {
+        const std::string file = std::string(id) + ".desktop";
+        std::filesystem::copy_file(std::string(TOLVANE_TEST_DIR) + "/../../resources/" + file,
+                                   home + "/applications/" + file, std::filesystem::copy_options::overwrite_existing);
+        std::ofstream(home + "/" + program) << "#!/bin/sh\nexit 0\n";
+        std::filesystem::permissions(home + "/" + program, std::filesystem::perms::owner_all);
+    }
 }
 
 class SessionTest : public ::testing::Test {
@@ -349,17 +352,6 @@ protected:
         }
         EXPECT_GE(figures.hold, 2u);
         EXPECT_LE(figures.hold, 26u);
-    }
-
-    // The program ended and started again, as at the next login: the desktop's services go on.
-    void restartDesktop(bool wayland)
-    {
-        desktop_.reset();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        waitFor([] { return false; }, 500);
-        if (powerOut_) std::fclose(powerOut_);
-        powerOut_ = nullptr;
-        startDesktop(wayland);
     }
 
     QTemporaryDir folder_;
