@@ -31,7 +31,10 @@ struct GnomeStack {
     const char* name;   // in the tests' names
     const char* suite;  // scripts/desktop-chroots' suite
 };
-void PrintTo(const GnomeStack& stack, std::ostream* out) { *out << stack.name; }
+void PrintTo(const GnomeStack& stack, std::ostream* out)
+{
+    *out << stack.name;
+}
 
 class GnomePortal : public SessionTest, public ::testing::WithParamInterface<GnomeStack> {
 protected:
@@ -45,7 +48,8 @@ protected:
         ASSERT_TRUE(system_.start("gnome")) << "the system bus with logind's mock did not come up";
         const std::string home = home_.path().toStdString();
         for (const char* opener : kOpeners) {
-            std::ofstream(home + "/" + opener) << "#!/bin/sh\necho \"" << opener << " $*\" >>" << home << "/opened.txt\n";
+            std::ofstream(home + "/" + opener)
+                << "#!/bin/sh\necho \"" << opener << " $*\" >>" << home << "/opened.txt\n";
             std::filesystem::permissions(home + "/" + opener, std::filesystem::perms::owner_all);
         }
         installDesktopFiles(home);
@@ -78,7 +82,12 @@ protected:
         ::setenv("XDG_CURRENT_DESKTOP", "GNOME", 1);  // the program's session, too
 
         QStringList command = QProcess::splitCommand(QString::fromStdString(prefix));
-        command << "gnome-shell" << "--headless" << "--wayland" << "--no-x11" << "--virtual-monitor" << "1024x768"
+        command << "gnome-shell"
+                << "--headless"
+                << "--wayland"
+                << "--no-x11"
+                << "--virtual-monitor"
+                << "1024x768"
                 << "--automation-script" << QString::fromStdString(home + "/automation.js");
         shell_.setStandardOutputFile(home_.filePath("shell.log"));
         shell_.setStandardErrorFile(home_.filePath("shell.log"), QIODevice::Append);
@@ -103,7 +112,8 @@ protected:
         for (const auto& [name, exec] : portals_) stop(name);
         for (const auto& [name, exec] : others_) stop(name);
         for (const auto& list : {portals_, others_})
-            for (const auto& [name, exec] : list) QFile::remove(QString::fromStdString(serviceDir) + "/" + name + ".service");
+            for (const auto& [name, exec] : list)
+                QFile::remove(QString::fromStdString(serviceDir) + "/" + name + ".service");
         if (shell_.state() != QProcess::NotRunning) {
             shell_.terminate();
             if (!shell_.waitForFinished(10000)) shell_.kill();
@@ -209,7 +219,8 @@ protected:
     QStringList dialogs()
     {
         const QJsonArray titles =
-            QJsonDocument::fromJson(eval("global.get_window_actors().map(a => a.meta_window.get_title() || '')").toUtf8())
+            QJsonDocument::fromJson(
+                eval("global.get_window_actors().map(a => a.meta_window.get_title() || '')").toUtf8())
                 .array();
         QStringList out;
         for (const QJsonValue& title : titles)

@@ -12,8 +12,8 @@
 #include <signal.h>
 
 #include <QDBusObjectPath>
-#include <QElapsedTimer>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -44,7 +44,10 @@ struct KdeStack {
     const char* name;   // in the tests' names
     const char* suite;  // scripts/desktop-chroots' suite, "" for this machine
 };
-void PrintTo(const KdeStack& stack, std::ostream* out) { *out << stack.name; }
+void PrintTo(const KdeStack& stack, std::ostream* out)
+{
+    *out << stack.name;
+}
 
 class KdePortal : public SessionTest {
 protected:
@@ -82,7 +85,8 @@ protected:
             }
         }
         for (const char* opener : kOpeners) {
-            std::ofstream(home + "/" + opener) << "#!/bin/sh\necho \"" << opener << " $*\" >>" << home << "/opened.txt\n";
+            std::ofstream(home + "/" + opener)
+                << "#!/bin/sh\necho \"" << opener << " $*\" >>" << home << "/opened.txt\n";
             std::filesystem::permissions(home + "/" + opener, std::filesystem::perms::owner_all);
         }
         installDesktopFiles(home);
@@ -145,7 +149,8 @@ protected:
         search.start("xdotool", {"search", "--onlyvisible", "--name", "."});
         search.waitForFinished(10000);
         QStringList titles;
-        for (const QString& window : QString::fromUtf8(search.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts)) {
+        for (const QString& window :
+             QString::fromUtf8(search.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts)) {
             QProcess name, pid;
             pid.start("xdotool", {"getwindowpid", window});
             name.start("xdotool", {"getwindowname", window});
@@ -292,7 +297,8 @@ TEST_P(KdeStacks, KeysWorkTappedAndHeldAndTheNextStartOpensNothingAndTellsNothin
     const QStringList secondDialogs = startAnswering(true, "Return");
     print("next start", secondDialogs);
     EXPECT_TRUE(secondDialogs.isEmpty());
-    EXPECT_EQ(opened().join("; ").toStdString(), before.join("; ").toStdString()) << "a page opened at a start where the keys were known";
+    EXPECT_EQ(opened().join("; ").toStdString(), before.join("; ").toStdString())
+        << "a page opened at a start where the keys were known";
     EXPECT_EQ(boxes_.texts().size(), toldBefore);
     const KeyFigures next = measureKeys(std::string(stack_.name) + ", next start", xtestKeys());
     EXPECT_EQ(desktop_->hotkeys().portal()->state(), PortalShortcuts::State::Bound) << errors();

@@ -20,8 +20,8 @@
 #include <QTimer>
 #include <cstdio>
 #include <filesystem>
-#include <functional>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -120,7 +120,10 @@ private:
 
 // The desktops of later Debian releases, in the chroots that scripts/desktop-chroots makes and
 // keeps: their programs run in the chroot, on the tests' buses and display, through that script.
-inline QString desktopChroots() { return QString(TOLVANE_TEST_DIR) + "/../../scripts/desktop-chroots"; }
+inline QString desktopChroots()
+{
+    return QString(TOLVANE_TEST_DIR) + "/../../scripts/desktop-chroots";
+}
 
 // The folder of a suite's chroot, empty when it is not made.
 inline QString desktopChroot(const char* suite)
@@ -244,7 +247,8 @@ protected:
     {
         // The delivered settings name each column with its action's word.
         std::string sql;
-        for (int row : enabledRows) sql += std::string("UPDATE en SET ") + kActions[static_cast<size_t>(row)].word + " = 1;";
+        for (int row : enabledRows)
+            sql += std::string("UPDATE en SET ") + kActions[static_cast<size_t>(row)].word + " = 1;";
         if (!keys.empty()) sql += "UPDATE ky SET " + keys;
         copyDeliveredSettings(folder_.path().toStdString(), sql);
     }
