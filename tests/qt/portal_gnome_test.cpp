@@ -25,7 +25,7 @@ const QString kShell = "org.gnome.Shell";
 const QString kMutter = "org.gnome.Mutter.RemoteDesktop";
 // The programs through which GNOME could open a page of its settings: the stand-ins write down
 // each call.
-const char* const kOpeners[] = {"xdg-open", "gnome-control-center", "gio"};
+const std::vector<const char*> kOpeners = {"xdg-open", "gnome-control-center", "gio"};
 
 struct GnomeStack {
     const char* name;   // in the tests' names
@@ -47,11 +47,7 @@ protected:
         if (root.isEmpty()) GTEST_SKIP() << chrootMissing(stack.suite);
         ASSERT_TRUE(system_.start("gnome")) << "the system bus with logind's mock did not come up";
         const std::string home = home_.path().toStdString();
-        for (const char* opener : kOpeners) {
-            std::ofstream(home + "/" + opener)
-                << "#!/bin/sh\necho \"" << opener << " $*\" >>" << home << "/opened.txt\n";
-            std::filesystem::permissions(home + "/" + opener, std::filesystem::perms::owner_all);
-        }
+        writeOpeners(home, kOpeners);
         installDesktopFiles(home);
         // The automation script lets the test ask the shell (Eval answers only in its unsafe
         // mode) and never ends: the shell would end with it.
@@ -227,12 +223,7 @@ protected:
             if (!title.toString().isEmpty()) out << title.toString();
         return out;
     }
-    QStringList opened()
-    {
-        QFile file(home_.filePath("opened.txt"));
-        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts)
-                                              : QStringList();
-    }
+    std::string opened() { return tolvane::test::opened(home_); }
     // Starts the program and waits until the desktop has answered it, answering each dialog on
     // the way with a real click (to add the shortcuts, or to cancel); the titles of the dialogs.
     QStringList startAnswering(bool add)
@@ -263,8 +254,7 @@ protected:
         for (const std::string& text : boxes_.texts()) told += "\"" + text + "\" ";
         std::printf("%s, %s: dialogs [%s] (still shown [%s]), opened [%s], told [%s], state %d\n", GetParam().name,
                     start, shown.join("; ").toStdString().c_str(), dialogs().join("; ").toStdString().c_str(),
-                    opened().join("; ").toStdString().c_str(), told.c_str(),
-                    static_cast<int>(desktop_->hotkeys().portal()->state()));
+                    opened().c_str(), told.c_str(), static_cast<int>(desktop_->hotkeys().portal()->state()));
     }
 
     QTemporaryDir home_;
@@ -285,12 +275,12 @@ TEST_P(GnomePortal, KeysWorkTappedAndHeldAndTheNextStartAsksNothingAndTellsNothi
     EXPECT_TRUE(boxes_.texts().empty());
     expectKeysWork(first);
 
-    const QStringList before = opened();
+    const std::string before = opened();
     const size_t toldBefore = boxes_.texts().size();
     const QStringList secondDialogs = startAnswering(true);
     print("next start", secondDialogs);
     EXPECT_TRUE(secondDialogs.isEmpty());
-    EXPECT_EQ(opened().join("; ").toStdString(), before.join("; ").toStdString());
+    EXPECT_EQ(opened(), before);
     EXPECT_EQ(boxes_.texts().size(), toldBefore);
     const KeyFigures next = measureKeys(std::string(GetParam().name) + ", next start", remoteKeys());
     EXPECT_EQ(desktop_->hotkeys().portal()->state(), PortalShortcuts::State::Bound) << errors();

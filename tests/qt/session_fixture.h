@@ -191,6 +191,21 @@ inline void installDesktopFiles(const std::string& home)
     }
 }
 
+// Stand-ins in `home` for the programs through which a desktop opens its settings pages, each
+// writing the page it was asked to open into home/opened.txt; what was opened so far.
+inline void writeOpeners(const std::string& home, const std::vector<const char*>& openers)
+{
+    for (const char* opener : openers) {
+        std::ofstream(home + "/" + opener) << "#!/bin/sh\necho \"" << opener << " $*\" >>" << home << "/opened.txt\n";
+        std::filesystem::permissions(home + "/" + opener, std::filesystem::perms::owner_all);
+    }
+}
+inline std::string opened(const QTemporaryDir& home)
+{
+    QFile file(home.filePath("opened.txt"));
+    return file.open(QIODevice::ReadOnly) ? file.readAll().trimmed().replace('\n', "; ").toStdString() : std::string();
+}
+
 class SessionTest : public ::testing::Test {
 public:
     static bool sessionReady;
