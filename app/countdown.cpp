@@ -15,6 +15,8 @@ void Form1::carryOutSchedule()
 
 void Form1::Timer1_Timer()
 {
+    // A first tick shortened on waking is over: the minutes go on from here.
+    if (Timer1.interval() != 60000) Timer1.setInterval(60000);
     if (minsleft <= 1) {
         carryOutSchedule();
         return;
@@ -34,9 +36,14 @@ void Form1::Timer1_Timer()
 void Form1::Timer2_Timer()
 {
     if (Timer2.interval() == 60000) Timer2.setInterval(5000);
-    nowhm = platform.clock.timeText().substr(0, 5);
+    const ClockReading now = readClock();
+    nowhm = timeOfDayText(now.local).substr(0, 5);
     nowmins = std::to_string(static_cast<int>(number(nowhm.substr(0, 2)) * 60 + number(nowhm.substr(3, 2))));
     const double difference = (number(hourtext) * 60 + number(mintext)) - number(nowmins);
+    if (lookPassedTarget(now, false)) {
+        overdue();
+        return;
+    }
     // A target of 00:00 is one minute ahead at 23:59 too: the warning wraps round midnight.
     const bool oneMinuteAhead = difference == 1 || difference == 1 - 24 * 60;
     if (warntext == kWarningEnabled && oneMinuteAhead) {

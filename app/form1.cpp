@@ -82,9 +82,15 @@ Form1::Form1(Program& program_)
     Timer4.onTimer = [this] { Timer4_Timer(); };
     Timer5.onTimer = [this] { Timer5_Timer(); };
     trayArea.MouseDown = [this](int16_t& button) { TrayArea_MouseDown(button); };
+    platform.clock.woke = [this] { woke(); };
+    platform.power.refused = [this](int16_t action, const std::string& reason) { powerRefused(action, reason); };
 }
 
-Form1::~Form1() = default;
+Form1::~Form1()
+{
+    platform.clock.woke = nullptr;
+    platform.power.refused = nullptr;
+}
 
 // The start-up sequence; every step runs once, in this order.
 void Form1::Form_Load()

@@ -30,6 +30,8 @@ public:
     void bringBack();
     // A request of the command line, on the controls as a user would make it (app/command.h).
     void carryOut(const Command& command);
+    // The computer woke from sleep: an armed schedule catches up with the clocks (app/moment.cpp).
+    void woke();
 
     Program& program;
     Platform& platform;
@@ -116,6 +118,41 @@ private:
     void startWebPanel();
     // Carries out the armed schedule: idle first, then the action.
     void carryOutSchedule();
+    // Timer4's work: the warning window shown and its countdown started from the top.
+    void showWarning();
+
+    // Where an armed schedule stands in time beyond what its timers count: the timers count
+    // only time awake and the clock may be set, so the moment the schedule names is kept on
+    // the clocks themselves (app/moment.cpp).
+    struct ClockReading {
+        int64_t sinceBoot = 0;
+        int64_t local = 0;
+    };
+    ClockReading readClock() const;
+    // "At": a look at the clocks (a check, or waking when `slept`); true when the target minute
+    // began or went by since the last look where no check could see it.
+    bool lookPassedTarget(const ClockReading& now, bool slept);
+    // "After": the timers put back on the delay's own grid with `remaining` ms to go.
+    void realign(int64_t remaining);
+    // The moment came unseen: the action comes after a warning window of its own, opened now.
+    void overdue();
+    // SET's part in it: the moment the new schedule names.
+    void rememberSet();
+
+    // A power call the system refused or that failed, told to the user once per request.
+    void powerRefused(int16_t action, const std::string& reason);
+    // At SET: what the system said of carrying the action out with nobody at the computer.
+    void askUnattended();
+
+    bool afterMode_ = false;          // the mode SET armed
+    std::optional<int64_t> dueAt_;    // the action's moment since boot: "after", or overdue
+    ClockReading lastLook_;           // "at": the clocks at SET or at the last check
+    bool overdue_ = false;            // the moment came unseen: warned, whatever Check6 said
+    unsigned setCount_ = 0;           // SETs so far, so that a late answer finds its own
+    // Rows of the hotkey monitor that fired at its last tick, and those of them whose refusal
+    // has been told: a held hotkey tells once per press.
+    std::array<bool, kActions.size()> hotkeyFiring_{};
+    std::array<bool, kActions.size()> refusalTold_{};
 };
 
 }  // namespace tolvane

@@ -13,6 +13,12 @@ void Form1::reset()
     Timer1.setEnabled(false);
     Timer2.setEnabled(false);
     Label3.setCaption(kNoSchedule);
+    // Nothing is due any more; first intervals shortened on waking are put back, so that
+    // the next schedule counts whole minutes (app/moment.cpp).
+    dueAt_.reset();
+    overdue_ = false;
+    Timer1.setInterval(60000);
+    Timer4.setInterval(30000);
 }
 
 void Form1::Command1_Click()
@@ -51,6 +57,8 @@ void Form1::Command1_Click()
         Timer2.setEnabled(true);
     }
     Command1.setCaption("RESET");
+    rememberSet();
+    askUnattended();
 }
 
 }  // namespace tolvane

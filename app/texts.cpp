@@ -34,6 +34,34 @@ std::string actionWord(int actcode)
     return row ? row->word : "";
 }
 
+namespace {
+std::string actionName(int actcode)
+{
+    const ActionRow* row = actionRow(actcode);
+    return row ? row->description : "The action";
+}
+}  // namespace
+
+std::string refusedMessage(int actcode, const std::string& reason)
+{
+    return actionName(actcode) + " could not be carried out: " + reason;
+}
+
+std::string unattendedMessage(int actcode, Unattended verdict, const std::string& systemAnswer)
+{
+    switch (verdict) {
+        case Unattended::Yes:
+            return "";
+        case Unattended::NeedsPassword:
+            return actionName(actcode) + " is set, but the system will ask for a password when it is due (" +
+                   systemAnswer + "): if nobody is at the computer to give it, the computer stays on.";
+        case Unattended::NotAllowed:
+            return actionName(actcode) + " is set, but the system will not allow it (" + systemAnswer +
+                   "): it will not happen unless that changes.";
+    }
+    return "";
+}
+
 double number(const std::string& text)
 {
     return std::strtod(text.c_str(), nullptr);

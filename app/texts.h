@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/services.h"
+
 namespace tolvane {
 
 inline constexpr const char* kNoSchedule = "Currently no action scheduled";
@@ -21,6 +23,12 @@ std::string actionWord(int actcode);
 std::string afterPrefix(int actcode);
 // The status line's prefix in "at" mode ("Shutdown At ").
 std::string atPrefix(int actcode);
+// What the user is told when the system refused or failed an action: the action and the
+// system's reason in its own words.
+std::string refusedMessage(int actcode, const std::string& reason);
+// What the user is told at SET when the system said the action will not happen unattended;
+// `systemAnswer` is what it said ("logind CanPowerOff: challenge"). "" when it will.
+std::string unattendedMessage(int actcode, Unattended verdict, const std::string& systemAnswer);
 // A text read as a decimal number ("07" is 7); what does not parse reads as 0.
 double number(const std::string& text);
 // A 16-bit count as Str() writes it: a leading blank for a positive number or zero.

@@ -10,12 +10,21 @@ void Form1::Label9_Click() { Check6.setValue(Check6.value() == 1 ? 0 : 1); }
 
 void Form1::Timer4_Timer()
 {
+    showWarning();
+    Timer4.setEnabled(false);
+    // A first interval shortened on waking is over (app/moment.cpp).
+    Timer4.setInterval(30000);
+}
+
+void Form1::showWarning()
+{
     Form2& warning = program.form2();
     warning.load();
     warning.setVisible(true);
     warnsecs = 29;
+    // A countdown that already runs (the window shown before a sleep) starts from the top.
+    Timer5.setEnabled(false);
     Timer5.setEnabled(true);
-    Timer4.setEnabled(false);
 }
 
 void Form1::Timer5_Timer()

@@ -11,15 +11,23 @@ void Form1::Timer3_Timer()
     platform.events.processPendingEvents();
 
     KeyboardApi& keyboard = platform.keyboard;
-    for (int modifier : kHotkeyModifiers)
-        if ((keyboard.GetAsyncKeyState(modifier) & kKeyDown) == 0) return;
+    // A row that stops firing ends its press: a refusal of its next press is told again.
+    auto notFiring = [this](size_t row) { hotkeyFiring_[row] = refusalTold_[row] = false; };
+    for (int modifier : kHotkeyModifiers) {
+        if ((keyboard.GetAsyncKeyState(modifier) & kKeyDown) == 0) {
+            for (size_t row = 0; row < hkeychar.size(); ++row) notFiring(row);
+            return;
+        }
+    }
     for (size_t row = 0; row < hkeychar.size(); ++row) {
         // A row that cannot be evaluated (no key, a flag that is no number) is skipped.
         const auto code = keyCode(hkeychar[row]);
-        if (!code) continue;
-        const int16_t state = keyboard.GetAsyncKeyState(*code);
-        if ((state & kKeyDown) != 0 && hotkeyEnabled(hkeyflag[row]))
-            RunPowerAction(platform.power, static_cast<int16_t>(row + 1));
+        if (!code || (keyboard.GetAsyncKeyState(*code) & kKeyDown) == 0 || !hotkeyEnabled(hkeyflag[row])) {
+            notFiring(row);
+            continue;
+        }
+        hotkeyFiring_[row] = true;
+        RunPowerAction(platform.power, static_cast<int16_t>(row + 1));
     }
 }
 

@@ -4,6 +4,7 @@
 // backend (simulated, Qt/Linux, Win32) implements them; the logic never calls the OS.
 #include <array>
 #include <cstdint>
+#include <cstdio>
 #include <functional>
 #include <memory>
 #include <string>
@@ -42,12 +43,31 @@ public:
                                        uint32_t& returnLength) = 0;
 };
 
-// The five power calls. Results are returned but the program never examines them.
+// What the system says, before an action is due, of carrying it out with nobody at the computer.
+enum class Unattended {
+    Yes,
+    NeedsPassword,  // the system will ask for a password at that moment (logind's "challenge")
+    NotAllowed,     // the system will refuse it ("no"), or cannot do it at all ("na")
+};
+
+// The five power calls. A call that the system refuses or that fails is told to `refused`, at
+// once or when the system's answer comes; the result returned only says whether the request
+// could be made.
 class PowerApi {
 public:
     virtual ~PowerApi() = default;
     virtual bool ExitWindowsEx(uint32_t flags, uint32_t reserved) = 0;
     virtual bool SetSystemPowerState(bool suspend, bool force) = 0;
+    // Asks whether `action` (a PowerAction number) can be carried out unattended; `answer` is
+    // called later with the verdict and the system's own words for it, or never where the
+    // system has no way to tell (then nothing is known against it).
+    using UnattendedAnswer = std::function<void(Unattended verdict, const std::string& systemAnswer)>;
+    virtual void askUnattended(int16_t /*action*/, UnattendedAnswer /*answer*/) {}
+
+    // Set by the program: told, once per call, of a call the system refused or that failed,
+    // with the action it stands for (a PowerAction number) and the system's reason in its own
+    // words.
+    std::function<void(int16_t action, const std::string& reason)> refused;
 };
 
 // What the hotkey monitor acts on, as the logic tells the key-state service each time it reads
@@ -128,6 +148,10 @@ class DialogApi {
 public:
     virtual ~DialogApi() = default;
     virtual void MessageBox(const std::string& title, const std::string& text) = 0;
+    // A message about something that happened while nobody may be looking (an action that
+    // did not happen): a message box, and where the desktop may keep that box out of sight
+    // behind other windows, a desktop notification besides.
+    virtual void alert(const std::string& title, const std::string& text) { MessageBox(title, text); }
 };
 
 // Starting a command line ("explorer.exe ADDRESS") with a window style; returns the task id.
@@ -144,12 +168,37 @@ public:
     virtual void Navigate(WebView& view, const std::string& url) = 0;
 };
 
+// The two clocks a schedule follows, and the one event that moves both at once.
 class ClockApi {
 public:
     virtual ~ClockApi() = default;
-    // The current local time as "hh:mm:ss", 24-hour clock.
-    virtual std::string timeText() = 0;
+    // Milliseconds since the computer started, on a clock that goes on while the computer
+    // sleeps and that setting the wall clock leaves alone: what a delay is counted on.
+    virtual int64_t sinceBoot() = 0;
+    // The local wall clock: milliseconds since 1970-01-01 00:00 of the local calendar, the day
+    // and time of day the clock shows (not UTC). It jumps when the clock is set and when
+    // summer time begins or ends.
+    virtual int64_t localTime() = 0;
+
+    // Set by the program: told at once when the computer wakes from sleep or hibernation.
+    // Interval timers count only time awake, so what was due meanwhile is late until then.
+    std::function<void()> woke;
 };
+
+inline constexpr int64_t kDayMs = 24LL * 60 * 60 * 1000;
+
+// The time of day of a localTime() reading, in milliseconds from midnight.
+inline int64_t timeOfDay(int64_t localTime) { return (localTime % kDayMs + kDayMs) % kDayMs; }
+
+// "hh:mm:ss" of a localTime() reading, 24-hour clock.
+inline std::string timeOfDayText(int64_t localTime)
+{
+    const int64_t ms = timeOfDay(localTime);
+    char text[16];
+    std::snprintf(text, sizeof text, "%02d:%02d:%02d", static_cast<int>(ms / 3600000), static_cast<int>(ms / 60000 % 60),
+                  static_cast<int>(ms / 1000 % 60));
+    return text;
+}
 
 class EventLoopApi {
 public:

@@ -16,17 +16,17 @@ int actionOfWord(const std::string& word)
 {
     for (const ActionRow& row : kActions)
         if (word == row.word) return actionNumber(row);
-    return None;
+    return actionCode(PowerAction::None);
 }
 
 DecodedCall decodeExitWindowsEx(uint32_t flags)
 {
-    const PowerAction action = (flags & kEwxReboot) != 0                    ? Restart
-                               : (flags & (kEwxShutdown | kEwxPowerOff)) != 0 ? Shutdown
-                                                                              : LogOff;
-    return {*actionRow(action), (flags & kEwxForce) != 0};
+    const PowerAction action = (flags & kEwxReboot) != 0                    ? PowerAction::Restart
+                               : (flags & (kEwxShutdown | kEwxPowerOff)) != 0 ? PowerAction::Shutdown
+                                                                              : PowerAction::LogOff;
+    return {*actionRow(actionCode(action)), (flags & kEwxForce) != 0};
 }
 
-DecodedCall decodeSetSystemPowerState(bool suspend, bool force) { return {*actionRow(suspend ? StandBy : Hibernate), force}; }
+DecodedCall decodeSetSystemPowerState(bool suspend, bool force) { return {*actionRow(actionCode(suspend ? PowerAction::StandBy : PowerAction::Hibernate)), force}; }
 
 }  // namespace tolvane

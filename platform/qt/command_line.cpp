@@ -22,7 +22,10 @@
 
 #include "app/command.h"
 #include "app/texts.h"
+#include "platform/qt/logind_names.h"
+#include "platform/qt/logind_power.h"
 #include "platform/qt/program_service.h"
+#include "power/actions.h"
 
 extern char** environ;
 
@@ -83,6 +86,25 @@ QDBusMessage requestFor(const ProgramIdentity& identity, const Command& command)
         default:
             return call(kProgramInterface, "Show");
     }
+}
+
+// What logind says now of the action of a schedule just set, when it will not happen with
+// nobody at the computer: the running program shows it in a message box, and the command says
+// it too, for the terminal or script that set it.
+void sayUnattended(const ProgramIdentity& identity, int16_t action)
+{
+    const ActionRow* row = actionRow(action);
+    QDBusConnection system = QDBusConnection::systemBus();
+    if (!row || !row->logindCheck || !system.isConnected()) return;
+    const QString method = row->logindCheck;
+    const QDBusMessage answer =
+        system.call(QDBusMessage::createMethodCall(logind::kService, logind::kPath, logind::kManager, method),
+                    QDBus::Block, 5000);
+    if (answer.type() != QDBusMessage::ReplyMessage || answer.arguments().isEmpty()) return;
+    const QString said = answer.arguments().first().toString();
+    const std::string message =
+        unattendedMessage(action, unattendedVerdict(said), "logind " + method.toStdString() + ": " + said.toStdString());
+    if (!message.empty()) say(identity, message);
 }
 
 bool notRunning(const QDBusMessage& answer)
@@ -179,6 +201,8 @@ int request(int argc, char** argv, const ProgramIdentity& identity, const Comman
         if (command.kind == CommandKind::Status && !answer.arguments().isEmpty())
             std::printf("%s\n",
                         answer.arguments().first().value<QDBusVariant>().variant().toString().toUtf8().constData());
+        if (command.kind == CommandKind::After || command.kind == CommandKind::At)
+            sayUnattended(identity, command.actcode);
         return 0;
     }
     if (answer.errorName() == "org.freedesktop.DBus.Error.InvalidArgs") {

@@ -9,10 +9,12 @@
 #include "app/program.h"
 #include "platform/model/window_system.h"
 #include "platform/platform.h"
+#include "platform/qt/alert_dialogs.h"
 #include "platform/qt/desktop_hotkeys.h"
 #include "platform/qt/desktop_services.h"
 #include "platform/qt/dryrun_power.h"
 #include "platform/qt/logind_power.h"
+#include "platform/qt/logind_sleep.h"
 #include "platform/qt/qt_timers.h"
 #include "platform/qt/qt_tray.h"
 #include "platform/qt/qt_windows.h"
@@ -58,7 +60,9 @@ private:
     std::unique_ptr<DryRunPower> dryRun_;
     DesktopHotkeys hotkeys_;
     WarningNotification warning_;
+    AlertDialogs dialogs_;
     LocalClock clock_;
+    LogindSleep sleep_;
     XdgEnvironment environment_;
     XdgLauncher launcher_;
     SqliteStore store_;

@@ -1,7 +1,8 @@
 #include "platform/qt/desktop_services.h"
 
 #include <QProcess>
-#include <QTime>
+#include <QDateTime>
+#include <ctime>
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
@@ -13,7 +14,18 @@ namespace tolvane {
 
 namespace fs = std::filesystem;
 
-std::string LocalClock::timeText() { return QTime::currentTime().toString("hh:mm:ss").toStdString(); }
+int64_t LocalClock::sinceBoot()
+{
+    timespec now{};
+    clock_gettime(CLOCK_BOOTTIME, &now);
+    return int64_t{now.tv_sec} * 1000 + now.tv_nsec / 1000000;
+}
+
+int64_t LocalClock::localTime()
+{
+    const QDateTime now = QDateTime::currentDateTime();
+    return now.toMSecsSinceEpoch() + int64_t{now.offsetFromUtc()} * 1000;
+}
 
 std::string XdgEnvironment::windowsDirectory()
 {

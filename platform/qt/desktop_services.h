@@ -16,9 +16,13 @@
 
 namespace tolvane {
 
+// The time since boot is CLOCK_BOOTTIME, which counts suspended time; the local time is the
+// system clock with the time zone's offset of that moment (summer time included). Waking is
+// told by whoever hears logind's PrepareForSleep(false) (see LogindSleep).
 class LocalClock : public ClockApi {
 public:
-    std::string timeText() override;
+    int64_t sinceBoot() override;
+    int64_t localTime() override;
 };
 
 class XdgEnvironment : public EnvironmentApi {

@@ -31,6 +31,13 @@ LogindRequest requestForPowerState(bool suspend, bool force)
     return requestFor(decodeSetSystemPowerState(suspend, force));
 }
 
+Unattended unattendedVerdict(const QString& canAnswer)
+{
+    if (canAnswer == "yes") return Unattended::Yes;
+    if (canAnswer == "challenge") return Unattended::NeedsPassword;
+    return Unattended::NotAllowed;
+}
+
 LogindPower::LogindPower(QDBusConnection bus, std::function<void(const std::string&)> errors)
     : bus_(bus), errors_(std::move(errors)), session_(std::move(bus), errors_)
 {
@@ -51,8 +58,14 @@ bool LogindPower::busUsable()
     return false;
 }
 
+void LogindPower::tellRefused(const LogindRequest& request, const std::string& reason)
+{
+    if (refused) refused(static_cast<int16_t>(actionOfWord(request.action)), reason);
+}
+
 void LogindPower::call(const QString& method, const QList<QVariant>& arguments,
-                       std::function<void(const QList<QVariant>&)> answered, std::function<void()> ended)
+                       std::function<void(const QList<QVariant>&)> answered, std::function<void()> ended,
+                       std::function<void(const std::string&)> failed)
 {
     QDBusMessage message = QDBusMessage::createMethodCall(logind::kService, logind::kPath, logind::kManager, method);
     message.setArguments(arguments);
@@ -61,14 +74,17 @@ void LogindPower::call(const QString& method, const QList<QVariant>& arguments,
     ++pending_;
     auto* watcher = new QDBusPendingCallWatcher(bus_.asyncCall(message, 3600 * 1000));
     QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher,
-                     [this, method, answered = std::move(answered),
-                      ended = std::move(ended)](QDBusPendingCallWatcher* w) {
+                     [this, method, answered = std::move(answered), ended = std::move(ended),
+                      failed = std::move(failed)](QDBusPendingCallWatcher* w) {
                          --pending_;
                          const QDBusMessage reply = w->reply();
-                         if (reply.type() == QDBusMessage::ErrorMessage)
+                         if (reply.type() == QDBusMessage::ErrorMessage) {
                              report("logind " + method.toStdString() + " failed: " + reply.errorName().toStdString() +
                                     ": " + reply.errorMessage().toStdString());
-                         else if (answered)
+                             if (failed)
+                                 failed(reply.errorMessage().isEmpty() ? reply.errorName().toStdString()
+                                                                       : reply.errorMessage().toStdString());
+                         } else if (answered)
                              answered(reply.arguments());
                          if (ended) ended();
                          w->deleteLater();
@@ -77,24 +93,42 @@ void LogindPower::call(const QString& method, const QList<QVariant>& arguments,
 
 void LogindPower::send(const LogindRequest& request)
 {
-    if (!busUsable()) return;
+    if (!busUsable()) {
+        tellRefused(request, "there is no system bus to reach systemd-logind (" +
+                                 bus_.lastError().message().toStdString() + ")");
+        return;
+    }
     const std::string key = request.callText("");
     if (!unanswered_.insert(key).second) return;  // the same request still waits for its answer
     const auto answered = [this, key] { unanswered_.erase(key); };
+    const auto failed = [this, request](const std::string& reason) { tellRefused(request, reason); };
     if (request.method != "TerminateSession") {
-        call(QString::fromStdString(request.method), {request.interactive}, nullptr, answered);
+        call(QString::fromStdString(request.method), {request.interactive}, nullptr, answered, failed);
         return;
     }
     // The session is looked up at start-up; a lookup that failed then is tried again here.
     if (session_.id()) {
-        call("TerminateSession", {*session_.id()}, nullptr, answered);
+        call("TerminateSession", {*session_.id()}, nullptr, answered, failed);
         return;
     }
-    session_.find([this, answered](bool found) {
-        if (found)
-            call("TerminateSession", {*session_.id()}, nullptr, answered);
-        else
-            answered();
+    session_.find([this, answered, failed](bool found) {
+        if (found) {
+            call("TerminateSession", {*session_.id()}, nullptr, answered, failed);
+            return;
+        }
+        answered();
+        failed("the login session to end was not found");
+    });
+}
+
+void LogindPower::askUnattended(int16_t action, UnattendedAnswer answer)
+{
+    const ActionRow* row = actionRow(action);
+    if (!row || !row->logindCheck || !bus_.isConnected()) return;
+    const QString method = row->logindCheck;
+    call(method, {}, [method, answer = std::move(answer)](const QList<QVariant>& a) {
+        const QString said = a.isEmpty() ? QString() : a.first().toString();
+        answer(unattendedVerdict(said), "logind " + method.toStdString() + ": " + said.toStdString());
     });
 }
 

@@ -12,11 +12,14 @@
 // refused while an application blocks it.
 //
 // Every call is asynchronous, so the window never waits on a polkit dialog. A missing bus,
-// a missing logind or a refusal is silent for the user and written to standard error.
+// a missing logind or a refusal (a block inhibitor, access denied, an authorization nobody
+// gave) is told to the program's `refused` with logind's own words, and written to standard
+// error.
 // While a request is unanswered (a polkit dialog is open, say), the same request again is
 // not sent: the hotkey monitor asks ten times a second while the keys are held, and each
 // request could open a dialog of its own. Once the answer is in, the next one goes out.
-// The privilege step asks logind's Can* methods once and reports what is not available.
+// The privilege step asks logind's Can* methods once and reports what is not available;
+// askUnattended asks the action's Can* method again whenever a schedule is set.
 #include <QDBusConnection>
 #include <QString>
 #include <cstdint>
@@ -41,6 +44,10 @@ struct LogindRequest {
 LogindRequest requestForExitWindows(uint32_t flags);
 LogindRequest requestForPowerState(bool suspend, bool force);
 
+// What a Can* answer of logind means for an action due with nobody at the computer: "yes" it
+// happens, "challenge" asks for a password then, "no" and "na" (and anything else) refuse it.
+Unattended unattendedVerdict(const QString& canAnswer);
+
 class LogindPower : public PowerApi, public PrivilegeApi {
 public:
     // errors: where failures are written (standard error in the program).
@@ -48,6 +55,7 @@ public:
 
     bool ExitWindowsEx(uint32_t flags, uint32_t reserved) override;
     bool SetSystemPowerState(bool suspend, bool force) override;
+    void askUnattended(int16_t action, UnattendedAnswer answer) override;
 
     uintptr_t GetCurrentProcess() override;
     bool OpenProcessToken(uintptr_t process, uint32_t desiredAccess, uintptr_t& token) override;
@@ -66,10 +74,14 @@ protected:
 
 private:
     void send(const LogindRequest& request);
-    // answered: called with a successful answer's arguments; ended: called in any case.
+    // answered: called with a successful answer's arguments; failed: with an error answer's
+    // words; ended: called in any case.
     void call(const QString& method, const QList<QVariant>& arguments,
-              std::function<void(const QList<QVariant>&)> answered, std::function<void()> ended = nullptr);
+              std::function<void(const QList<QVariant>&)> answered, std::function<void()> ended = nullptr,
+              std::function<void(const std::string&)> failed = nullptr);
     void report(const std::string& text);
+    // A request that did not happen, with the system's words for why.
+    void tellRefused(const LogindRequest& request, const std::string& reason);
     bool busUsable();
 
     QDBusConnection bus_;

@@ -1,5 +1,6 @@
 #include "platform/qt/qt_windows.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QFont>
 #include <QFontMetrics>
@@ -26,12 +27,15 @@
 #include <utility>
 #include <vector>
 
+#include "platform/model/accessibility.h"
 #include "platform/model/control.h"
 #include "platform/model/dialog_font.h"
+#include "platform/model/option_group.h"
 #include "platform/model/twips.h"
 #include "platform/model/win_codes.h"
 #include "platform/model/window.h"
 #include "platform/qt/designed_style.h"
+#include "platform/qt/qt_accessible.h"
 #include "platform/qt/pictures.h"
 #include "platform/qt/qt_edit_box.h"
 #include "platform/qt/x11_title.h"
@@ -78,11 +82,18 @@ bool wayland() { return QGuiApplication::platformName().startsWith("wayland"); }
 
 }  // namespace
 
-QtWindows::QtWindows(WindowSystem& windows) : windows_(windows) { windows_.addObserver(*this); }
+QtWindows::QtWindows(WindowSystem& windows) : windows_(windows)
+{
+    windows_.addObserver(*this);
+    installAccessibleFactory();
+}
 
 QtWindows::~QtWindows()
 {
     windows_.removeObserver(*this);
+    // The model may be gone already: what the widgets tell as they go asks nothing of it.
+    controlOf_.clear();
+    windowOf_.clear();
     for (auto& [window, rendered] : rendered_) delete rendered.top;
 }
 
@@ -113,6 +124,18 @@ QWidget* QtWindows::widget(const Window& window) const
     return it == rendered_.end() ? nullptr : it->second.top;
 }
 
+Window* QtWindows::windowOf(const QObject* widget) const
+{
+    auto it = windowOf_.find(widget);
+    return it == windowOf_.end() ? nullptr : it->second;
+}
+
+Control* QtWindows::controlOf(const QObject* widget) const
+{
+    auto it = controlOf_.find(widget);
+    return it == controlOf_.end() ? nullptr : it->second;
+}
+
 QWidget* QtWindows::widget(const Control& control) const
 {
     auto it = rendered_.find(&control.window());
@@ -138,6 +161,7 @@ void QtWindows::windowLoaded(Window& window)
     if (!mainWindow_) mainWindow_ = &window;
     Rendered& rendered = rendered_[&window];
     auto* top = new ModelWindowWidget;
+    markAccessible(top, *this);
     rendered.top = top;
     windowOf_[top] = &window;
     top->setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -159,6 +183,7 @@ void QtWindows::windowLoaded(Window& window)
             if (it != rendered.controls.end()) parent = it->second;
         }
         QWidget* w = createControl(*control, parent);
+        markAccessible(w, *this);
         const Twips& g = control->geometry();
         w->setGeometry(pixels(g.left), pixels(g.top), pixels(g.width), pixels(g.height));
         w->setHidden(!control->visible());
@@ -182,6 +207,7 @@ void QtWindows::windowLoaded(Window& window)
     for (auto it = order.rbegin(); it != order.rend(); ++it)
         if ((*it)->kind() == ControlKind::Label) rendered.controls[*it]->lower();
     applyTabOrder(window, rendered);
+    syncAccessibleNames(window);
     // A main window that starts hidden must still be within the user's reach.
     showWindow(window, rendered, window.visible());
 }
@@ -240,10 +266,12 @@ QWidget* QtWindows::createControl(Control& control, QWidget* parent)
         // The model keeps the groups (one per container); Qt's own grouping would fight it.
         auto* option = new QRadioButton(parent);
         option->setAutoExclusive(false);
+        option->installEventFilter(this);
         return option;
     }
     case ControlKind::DropDownList: {
         auto* list = new QComboBox(parent);
+        markAccessible(list, *this);
         list->setEditable(false);
         list->setMaxVisibleItems(30);
         for (const std::string& item : static_cast<ListControl&>(control).items()) list->addItem(text(item));
@@ -389,7 +417,14 @@ void QtWindows::propertyChanged(Window& window, Control* control, Property prope
     if (it == rendered_.end()) return;
     Rendered& rendered = it->second;
     if (!control) {
-        if (property == Property::Caption) setTitle(rendered.top, window.caption());
+        if (property == Property::Caption) {
+            const QString before = rendered.top->windowTitle();
+            setTitle(rendered.top, window.caption());
+            // Qt tells no change of a window's title; a reader keeps its name up to date by it.
+            QAccessibleEvent named(rendered.top, QAccessible::NameChanged);
+            QAccessible::updateAccessibility(&named);
+            if (announced(accessibleOf(window).role)) announceTextChange(rendered.top, before, text(window.caption()));
+        }
         if (property == Property::Visible) showWindow(window, rendered, window.visible());
         return;
     }
@@ -411,10 +446,34 @@ void QtWindows::propertyChanged(Window& window, Control* control, Property prope
     case Property::Caption:
     case Property::Value:
     case Property::Text:
-    case Property::Interval:  // a timer's; no control is told of it
+    case Property::Interval: {  // a timer's; no control is told of it
+        auto* label = qobject_cast<QLabel*>(w);
+        const QString before = label ? label->text() : QString();
         syncControl(*control);
+        syncAccessibleNames(window);
+        if (label && announced(accessibleOf(*control).role)) announceTextChange(w, before, label->text());
         return;
     }
+    }
+}
+
+void QtWindows::syncAccessibleNames(const Window& window)
+{
+    auto it = rendered_.find(&window);
+    if (it == rendered_.end()) return;
+    // Set only when changed: every setting tells the reader of a new name. A button or label
+    // named by its own text is left to Qt, which reads that text and tells its changes itself.
+    const auto apply = [](QWidget* w, const Accessible& facts) {
+        const QString description = text(facts.description);
+        QString name = text(facts.name);
+        if (auto* button = qobject_cast<QAbstractButton*>(w); button && button->text() == name) name.clear();
+        if (auto* label = qobject_cast<QLabel*>(w); label && label->text() == name) name.clear();
+        if (w->accessibleName() != name) w->setAccessibleName(name);
+        if (w->accessibleDescription() != description) w->setAccessibleDescription(description);
+    };
+    for (const auto& [control, w] : it->second.controls) apply(w, accessibleOf(*control));
+    // A window's name is its title, which Qt reads itself.
+    it->second.top->setAccessibleDescription(text(accessibleOf(window).description));
 }
 
 void QtWindows::listCleared(Control& control)
@@ -585,6 +644,8 @@ bool QtWindows::eventFilter(QObject* watched, QEvent* event)
     if (it == controlOf_.end()) return false;
     Control& control = *it->second;
     auto* w = static_cast<QWidget*>(watched);
+    if (control.kind() == ControlKind::OptionButton && event->type() == QEvent::KeyPress)
+        return arrowKey(control, *static_cast<QKeyEvent*>(event));
     if (control.kind() == ControlKind::PushButton && event->type() == QEvent::KeyPress) {
         // Enter presses the button that has the focus, as Windows' dialog keys do; once for
         // one press, however long the key is held.
@@ -607,6 +668,29 @@ bool QtWindows::eventFilter(QObject* watched, QEvent* event)
         }
     }
     return false;
+}
+
+bool QtWindows::arrowKey(Control& control, const QKeyEvent& key)
+{
+    if (key.modifiers() & ~Qt::KeypadModifier) return false;
+    bool forward = true;
+    switch (key.key()) {
+    case Qt::Key_Down:
+    case Qt::Key_Right:
+        break;
+    case Qt::Key_Up:
+    case Qt::Key_Left:
+        forward = false;
+        break;
+    default:
+        return false;
+    }
+    OptionButton* next = nextInGroup(static_cast<OptionButton&>(control), forward);
+    QWidget* target = next ? widget(*next) : nullptr;
+    if (!target) return false;
+    target->setFocus(forward ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+    next->userClick();
+    return true;
 }
 
 }  // namespace tolvane

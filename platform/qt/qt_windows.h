@@ -9,7 +9,9 @@
 // (title, text, OK, no icon), the topmost warning window, the embedded web view. Labels
 // lie beneath the windowed controls that overlap them and tell one click for a double
 // click, as the windowless labels of the design. Every change the user makes to an edit
-// box goes through the model (qt_edit_box.h). Enter presses the focused push button. A
+// box goes through the model (qt_edit_box.h). Enter presses the focused push button; the
+// arrow keys move among the option buttons of a group and choose, as on Windows. What a
+// screen reader reads of every window and control is the model's (qt_accessible.h). A
 // control the desktop's style cannot draw whole in its designed size is drawn by Fusion
 // (designed_style.h).
 //
@@ -31,6 +33,7 @@
 #include "platform/model/window_system.h"
 #include "platform/services.h"
 
+class QKeyEvent;
 class QStyle;
 class QWidget;
 class QNetworkAccessManager;
@@ -92,6 +95,9 @@ public:
     // The widgets that render a loaded window and its controls (null when there is none).
     QWidget* widget(const Window& window) const;
     QWidget* widget(const Control& control) const;
+    // The model window or control a widget renders (null when it renders none, or no longer).
+    Window* windowOf(const QObject* widget) const;
+    Control* controlOf(const QObject* widget) const;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -108,6 +114,11 @@ private:
     void connectUserActions(Control& control, QWidget* widget);
     void applyTabOrder(Window& window, Rendered& rendered);
     void syncControl(Control& control);
+    // The names and descriptions a screen reader reads, asked of the model again: a name
+    // may follow another control's text (platform/model/accessibility.h).
+    void syncAccessibleNames(const Window& window);
+    // Moves among the option buttons of a group with the arrow keys; true when it did.
+    bool arrowKey(Control& control, const QKeyEvent& key);
     void showWindow(const Window& window, Rendered& rendered, bool visible);
     void mayHaveBeenRestored(const Window& window, QEvent::Type type);
     // The window's title; an empty one stays empty (x11_title.h).

@@ -21,6 +21,18 @@ bool isWarning(const Window& window) { return window.name() == "Form2"; }
 
 }  // namespace
 
+QDBusMessage notifyCall(uint32_t replacesId, const QString& summary, const QString& body)
+{
+    QDBusMessage notify = QDBusMessage::createMethodCall(kService, kPath, kService, QStringLiteral("Notify"));
+    // The desktop file names the program's id (see program_main.cpp).
+    QVariantMap hints{{QStringLiteral("urgency"), QVariant::fromValue(kCritical)}};
+    if (const QString entry = QGuiApplication::desktopFileName(); !entry.isEmpty())
+        hints.insert(QStringLiteral("desktop-entry"), entry);
+    notify.setArguments(
+        {QStringLiteral("Tolvane"), replacesId, QStringLiteral("tolvane"), summary, body, QStringList(), hints, 0});
+    return notify;
+}
+
 WarningNotification::WarningNotification(WindowSystem& windows, QDBusConnection bus,
                                          std::function<void(const std::string&)> errors)
     : windows_(windows), bus_(std::move(bus)), errors_(std::move(errors)), guard_(std::make_unique<QObject>())
@@ -57,13 +69,7 @@ void WarningNotification::windowUnloaded(Window& window)
 void WarningNotification::send()
 {
     if (!next_ || !bus_.isConnected()) return;
-    QDBusMessage notify = QDBusMessage::createMethodCall(kService, kPath, kService, QStringLiteral("Notify"));
-    // The desktop file names the program's id (see program_main.cpp).
-    QVariantMap hints{{QStringLiteral("urgency"), QVariant::fromValue(kCritical)}};
-    if (const QString entry = QGuiApplication::desktopFileName(); !entry.isEmpty())
-        hints.insert(QStringLiteral("desktop-entry"), entry);
-    notify.setArguments({QStringLiteral("Tolvane"), id_, QStringLiteral("tolvane"), QString::fromStdString(*next_),
-                         QString(), QStringList(), hints, 0});
+    const QDBusMessage notify = notifyCall(id_, QString::fromStdString(*next_), QString());
     next_.reset();
     waiting_ = true;
     auto* pending = new QDBusPendingCallWatcher(bus_.asyncCall(notify, 5000), guard_.get());

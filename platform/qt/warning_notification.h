@@ -10,6 +10,8 @@
 // Without a notification service the window is all there is; that is said once on standard
 // error.
 #include <QDBusConnection>
+#include <QDBusMessage>
+#include <QString>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -22,6 +24,10 @@
 class QObject;
 
 namespace tolvane {
+
+// The notification service's Notify call for the program: critical urgency, the program's
+// icon and desktop entry; replacesId 0 for a new notification.
+QDBusMessage notifyCall(uint32_t replacesId, const QString& summary, const QString& body);
 
 class WarningNotification : public ModelObserver {
 public:

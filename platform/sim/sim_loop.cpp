@@ -10,9 +10,11 @@
 
 namespace tolvane {
 
-int64_t SimLoop::wallMs() const { return ((wallOffset_ + now_) % kDayMs + kDayMs) % kDayMs; }
-
-void SimLoop::setWallClock(int64_t msOfDay) { wallOffset_ = msOfDay - now_; }
+void SimLoop::setWallClock(int64_t msOfDay)
+{
+    const int64_t midnight = wallOffset_ + now_ - wallMs();
+    wallOffset_ = midnight + msOfDay - now_;
+}
 
 void SimLoop::start(Timer& timer)
 {
@@ -90,15 +92,24 @@ void SimLoop::advance(int64_t ms)
     now_ = end;
 }
 
+void SimLoop::suspend(int64_t ms)
+{
+    if (!canAdvance(ms)) throw std::out_of_range("simulated time past what the loop holds");
+    now_ += ms;
+    std::set<std::pair<Key, Timer*>> later;
+    for (auto& [key, timer] : queue_) {
+        const Key moved{key.first + ms, key.second};
+        later.insert({moved, timer});
+        due_[timer] = moved;
+    }
+    queue_ = std::move(later);
+    if (woke) woke();
+}
+
 void SimLoop::processPendingEvents()
 {
     while (fireNext(now_)) {
     }
-}
-
-std::string SimLoop::timeText()
-{
-    return formatWallClock(wallMs()).substr(0, 8);
 }
 
 std::string formatWallClock(int64_t msOfDay)

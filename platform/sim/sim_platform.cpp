@@ -7,6 +7,7 @@
 #include "platform/model/window.h"
 #include "platform/sim/recording_store.h"
 #include "platform/sqlite/sqlite_store.h"
+#include "power/actions.h"
 #include "tray/notify_record.h"
 
 namespace tolvane {
@@ -69,22 +70,27 @@ bool SimPlatform::AdjustTokenPrivileges(uintptr_t, bool disableAll, const TokenP
     return true;
 }
 
-void SimPlatform::recordPower(const std::string& call)
+bool SimPlatform::recordPower(const std::string& call, int16_t action)
 {
-    powerCalls_.push_back(call);
-    transcript_.write(call);
+    const std::string line = powerFailure_ ? call + " -> error: " + *powerFailure_ : call;
+    powerCalls_.push_back(line);
+    transcript_.write(line);
+    if (!powerFailure_) return true;
+    if (refused) refused(action, *powerFailure_);
+    return false;
 }
 
 bool SimPlatform::ExitWindowsEx(uint32_t flags, uint32_t reserved)
 {
-    recordPower("ExitWindowsEx(" + std::to_string(flags) + ", " + std::to_string(reserved) + ")");
-    return true;
+    return recordPower("ExitWindowsEx(" + std::to_string(flags) + ", " + std::to_string(reserved) + ")",
+                       actionNumber(decodeExitWindowsEx(flags).action));
 }
 
 bool SimPlatform::SetSystemPowerState(bool suspend, bool force)
 {
-    recordPower("SetSystemPowerState(" + std::to_string(suspend ? 1 : 0) + ", " + std::to_string(force ? 1 : 0) + ")");
-    return true;
+    return recordPower("SetSystemPowerState(" + std::to_string(suspend ? 1 : 0) + ", " + std::to_string(force ? 1 : 0) +
+                           ")",
+                       actionNumber(decodeSetSystemPowerState(suspend, force).action));
 }
 
 int16_t SimPlatform::GetAsyncKeyState(int virtualKey)

@@ -12,6 +12,7 @@
 // Does not: draw anything; windows are only the model's state.
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -27,7 +28,11 @@ class SimControls {
 public:
     virtual ~SimControls() = default;
     virtual void advance(int64_t ms) = 0;
+    // The computer sleeps for `ms` and wakes (SimLoop::suspend).
+    virtual void suspend(int64_t ms) = 0;
     virtual void setWallClock(int64_t msOfDay) = 0;
+    // From now on every power call fails with `reason` as the system's words; none: they succeed.
+    virtual void failPower(std::optional<std::string> reason) = 0;
     virtual void keyDown(int virtualKey) = 0;
     virtual void keyUp(int virtualKey) = 0;
     // Mouse messages on the notification-area icon (kWmLButtonDown, ...). False without icon.
@@ -66,7 +71,9 @@ public:
     const WatchedKeys& watchedKeys() const { return watched_; }
 
     void advance(int64_t ms) override { loop_.advance(ms); }
+    void suspend(int64_t ms) override { loop_.suspend(ms); }
     void setWallClock(int64_t msOfDay) override { loop_.setWallClock(msOfDay); }
+    void failPower(std::optional<std::string> reason) override { powerFailure_ = std::move(reason); }
     void keyDown(int virtualKey) override { keysDown_.insert(virtualKey); }
     void keyUp(int virtualKey) override { keysDown_.erase(virtualKey); }
     bool trayMessages(const std::vector<uint32_t>& messages) override;
@@ -97,7 +104,8 @@ private:
     std::string windowsDirectory() override { return windowsDirectory_; }
     char pathSeparator() override { return '/'; }
 
-    void recordPower(const std::string& call);
+    // Writes the call, with the failure when power calls fail; false then, and `refused` is told.
+    bool recordPower(const std::string& call, int16_t action);
 
     std::string windowsDirectory_;
     SimLoop loop_;
@@ -112,6 +120,7 @@ private:
     // The notification area: icons by (hWnd, uID).
     std::map<std::pair<uint32_t, uint32_t>, NotifyIconRecord> icons_;
     std::vector<std::string> powerCalls_;
+    std::optional<std::string> powerFailure_;
     double nextTask_ = 1000;
 };
 

@@ -16,13 +16,13 @@ void DryRunLog::line(const std::string& text)
     }
 }
 
-bool LoggingPower::ExitWindowsEx(uint32_t flags, uint32_t reserved)
+bool LoggingPower::callExitWindowsEx(uint32_t flags, uint32_t reserved)
 {
     log_.line("ExitWindowsEx(" + std::to_string(flags) + ", " + std::to_string(reserved) + ")");
     return true;
 }
 
-bool LoggingPower::SetSystemPowerState(bool suspend, bool force)
+bool LoggingPower::callSetSystemPowerState(bool suspend, bool force)
 {
     log_.line(std::string("SetSystemPowerState(") + (suspend ? "1" : "0") + ", " + (force ? "1" : "0") + ")");
     return true;
@@ -44,12 +44,23 @@ uint32_t LoggingShell::createMessageWindow(MessageHandler handler)
 
 void LoggingShell::destroyMessageWindow(uint32_t hWnd) { shell_.destroyMessageWindow(hWnd); }
 
-void LoggingDialogs::MessageBox(const std::string& title, const std::string& text)
+void LoggingDialogs::write(const std::string& title, const std::string& text)
 {
     std::string oneLine = text;
     std::replace(oneLine.begin(), oneLine.end(), '\n', ' ');
     log_.line("MessageBox(" + title + ", " + oneLine + ")");
+}
+
+void LoggingDialogs::MessageBox(const std::string& title, const std::string& text)
+{
+    write(title, text);
     dialogs_.MessageBox(title, text);
+}
+
+void LoggingDialogs::alert(const std::string& title, const std::string& text)
+{
+    write(title, text);
+    dialogs_.alert(title, text);
 }
 
 }  // namespace tolvane::win32

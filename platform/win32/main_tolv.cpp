@@ -1,7 +1,7 @@
 // tolv.exe: the program with the real power calls and the settings through ADO and Jet.
 #include "platform/win32/ado_store.h"
 #include "platform/win32/program_main.h"
-#include "platform/win32/win32_services.h"
+#include "platform/win32/win32_power.h"
 
 #include <windows.h>
 

@@ -6,6 +6,8 @@
 #include "platform/platform.h"
 #include "platform/win32/dry_run.h"
 #include "platform/win32/single_instance.h"
+#include "platform/win32/win32_clock.h"
+#include "platform/win32/win32_power.h"
 #include "platform/win32/win32_services.h"
 #include "platform/win32/win32_ui.h"
 
@@ -14,7 +16,7 @@
 
 namespace tolvane::win32 {
 
-int runProgram(void* instance, const std::string& name, PowerApi& power, StoreApi& store, DryRunLog* log)
+int runProgram(void* instance, const std::string& name, Win32Power& power, StoreApi& store, DryRunLog* log)
 {
     // Before anything opens the settings: a second start hands over to the first and
     // ends, so that one process alone acts on the settings and the hotkeys.
@@ -27,7 +29,6 @@ int runProgram(void* instance, const std::string& name, PowerApi& power, StoreAp
 
     WindowSystem windows;
     Win32Ui ui(windows, instance);
-    Win32Privilege privilege;
     Win32Keyboard keyboard;
     Win32Shell systemShell(instance);
     Win32Display display(ui, instance);
@@ -42,9 +43,9 @@ int runProgram(void* instance, const std::string& name, PowerApi& power, StoreAp
     ShellApi& shell = loggingShell ? static_cast<ShellApi&>(*loggingShell) : systemShell;
     DialogApi& dialogs = loggingDialogs ? static_cast<DialogApi&>(*loggingDialogs) : systemDialogs;
     Win32Launcher launcher;
-    Win32Clock clock;
+    Win32Clock clock(instance);
     Win32Environment environment;
-    Platform platform{windows, ui,       display, dialogs, clock,       privilege, power,
+    Platform platform{windows, ui,       display, dialogs, clock,       power, power,
                       keyboard, shell,   launcher, ui,     environment, store};
 
     int code = 0;

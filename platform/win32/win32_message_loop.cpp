@@ -10,10 +10,12 @@ namespace {
 
 // Hands the message to the dialog manager when it is for one of the program's windows
 // (or a control in one) and the dialog manager takes it; otherwise dispatches it.
-void dispatch(const Win32Windows& windows, MSG& msg)
+void dispatch(Win32Windows& windows, MSG& msg)
 {
     HWND root = msg.hwnd ? GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
-    if (root && windows.isProgramWindow(root) && IsDialogMessageA(root, &msg)) return;
+    if (root && windows.isProgramWindow(root) &&
+        (windows.arrowKey(msg.hwnd, msg.message, msg.wParam) || IsDialogMessageA(root, &msg)))
+        return;
     TranslateMessage(&msg);
     DispatchMessageA(&msg);
 }

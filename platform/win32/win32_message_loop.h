@@ -13,7 +13,7 @@ class Win32Windows;
 
 class Win32MessageLoop : public EventLoopApi {
 public:
-    explicit Win32MessageLoop(const Win32Windows& windows) : windows_(windows) {}
+    explicit Win32MessageLoop(Win32Windows& windows) : windows_(windows) {}
 
     // Runs what is waiting now, up to a bound, so that a steady stream of messages cannot
     // hold the caller forever; a WM_QUIT met on the way is left for run().
@@ -22,7 +22,7 @@ public:
     int run();
 
 private:
-    const Win32Windows& windows_;
+    Win32Windows& windows_;
 };
 
 }  // namespace tolvane::win32

@@ -1,7 +1,6 @@
 #include "platform/win32/win32_services.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 #include <memory>
 
@@ -39,48 +38,6 @@ LRESULT CALLBACK trayProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 }
 
 }  // namespace
-
-uintptr_t Win32Privilege::GetCurrentProcess() { return reinterpret_cast<uintptr_t>(::GetCurrentProcess()); }
-
-bool Win32Privilege::OpenProcessToken(uintptr_t process, uint32_t desiredAccess, uintptr_t& token)
-{
-    HANDLE handle = nullptr;
-    const BOOL ok = ::OpenProcessToken(reinterpret_cast<HANDLE>(process), desiredAccess, &handle);
-    token = reinterpret_cast<uintptr_t>(handle);
-    return ok != FALSE;
-}
-
-bool Win32Privilege::LookupPrivilegeValueA(const char* systemName, const char* name, Luid& luid)
-{
-    LUID value{};
-    const BOOL ok = ::LookupPrivilegeValueA(systemName, name, &value);
-    luid.lowPart = value.LowPart;
-    luid.highPart = value.HighPart;
-    return ok != FALSE;
-}
-
-bool Win32Privilege::AdjustTokenPrivileges(uintptr_t token, bool disableAll, const TokenPrivileges<1>& newState,
-                                           uint32_t bufferLength, TokenPrivileges<2>& previousState,
-                                           uint32_t& returnLength)
-{
-    static_assert(sizeof(TokenPrivileges<1>) == sizeof(TOKEN_PRIVILEGES), "TOKEN_PRIVILEGES layout");
-    static_assert(sizeof(TokenPrivileges<2>) == 4 + 2 * sizeof(LUID_AND_ATTRIBUTES), "two entries");
-    TOKEN_PRIVILEGES state;
-    std::memcpy(&state, &newState, sizeof state);
-    DWORD length = 0;
-    const BOOL ok = ::AdjustTokenPrivileges(reinterpret_cast<HANDLE>(token), disableAll ? TRUE : FALSE, &state,
-                                            bufferLength, reinterpret_cast<PTOKEN_PRIVILEGES>(&previousState),
-                                            &length);
-    returnLength = length;
-    return ok != FALSE;
-}
-
-bool Win32Power::ExitWindowsEx(uint32_t flags, uint32_t reserved) { return ::ExitWindowsEx(flags, reserved) != FALSE; }
-
-bool Win32Power::SetSystemPowerState(bool suspend, bool force)
-{
-    return ::SetSystemPowerState(suspend ? TRUE : FALSE, force ? TRUE : FALSE) != FALSE;
-}
 
 int16_t Win32Keyboard::GetAsyncKeyState(int virtualKey)
 {
@@ -163,6 +120,12 @@ void Win32Dialogs::MessageBox(const std::string& title, const std::string& text)
     ::MessageBoxA(GetActiveWindow(), ansiFromUtf8(text).c_str(), ansiFromUtf8(title).c_str(), MB_OK);
 }
 
+void Win32Dialogs::alert(const std::string& title, const std::string& text)
+{
+    ::MessageBoxA(GetActiveWindow(), ansiFromUtf8(text).c_str(), ansiFromUtf8(title).c_str(),
+                  MB_OK | MB_TOPMOST | MB_SETFOREGROUND);
+}
+
 double Win32Launcher::Shell(const std::string& commandLine, int windowStyle)
 {
     STARTUPINFOA startup{};
@@ -176,15 +139,6 @@ double Win32Launcher::Shell(const std::string& commandLine, int windowStyle)
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
     return static_cast<double>(process.dwProcessId);
-}
-
-std::string Win32Clock::timeText()
-{
-    SYSTEMTIME now;
-    GetLocalTime(&now);
-    char text[16];
-    std::snprintf(text, sizeof text, "%02u:%02u:%02u", now.wHour, now.wMinute, now.wSecond);
-    return text;
 }
 
 std::string Win32Environment::windowsDirectory()

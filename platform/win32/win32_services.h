@@ -2,15 +2,15 @@
 // The Windows services the program's logic calls, each as the call the Windows API
 // names, with the arguments the logic passes and nothing added.
 //
-// Supports: the shutdown privilege set-up, ExitWindowsEx and SetSystemPowerState, the
-// key state through GetAsyncKeyState, Shell_NotifyIconA fed with the bytes of the
-// logic's 88-byte record (the tip re-encoded from the logic's Latin-1 into the system's
-// ANSI code page), the tray control's own window receiving callback message 512,
+// Supports: the key state through GetAsyncKeyState, Shell_NotifyIconA fed with the bytes
+// of the logic's 88-byte record (the tip re-encoded from the logic's Latin-1 into the
+// system's ANSI code page), the tray control's own window receiving callback message 512,
 // InitCommonControls, SetWindowPos for the topmost warning, MessageBoxA with MB_OK and
-// no icon, CreateProcess with window style 2 for the links, the local time, and the
-// "windir" variable. Texts cross the A functions in the system's ANSI code page and are
-// UTF-8 on this side (win32_text.h).
-// tolv-dryrun.exe logs some of these calls instead of, or besides, making them (dry_run.h).
+// no icon, CreateProcess with window style 2 for the links, and the "windir" variable.
+// Texts cross the A functions in the system's ANSI code page and are UTF-8 on this side
+// (win32_text.h).
+// The power calls and the privilege are in win32_power.h, the clocks and waking in
+// win32_clock.h. tolv-dryrun.exe logs some of these calls besides making them (dry_run.h).
 #include <cstdint>
 #include <string>
 
@@ -19,22 +19,6 @@
 namespace tolvane::win32 {
 
 class Win32Ui;
-
-class Win32Privilege : public PrivilegeApi {
-public:
-    uintptr_t GetCurrentProcess() override;
-    bool OpenProcessToken(uintptr_t process, uint32_t desiredAccess, uintptr_t& token) override;
-    bool LookupPrivilegeValueA(const char* systemName, const char* name, Luid& luid) override;
-    bool AdjustTokenPrivileges(uintptr_t token, bool disableAll, const TokenPrivileges<1>& newState,
-                               uint32_t bufferLength, TokenPrivileges<2>& previousState,
-                               uint32_t& returnLength) override;
-};
-
-class Win32Power : public PowerApi {
-public:
-    bool ExitWindowsEx(uint32_t flags, uint32_t reserved) override;
-    bool SetSystemPowerState(bool suspend, bool force) override;
-};
 
 class Win32Keyboard : public KeyboardApi {
 public:
@@ -65,19 +49,18 @@ private:
     void* instance_;
 };
 
+// A message box, and for what happened while nobody may be looking (a refused action), the
+// same box kept above all other windows: a program in the notification area is not in the
+// foreground, and its box would otherwise open behind the window the user works in.
 class Win32Dialogs : public DialogApi {
 public:
     void MessageBox(const std::string& title, const std::string& text) override;
+    void alert(const std::string& title, const std::string& text) override;
 };
 
 class Win32Launcher : public LauncherApi {
 public:
     double Shell(const std::string& commandLine, int windowStyle) override;
-};
-
-class Win32Clock : public ClockApi {
-public:
-    std::string timeText() override;
 };
 
 class Win32Environment : public EnvironmentApi {

@@ -21,8 +21,6 @@ LRESULT CALLBACK timerProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
     return DefWindowProcA(hwnd, message, wParam, lParam);
 }
 
-uint64_t nowMs() { return GetTickCount64(); }
-
 HWND hwndOf(void* handle) { return static_cast<HWND>(handle); }
 
 }  // namespace
@@ -54,7 +52,7 @@ void Win32Timers::start(Timer& timer)
         state.id = nextTimerId_++;
         timersById_[state.id] = &timer;
     }
-    const uint64_t now = nowMs();
+    const uint64_t now = awake_.milliseconds();
     state.due = now + static_cast<uint64_t>(std::max(timer.interval(), 1));
     arm(state, now);
 }
@@ -76,7 +74,7 @@ void Win32Timers::tick(uintptr_t id)
         return;
     }
     TimerState& state = timers_[byId->second];
-    const uint64_t now = nowMs();
+    const uint64_t now = awake_.milliseconds();
     if (now < state.due) {  // woken early: wait for the rest
         arm(state, now);
         return;

@@ -2,6 +2,12 @@
 // Runs the model's interval timers on SetTimer, with a message-only window of their own
 // whose WM_TIMER messages come through the thread's message loop.
 //
+// The timers count the time the computer is awake (AwakeClock, win32_clock.h), as desktop
+// timers do on the other platforms: a tick due while the computer slept comes as long after
+// waking as it was due after falling asleep, whenever Windows itself delivers the WM_TIMER.
+// So no schedule is carried out in the moment of waking before the program has heard of the
+// wake (WM_POWERBROADCAST) and put its timers right.
+//
 // Each tick is due a whole interval after the previous due time, not after the previous
 // WM_TIMER: every SetTimer is armed for what is left until the next due time, so the
 // lateness of one tick is not added to the next and the timers do not drift. A timer
@@ -14,6 +20,7 @@
 #include <unordered_map>
 
 #include "platform/model/observer.h"
+#include "platform/win32/win32_clock.h"
 
 namespace tolvane {
 class WindowSystem;
@@ -39,11 +46,12 @@ private:
     struct TimerState {
         Timer* timer = nullptr;
         uintptr_t id = 0;
-        uint64_t due = 0;  // milliseconds on the monotonic tick count
+        uint64_t due = 0;  // milliseconds on awake_
     };
     void arm(TimerState& state, uint64_t now);
 
     WindowSystem& system_;
+    AwakeClock awake_;
     void* window_ = nullptr;
     std::unordered_map<const Timer*, TimerState> timers_;
     std::unordered_map<uintptr_t, const Timer*> timersById_;

@@ -5,9 +5,12 @@
 #include <vector>
 
 #include "platform/model/control.h"
+#include "platform/model/accessibility.h"
 #include "platform/model/dialog_font.h"
+#include "platform/model/option_group.h"
 #include "platform/model/window.h"
 #include "platform/model/window_system.h"
+#include "platform/win32/win32_accessible.h"
 #include "platform/win32/win32_controls.h"
 #include "platform/win32/win32_dialog_font.h"
 #include "platform/win32/win32_text.h"
@@ -35,6 +38,8 @@ struct Win32Windows::NativeWindow {
     std::unique_ptr<DialogFonts> fonts;
     std::unordered_map<HWND, Control*> controlsByHandle;
     std::unordered_map<const Control*, HWND> handlesByControl;
+    // The names screen readers were last told, by control.
+    std::unordered_map<const Control*, std::string> names;
 
     Control* controlOf(HWND control) const
     {
@@ -51,6 +56,7 @@ struct Win32Windows::NativeWindow {
                 GlobalDeleteAtom(static_cast<ATOM>(atom));
         controlsByHandle.clear();
         handlesByControl.clear();
+        markLive(hwnd, false);
         DestroyWindow(hwnd);
     }
 };
@@ -164,6 +170,7 @@ void Win32Windows::windowLoaded(Window& window)
     });
     for (Control* control : ordered) createControl(native, *control);
     layer(native);
+    if (announced(accessibleOf(window).role)) markLive(hwnd, true);
     if (window.visible()) ShowWindow(hwnd, SW_SHOW);
 }
 
@@ -180,6 +187,8 @@ void Win32Windows::createControl(NativeWindow& native, Control& control)
     native.controlsByHandle[hwnd] = &control;
     native.handlesByControl[&control] = hwnd;
     fillControl(hwnd, control, place);
+    serveAccessible(hwnd, control);
+    native.names[&control] = accessibleOf(control).name;
     if (auto* label = dynamic_cast<Label*>(&control); label && label->fontUnderline()) setUnderline(control, true);
     showValue(hwnd, control);
 }
@@ -227,8 +236,16 @@ void Win32Windows::propertyChanged(Window& window, Control* control, Property pr
     if (!control) {
         NativeWindow* native = nativeOf(window);
         if (!native) return;
-        if (property == Property::Caption) setWindowText(native->hwnd, std::get<std::string>(value));
-        if (property == Property::Visible) ShowWindow(native->hwnd, std::get<bool>(value) ? SW_SHOW : SW_HIDE);
+        const Accessible facts = accessibleOf(window);
+        if (property == Property::Caption) {
+            setWindowText(native->hwnd, std::get<std::string>(value));
+            tellNameChange(native->hwnd, announced(facts.role));
+        }
+        if (property == Property::Visible) {
+            ShowWindow(native->hwnd, std::get<bool>(value) ? SW_SHOW : SW_HIDE);
+            if (std::get<bool>(value) && facts.role == AccessibleRole::Alert)
+                NotifyWinEvent(EVENT_SYSTEM_ALERT, native->hwnd, OBJID_CLIENT, CHILDID_SELF);
+        }
         return;
     }
     HWND hwnd = hwndOf(controlHandle(*control));
@@ -236,6 +253,7 @@ void Win32Windows::propertyChanged(Window& window, Control* control, Property pr
     switch (property) {
     case Property::Caption:
         showCaption(hwnd, *control);
+        tellNameChanges(*nativeOf(window));
         return;
     case Property::Visible:
         ShowWindow(hwnd, std::get<bool>(value) ? SW_SHOWNA : SW_HIDE);
@@ -250,8 +268,48 @@ void Win32Windows::propertyChanged(Window& window, Control* control, Property pr
     case Property::Text:
     case Property::Interval:  // a timer's; no control is told of it
         if (typing_ != control) showValue(hwnd, *control);
+        tellNameChanges(*nativeOf(window));
         return;
     }
+}
+
+void Win32Windows::tellNameChanges(NativeWindow& native)
+{
+    for (const auto& [control, hwnd] : native.handlesByControl) {
+        const Accessible facts = accessibleOf(*control);
+        std::string& told = native.names[control];
+        if (told == facts.name) continue;
+        told = facts.name;
+        tellNameChange(hwnd, announced(facts.role));
+    }
+}
+
+bool Win32Windows::arrowKey(void* handle, unsigned message, uintptr_t key)
+{
+    if (message != WM_KEYDOWN || !handle) return false;
+    HWND hwnd = hwndOf(handle);
+    NativeWindow* native = ownerOf<NativeWindow>(GetAncestor(hwnd, GA_ROOT));
+    Control* control = native ? native->controlOf(hwnd) : nullptr;
+    if (!control || control->kind() != ControlKind::OptionButton) return false;
+    if (GetKeyState(VK_CONTROL) < 0 || GetKeyState(VK_MENU) < 0 || GetKeyState(VK_SHIFT) < 0) return false;
+    bool forward = true;
+    switch (key) {
+    case VK_DOWN:
+    case VK_RIGHT:
+        break;
+    case VK_UP:
+    case VK_LEFT:
+        forward = false;
+        break;
+    default:
+        return false;
+    }
+    OptionButton* next = nextInGroup(*static_cast<OptionButton*>(control), forward);
+    HWND target = next ? hwndOf(controlHandle(*next)) : nullptr;
+    if (!target) return false;
+    SetFocus(target);
+    next->userClick();
+    return true;
 }
 
 void Win32Windows::listCleared(Control& control)
@@ -275,6 +333,17 @@ intptr_t Win32Windows::handleWindowMessage(NativeWindow& native, unsigned messag
     case WM_CLOSE:
         native.model->userClose();
         return 0;
+    case WM_GETOBJECT: {
+        // The proxy asks for the model window through the native window, which forgets it on unload.
+        AccessibleSource source{[hwnd]() -> std::optional<Accessible> {
+                                    const NativeWindow* owner = ownerOf<NativeWindow>(hwnd);
+                                    if (!owner) return std::nullopt;
+                                    return accessibleOf(*owner->model);
+                                },
+                                nullptr};
+        if (const LRESULT served = answerGetObject(hwnd, wParam, lParam, std::move(source))) return served;
+        break;
+    }
     // The refusal to close is for the user's requests; when Windows ends the session the
     // program lets it end.
     case WM_QUERYENDSESSION:

@@ -14,6 +14,8 @@
 // are UTF-8 in the model and the system's ANSI code page in the A functions
 // (win32_text.h), both ways. Each control carries its design name as a global atom in the
 // window property "TolvaneName", so that a test driver in another process can find it.
+// The arrow keys move among the option buttons of a group and choose, on the model's rule.
+// Each window and control is read by screen readers as the model says (win32_accessible.h).
 // Not supported: resizing (the windows are fixed).
 // Each native window keeps what it serves, its NativeWindow, in the window itself
 // (window_class.h); nothing is global.
@@ -54,6 +56,9 @@ public:
     void* controlHandle(const Control& control) const;
     // Whether `hwnd` is the native window of a loaded window of the model.
     bool isProgramWindow(void* hwnd) const;
+    // A key pressed in `hwnd`: an arrow key on an option button moves to the next one of its
+    // group and chooses it. True when it did (the dialog manager is then not asked).
+    bool arrowKey(void* hwnd, unsigned message, uintptr_t key);
 
     // A native window and what it serves (defined in the .cpp).
     struct NativeWindow;
@@ -65,6 +70,8 @@ private:
     void createControl(NativeWindow& native, Control& control);
     void layer(NativeWindow& native);
     void setUnderline(Control& control, bool underline);
+    // Tells screen readers of every name in the window that is not what they were last told.
+    void tellNameChanges(NativeWindow& native);
 
     WindowSystem& system_;
     void* instance_;

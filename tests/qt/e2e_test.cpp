@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "logind_bus.h"
 #include "private_bus.h"
 #include "program_lines.h"
 #include "tests/settings_file.h"
@@ -129,11 +130,14 @@ protected:
         int status = -1;
         std::string out, err;
     };
-    Run run(const QStringList& arguments, const QString& windir, bool onBus = true)
+    Run run(const QStringList& arguments, const QString& windir, bool onBus = true, const QString& systemBus = {},
+            const char* program = TOLVANE_DRYRUN)
     {
         QProcess p;
-        p.setProcessEnvironment(programEnvironment(windir, onBus));
-        p.start(TOLVANE_DRYRUN, arguments);
+        QProcessEnvironment env = programEnvironment(windir, onBus);
+        if (!systemBus.isEmpty()) env.insert("DBUS_SYSTEM_BUS_ADDRESS", systemBus);
+        p.setProcessEnvironment(env);
+        p.start(program, arguments);
         Run result;
         if (!p.waitForFinished(30000)) {
             p.kill();
@@ -163,8 +167,11 @@ protected:
     }
 
     // On Qt's xcb platform (see programEnvironment), or in a session of the test's own, where
-    // the program chooses its platform itself.
-    void startProgram(const QString& windir, const QProcessEnvironment* session = nullptr)
+    // the program chooses its platform itself. systemBus: the address of the test's own mock
+    // logind, the only system bus a program of the test ever gets; program: the dry run unless
+    // told (the real program only ever with the mock logind).
+    void startProgram(const QString& windir, const QProcessEnvironment* session = nullptr,
+                      const QString& systemBus = {}, const char* program = TOLVANE_DRYRUN)
     {
         QProcessEnvironment env = programEnvironment(windir);
         if (session) {
@@ -174,11 +181,20 @@ protected:
             env.insert("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/tolvane-e2e");
             env.remove("QT_QPA_PLATFORM");
         }
+        ASSERT_TRUE(program == std::string(TOLVANE_DRYRUN) || !systemBus.isEmpty());
+        if (!systemBus.isEmpty()) env.insert("DBUS_SYSTEM_BUS_ADDRESS", systemBus);
         program_.setProcessEnvironment(env);
         program_.setProcessChannelMode(QProcess::SeparateChannels);
         keepLines(program_, clock_, lines_);
-        program_.start(TOLVANE_DRYRUN, {});
+        program_.start(program, {});
         ASSERT_TRUE(program_.waitForStarted(10000));
+    }
+
+    // python3-dbusmock's logind on a private bus, as the programs' system bus.
+    void startLogind(LogindBus& logind)
+    {
+        if (!LogindBus::toolsThere()) GTEST_SKIP() << "dbus-daemon or python3-dbusmock is missing";
+        ASSERT_TRUE(logind.start("e2e")) << "the private bus or logind's mock did not come up";
     }
 
     // The first line equal to `text` from the index on, waiting up to timeoutMs.
@@ -379,6 +395,107 @@ TEST_F(EndToEnd, CommandsFromATerminalActOnTheRunningProgram)
     started_ = static_cast<pid_t>(namesOwner());
     EXPECT_GT(started_, 0) << "no program took the name";
     EXPECT_EQ(status(), "Shutdown After 00:05    Warning Disabled\n");
+}
+
+// logind refuses the shutdown (an inhibitor of a backup): the program, the real one on the
+// mock logind, tells it in one message box while Ctrl+Alt+S is held for a second, though it
+// asks again on every poll.
+TEST_F(EndToEnd, ARefusedActionIsToldOncePerPressWithLogindsReason)
+{
+    if (IsSkipped()) return;
+    LogindBus logind;
+    ASSERT_NO_FATAL_FAILURE(startLogind(logind));
+    if (IsSkipped()) return;
+    const QString inhibited = "Operation inhibited by \"backup\" (PID 42 \"borg\", user root), reason is \"nightly\".";
+    ASSERT_EQ(logind
+                  .mock("AddMethod", {"org.freedesktop.login1.Manager", "PowerOff", "b", "",
+                                      "raise dbus.exceptions.DBusException('" + inhibited +
+                                          "', name='org.freedesktop.login1.BlockedByInhibitor')"})
+                  .type(),
+              QDBusMessage::ReplyMessage);
+    ASSERT_EQ(logind.mock("AddMethod", {"org.freedesktop.login1.Manager", "CanReboot", "", "s", "ret = 'challenge'"})
+                  .type(),
+              QDBusMessage::ReplyMessage);
+    ASSERT_NO_FATAL_FAILURE(startTray());
+    ASSERT_NO_FATAL_FAILURE(startSessionBus());
+    QTemporaryDir windir;
+    ASSERT_NO_FATAL_FAILURE(writeSettings(windir.path().toStdString(), true, "shutdown"));
+    ASSERT_NO_FATAL_FAILURE(startProgram(windir.path(), nullptr, logind.address(), TOLVANE_PROGRAM));
+    ASSERT_FALSE(findWindow({"--class", "tolvane"}).isEmpty()) << "the program did not start";
+
+    ASSERT_EQ(xdotool({"keydown", "ctrl", "alt", "s"}), 0);
+    const QStringList messageBox = {"--name", "^Tolvane 3\\.0$"};
+    const QString box = findWindow(messageBox);
+    waitFor([] { return false; }, 1000);
+    ASSERT_EQ(xdotool({"keyup", "s", "alt", "ctrl"}), 0);
+    ASSERT_FALSE(box.isEmpty()) << "no message box";
+    waitFor([] { return false; }, 500);
+    QString boxes;
+    xdotool(QStringList{"search", "--onlyvisible"} + messageBox, &boxes);
+    EXPECT_EQ(boxes.split('\n', Qt::SkipEmptyParts).size(), 1) << boxes.toStdString();
+    QFile log(logind.log());
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    EXPECT_GE(log.readAll().count("PowerOff"), 2) << "the held keys ask again";
+
+    // The reason, in logind's words, goes to standard error besides.
+    EXPECT_TRUE(program_.readAllStandardError().contains(inhibited.toUtf8()));
+    ASSERT_EQ(xdotool({"windowfocus", "--sync", box}), 0);
+    ASSERT_EQ(xdotool({"key", "Return"}), 0);
+    EXPECT_TRUE(waitFor([&] { return visibleWindow(messageBox).isEmpty(); }));
+
+    // A restart set from a terminal that will need a password: the command says so, and the
+    // program's box too; the schedule is set all the same.
+    const Run set = run({"--after", "00:30", "restart"}, windir.path(), true, logind.address(), TOLVANE_PROGRAM);
+    EXPECT_EQ(set.status, 0);
+    EXPECT_EQ(set.err, "tolvane: Restart is set, but the system will ask for a password when it is due (logind "
+                       "CanReboot: challenge): if nobody is at the computer to give it, the computer stays on.\n");
+    EXPECT_FALSE(findWindow(messageBox).isEmpty()) << "no message box at SET";
+    EXPECT_EQ(run({"--status"}, windir.path(), true, logind.address(), TOLVANE_PROGRAM).out,
+              "Restart After 00:30    Warning Disabled\n");
+    EXPECT_EQ(program_.state(), QProcess::Running);
+}
+
+// The computer sleeps while the warning window counts down: waking (logind's PrepareForSleep)
+// opens the whole 30-second window again at once, and the action comes after it, not when the
+// countdown before the sleep would have ended.
+TEST_F(EndToEnd, WakingInsideTheWarningOpensItsWholeWindowAgain)
+{
+    if (IsSkipped()) return;
+    LogindBus logind;
+    ASSERT_NO_FATAL_FAILURE(startLogind(logind));
+    if (IsSkipped()) return;
+    ASSERT_NO_FATAL_FAILURE(startTray());
+    QTemporaryDir windir;
+    ASSERT_NO_FATAL_FAILURE(writeSettings(windir.path().toStdString(), false));
+    ASSERT_NO_FATAL_FAILURE(startProgram(windir.path(), nullptr, logind.address()));
+    ASSERT_NE(line("dry-run ready", 0, 30000), nullptr) << "the program did not start";
+    const QString icon = findWindow(kTrayIcon);
+    ASSERT_FALSE(icon.isEmpty());
+    ASSERT_EQ(xdotool({"mousemove", "--window", icon, "8", "8", "click", "1"}), 0);
+    const QString main = findWindow(kMainWindow);
+    ASSERT_FALSE(main.isEmpty());
+    // The warning (Label9), then SET: "Shutdown After 00:01".
+    ASSERT_EQ(xdotool({"mousemove", "--window", main, "60", "130", "click", "1"}), 0);
+    const qint64 setClicked = clock_.elapsed();
+    ASSERT_EQ(xdotool({"mousemove", "--window", main, "284", "130", "click", "1"}), 0);
+
+    const QString warning = findWindow({"--name", "^Shutdown After  2[0-4] Seconds$"}, 50000);
+    ASSERT_FALSE(warning.isEmpty()) << "the warning window did not count down";
+    for (bool sleeping : {true, false})
+        ASSERT_EQ(logind.mock("EmitSignal", {"org.freedesktop.login1.Manager", "PrepareForSleep", "b",
+                                             QVariantList{sleeping}})
+                      .type(),
+                  QDBusMessage::ReplyMessage);
+    const qint64 woke = clock_.elapsed();
+    EXPECT_FALSE(findWindow({"--name", "^Shutdown After  2[7-9] Seconds$"}, 5000).isEmpty())
+        << "the countdown did not start again on waking";
+    const auto* shutdown = line("dry-run shutdown PowerOff(true)", 0, 45000);
+    ASSERT_NE(shutdown, nullptr) << "no action after the window opened on waking";
+    std::printf("wake-up: woke to request %lld ms, SET to request %lld ms\n",
+                static_cast<long long>(shutdown->first - woke), static_cast<long long>(shutdown->first - setClicked));
+    EXPECT_GE(shutdown->first - woke, 29500);
+    EXPECT_LE(shutdown->first - woke, 32000);
+    EXPECT_EQ(count("dry-run shutdown PowerOff(true)"), 1u);
 }
 
 // A panel slower than the autostart: no window manager here, so the main window that waits

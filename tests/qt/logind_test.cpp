@@ -17,6 +17,8 @@
 #include <memory>
 
 #include "logind_bus.h"
+#include "platform/qt/alert_dialogs.h"
+#include "platform/qt/logind_sleep.h"
 #include "platform/qt/session_lock.h"
 #include "wait.h"
 
@@ -146,33 +148,65 @@ TEST_F(LogindMock, WhatIsNotAvailableIsWrittenOnceAtThePrivilegeStep)
                                                "stand by will ask for authentication (logind CanSuspend: challenge)"};
     EXPECT_EQ(errors_, expected);
     EXPECT_EQ(calls({"CanPowerOff"}).size(), 1u);
+
+    // A schedule set asks again for its own action; log off has nothing to ask.
+    std::vector<std::string> verdicts;
+    for (int16_t action = 1; action <= 5; ++action)
+        power().askUnattended(action, [&verdicts, action](Unattended verdict, const std::string& said) {
+            verdicts.push_back(std::to_string(action) + " " + std::to_string(static_cast<int>(verdict)) + " " + said);
+        });
+    ASSERT_TRUE(settle());
+    std::sort(verdicts.begin(), verdicts.end());
+    EXPECT_EQ(verdicts, (std::vector<std::string>{"1 0 logind CanPowerOff: yes", "2 2 logind CanReboot: no",
+                                                  "4 2 logind CanHibernate: na", "5 1 logind CanSuspend: challenge"}));
 }
 
-TEST_F(LogindMock, ARefusalComesBackLaterAndIsWrittenNotShown)
+TEST_F(LogindMock, ARefusalComesBackLaterAndIsToldInLogindsWords)
 {
     ASSERT_NO_FATAL_FAILURE(startMock());
     if (IsSkipped()) return;
     mockCall("AddMethod", {"org.freedesktop.login1.Manager", "PowerOff", "b", "",
                            "raise dbus.exceptions.DBusException('Access denied', "
                            "name='org.freedesktop.DBus.Error.AccessDenied')"});
+    std::vector<std::string> refused;
+    power().refused = [&](int16_t action, const std::string& reason) {
+        refused.push_back(std::to_string(action) + " " + reason);
+    };
     EXPECT_TRUE(power().ExitWindowsEx(5, 0));
     EXPECT_EQ(power().pending(), 1) << "the call does not wait for logind's answer";
     ASSERT_TRUE(settle());
     ASSERT_EQ(errors_.size(), 1u);
     EXPECT_EQ(errors_[0], "logind PowerOff failed: org.freedesktop.DBus.Error.AccessDenied: Access denied");
+    EXPECT_EQ(refused, std::vector<std::string>{"1 Access denied"});
 }
 
-TEST_F(LogindMock, WithoutLogindOnTheBusTheCallFailsQuietly)
+TEST_F(LogindMock, WithoutLogindOnTheBusTheCallFailsAndIsTold)
 {
     ASSERT_NO_FATAL_FAILURE(startMock());
     if (IsSkipped()) return;
     logind_.logind().kill();
     logind_.logind().waitForFinished(5000);
     ASSERT_TRUE(waitFor([&] { return !bus_->interface()->isServiceRegistered("org.freedesktop.login1"); }, 10000));
+    std::vector<int16_t> refused;
+    power().refused = [&](int16_t action, const std::string&) { refused.push_back(action); };
     EXPECT_TRUE(power().SetSystemPowerState(true, true));
     ASSERT_TRUE(settle());
     ASSERT_EQ(errors_.size(), 1u);
     EXPECT_NE(errors_[0].find("logind Suspend failed"), std::string::npos);
+    EXPECT_EQ(refused, std::vector<int16_t>{5});
+}
+
+TEST_F(LogindMock, WakingFromSleepIsToldAtOnceAndGoingToSleepIsNot)
+{
+    ASSERT_NO_FATAL_FAILURE(startMock());
+    if (IsSkipped()) return;
+    int woke = 0;
+    LogindSleep sleep(*bus_, [&] { ++woke; });
+    // Signals arrive in the order sent: once waking is heard, going to sleep was heard before.
+    for (bool sleeping : {true, false})
+        mockCall("EmitSignal", {"org.freedesktop.login1.Manager", "PrepareForSleep", "b", QVariantList{sleeping}});
+    EXPECT_TRUE(waitFor([&] { return woke > 0; }));
+    EXPECT_EQ(woke, 1);
 }
 
 TEST_F(LogindMock, ARequestStillUnansweredIsNotSentAgain)
@@ -228,6 +262,35 @@ TEST_F(LogindMock, InNoSessionLogOffEndsTheUsersGraphicalSessionAndSaysSo)
     ASSERT_TRUE(settle());
     EXPECT_EQ(errors_, said);
     EXPECT_EQ(calls({"TerminateSession"}).size(), 2u);
+}
+
+// On Wayland an alert (an action that did not happen) is a notification besides its box.
+TEST_F(LogindMock, AnAlertIsAlsoADesktopNotificationWhereAsked)
+{
+    ASSERT_NO_FATAL_FAILURE(startMock());
+    if (IsSkipped()) return;
+    QProcess notifications;
+    const QString service = "org.freedesktop.Notifications";
+    const QString notified = log() + ".notifications";
+    ASSERT_TRUE(logind_.startMock(notifications, {"--template", "notification_daemon", "-l", notified}, service));
+    struct Boxes : DialogApi {
+        std::vector<std::string> shown;
+        void MessageBox(const std::string& title, const std::string& text) override { shown.push_back(title + ": " + text); }
+    } boxes;
+    AlertDialogs plain(boxes, false, *bus_, nullptr), wayland(boxes, true, *bus_, nullptr);
+    plain.alert("Tolvane 3.0", "Restart could not be carried out: no");
+    wayland.alert("Tolvane 3.0", "Shutdown could not be carried out: Access denied");
+    EXPECT_EQ(boxes.shown, (std::vector<std::string>{"Tolvane 3.0: Restart could not be carried out: no",
+                                                     "Tolvane 3.0: Shutdown could not be carried out: Access denied"}));
+    QByteArray seen;
+    EXPECT_TRUE(waitFor([&] {
+        QFile file(notified);
+        return file.open(QIODevice::ReadOnly) && (seen = file.readAll()).contains("Notify");
+    })) << seen.toStdString();
+    EXPECT_EQ(seen.count("Notify"), 1) << seen.toStdString();
+    EXPECT_TRUE(seen.contains("Shutdown could not be carried out: Access denied"));
+    notifications.kill();
+    notifications.waitForFinished(5000);
 }
 
 TEST_F(LogindMock, TheLockFollowsLogindsLockedHintAndTheScreenSaver)

@@ -74,14 +74,20 @@ TEST(DryRun, EachActionIsOneLineInTheCallersOrderAndNoneForNoAction)
     std::fclose(out);
 }
 
-TEST(Logind, WithoutABusTheCallsFailQuietlyAndSaySoOnce)
+TEST(Logind, WithoutABusTheCallsFailAreToldAndSaySoOnce)
 {
     std::vector<std::string> errors;
     LogindUnderTest power(QDBusConnection::connectToBus(QStringLiteral("unix:path=/nonexistent/tolvane-bus"),
                                                         QStringLiteral("tolvane-no-bus")),
                           [&](const std::string& e) { errors.push_back(e); });
+    std::vector<int16_t> refused;
+    power.refused = [&](int16_t action, const std::string& reason) {
+        EXPECT_NE(reason.find("no system bus"), std::string::npos) << reason;
+        refused.push_back(action);
+    };
     EXPECT_FALSE(power.ExitWindowsEx(5, 0));
     EXPECT_FALSE(power.SetSystemPowerState(true, true));
+    EXPECT_EQ(refused, (std::vector<int16_t>{1, 5}));
     TokenPrivileges<1> state;
     TokenPrivileges<2> previous;
     uint32_t length = 99;

@@ -3,6 +3,9 @@
 #include <X11/keysym.h>
 
 #include <QImage>
+#include <QTime>
+#include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <regex>
@@ -109,9 +112,18 @@ TEST(SettingsFolder, TheDeliveredDefaultsAreFound)
     EXPECT_EQ(fs::path(file).filename(), "tolvdata.v");
 }
 
-TEST(Clock, TellsTheTimeAsHoursMinutesSeconds)
+TEST(Clock, TellsTheLocalTimeAndTheTimeSinceBoot)
 {
-    EXPECT_TRUE(std::regex_match(LocalClock().timeText(), std::regex("([01][0-9]|2[0-3]):[0-5][0-9]:[0-5][0-9]")));
+    LocalClock clock;
+    const QTime shown = QTime::fromString(QString::fromStdString(timeOfDayText(clock.localTime())), "hh:mm:ss");
+    ASSERT_TRUE(shown.isValid());
+    const int apart = std::abs(shown.secsTo(QTime::currentTime()));
+    EXPECT_TRUE(apart <= 2 || apart >= 24 * 3600 - 2) << apart;  // the same moment, midnight or not
+    const int64_t boot = clock.sinceBoot();
+    timespec monotonic{};
+    clock_gettime(CLOCK_MONOTONIC, &monotonic);
+    // Time since boot counts suspended time too, so it is never behind the monotonic clock.
+    EXPECT_GE(boot / 1000, int64_t{monotonic.tv_sec} - 1);
 }
 
 TEST(Pictures, TheThreePicturesAre32By32AndTheHandHasTwoColours)

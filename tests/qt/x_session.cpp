@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "private_bus.h"
 #include "tests/file_contents.h"
 #include "tests/wait_until.h"
 
@@ -41,9 +42,10 @@ XSession::~XSession()
     stopAll();
     std::error_code ec;
     if (!configFile_.empty()) std::filesystem::remove(configFile_, ec);
+    if (!busFolder_.empty()) std::filesystem::remove_all(busFolder_, ec);
 }
 
-pid_t XSession::spawn(const std::vector<std::string>& argv)
+pid_t XSession::spawn(const std::vector<std::string>& argv, const std::vector<std::string>& environment)
 {
     const pid_t pid = ::fork();
     if (pid != 0) {
@@ -57,6 +59,7 @@ pid_t XSession::spawn(const std::vector<std::string>& argv)
     ::dup2(null, 2);
     ::setpgid(0, 0);
     if (!display_.empty()) ::setenv("DISPLAY", display_.c_str(), 1);
+    for (const std::string& variable : environment) ::putenv(const_cast<char*>(variable.c_str()));
     std::vector<char*> args;
     for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
@@ -122,6 +125,34 @@ bool XSession::start(bool withTray, std::string* why)
         *why = "trayer took no tray on " + display_;
         return false;
     }
+    return true;
+}
+
+bool XSession::startAccessibility(const std::string& testDir, std::string* why)
+{
+    for (const std::string program : {"dbus-daemon", "/usr/libexec/at-spi2-registryd", "/usr/bin/python3"}) {
+        if (program[0] == '/' ? ::access(program.c_str(), X_OK) != 0 : !onPath(program)) {
+            *why = program + " is missing (scripts/install-deps installs it)";
+            return false;
+        }
+    }
+    busFolder_ = std::filesystem::temp_directory_path() / ("tolvane-a11y-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(busFolder_ / "session");
+    std::filesystem::create_directories(busFolder_ / "a11y");
+    const std::string session = "unix:path=" + (busFolder_ / "session" / "bus").string();
+    a11yBus_ = "unix:path=" + (busFolder_ / "a11y" / "bus").string();
+    for (const auto& [folder, address] : {std::pair{busFolder_ / "session", session}, {busFolder_ / "a11y", a11yBus_}}) {
+        spawn({"dbus-daemon", "--config-file=" + writeBusConfig(folder.string()), "--nofork", "--address=" + address});
+        if (!waitUntil([&] { return std::filesystem::exists(folder / "bus"); }, 20000)) {
+            *why = "dbus-daemon did not start";
+            return false;
+        }
+    }
+    spawn({"/usr/libexec/at-spi2-registryd", "--use-gnome-session=false"}, {"AT_SPI_BUS_ADDRESS=" + a11yBus_});
+    spawn({"/usr/bin/python3", "-m", "dbusmock", "--template", testDir + "/a11y_bus_mock.py", "-p",
+           "{\"address\": \"" + a11yBus_ + "\"}"},
+          {"DBUS_SESSION_BUS_ADDRESS=" + session});
+    ::setenv("DBUS_SESSION_BUS_ADDRESS", session.c_str(), 1);
     return true;
 }
 

@@ -26,6 +26,8 @@ namespace tolvane::test {
 
 // Set by main: why the display could not be had (empty when it is there), and the display.
 const std::string& xSessionProblem();
+// Why the windows cannot be read as a screen reader reads them (empty when they can).
+const std::string& accessibilityProblem();
 class XSession;
 XSession& xSession();
 

@@ -13,10 +13,12 @@ namespace tolvane::test {
 
 namespace {
 std::string problem;
+std::string a11yProblem;
 XSession* session = nullptr;
 }
 
 const std::string& xSessionProblem() { return problem; }
+const std::string& accessibilityProblem() { return a11yProblem; }
 XSession& xSession() { return *session; }
 
 }  // namespace tolvane::test
@@ -25,7 +27,7 @@ int main(int argc, char** argv)
 {
     ::testing::InitGoogleTest(&argc, argv);
     // Hermetic: neither the dry run nor the window manager and the tray reach a real bus, not
-    // even to ask.
+    // even to ask (the session bus of the tests' own comes with the accessibility bus, below).
     ::setenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/tolvane-xcb", 1);
     ::setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/tolvane-xcb", 1);
     tolvane::test::XSession session;
@@ -35,6 +37,10 @@ int main(int argc, char** argv)
         // Without a display every test skips with the reason; no QApplication is made.
         return RUN_ALL_TESTS();
     }
+    // The windows are read as a screen reader reads them, on an accessibility bus of the tests'
+    // own that the program finds as it does in a desktop session.
+    if (!session.startAccessibility(TOLVANE_TEST_DIR, &tolvane::test::a11yProblem))
+        std::fprintf(stderr, "xcb tests: no accessibility bus: %s\n", tolvane::test::a11yProblem.c_str());
     ::setenv("QT_QPA_PLATFORM", "xcb", 1);
     ::unsetenv("WAYLAND_DISPLAY");
     // Compose sequences (dead keys) as a desktop has them; the compose table is the locale's.

@@ -194,5 +194,26 @@ TEST_F(Buttons, EnterPressesTheFocusedButton)
     EXPECT_TRUE(waitFor([&] { return form1().Command1.caption() == "RESET"; })) << "keypad Enter did not press SET";
 }
 
+// The arrow keys move between the two option buttons, round the ends, and choose the one
+// they land on; Tab still walks on to the action list.
+TEST_F(Buttons, ArrowKeysMoveAmongTheOptionButtonsAndChoose)
+{
+    ASSERT_NO_FATAL_FAILURE(openMainWindow());
+    ASSERT_EQ(QApplication::focusWidget(), widget(form1().Option1)) << "the focus starts on Option1";
+    const auto on = [&](const OptionButton& option) {
+        return waitFor([&] { return QApplication::focusWidget() == widget(option) && option.value(); }, 5000);
+    };
+    for (const char* key : {"Down", "Up", "Right", "Left", "Up"}) {
+        SCOPED_TRACE(key);
+        const bool toSecond = form1().Option1.value();
+        ASSERT_TRUE(x_.key(key));
+        EXPECT_TRUE(on(toSecond ? form1().Option2 : form1().Option1)) << "did not move to the other option and choose it";
+        EXPECT_NE(form1().Option1.value(), form1().Option2.value());
+    }
+    ASSERT_TRUE(x_.key("Tab"));
+    EXPECT_TRUE(waitFor([&] { return QApplication::focusWidget() == widget(form1().Combo2); }))
+        << "Tab from Option2 leaves the designed order";
+}
+
 }  // namespace
 }  // namespace tolvane::test

@@ -6,9 +6,11 @@
 #include <vector>
 
 #include "hotkeys/hk.h"
+#include "platform/model/accessibility.h"
 #include "platform/model/connection_string.h"
 #include "platform/model/control.h"
 #include "platform/model/dialog_font.h"
+#include "platform/model/option_group.h"
 #include "platform/model/timer.h"
 #include "platform/model/twips.h"
 #include "platform/model/window.h"
@@ -103,6 +105,42 @@ TEST_F(ModelTest, OptionButtonGroupsAreKeptPerContainer)
     b2.userClick();  // clicking the selected one keeps it selected
     EXPECT_TRUE(b2.value());
     EXPECT_FALSE(b1.value());
+}
+
+// The arrow keys walk a group in tab order, whatever order the buttons were made in, round
+// both ends, and never into another container's group.
+TEST_F(ModelTest, ArrowKeysWalkTheOptionGroupInTabOrderRoundTheEnds)
+{
+    Frame other(window, {"FrameB", {}, 9, ""});
+    OptionButton third(window, {"Third", {}, 7, ""}, false);
+    OptionButton first(window, {"First", {}, 0, ""}, true);
+    OptionButton second(window, {"Second", {}, 4, ""}, false);
+    OptionButton alone(window, {"Alone", {}, 8, "", &other}, true);
+    EXPECT_EQ(nextInGroup(first, true), &second);
+    EXPECT_EQ(nextInGroup(second, true), &third);
+    EXPECT_EQ(nextInGroup(third, true), &first);
+    EXPECT_EQ(nextInGroup(first, false), &third);
+    EXPECT_EQ(nextInGroup(alone, true), nullptr);
+}
+
+// --- What a screen reader is told ------------------------------------------------------
+
+// A list of hours is named by the action its row's list shows, as the user picks it; the
+// option button by that action itself. Before anything is picked the name still says what
+// the list holds.
+TEST_F(ModelTest, TheRowsListsAreNamedByTheActionTheirRowShows)
+{
+    Window form(system, {"Form1", "Tolvane 3.0 - Quenmoor", 5625, 3975, "tolvane"});
+    OptionButton option1(form, {"Option1", {}, 0, ""}, true);
+    DropDownList combo1(form, {"Combo1", {}, 1, ""}, {"Shutdown After", "Stand By After"});
+    DropDownList combo3(form, {"Combo3", {}, 2, ""}, {"00"});
+    EXPECT_EQ(accessibleOf(combo3).name, "hours");
+    combo1.userSelect("Stand By After");
+    EXPECT_EQ(accessibleOf(combo3).name, "Stand by after, hours");
+    EXPECT_EQ(accessibleOf(combo3).role, AccessibleRole::ComboBox);
+    EXPECT_EQ(accessibleOf(option1).name, "Stand By After");
+    EXPECT_EQ(accessibleOf(option1).role, AccessibleRole::RadioButton);
+    EXPECT_EQ(accessibleOf(form).name, "Tolvane 3.0 - Quenmoor");
 }
 
 TEST_F(ModelTest, CheckBoxClickToggles)

@@ -101,6 +101,27 @@ TEST_F(QuietRuleTest, ATimerCreatedLaterRunsInsideTheQuietTickItMeets)
     EXPECT_EQ(loop.ticksPassedOver(), 4u);
 }
 
+TEST_F(QuietRuleTest, ASleepMovesBothClocksAndEveryTimerAndEndsInWaking)
+{
+    loop.advance(200);
+    std::vector<int64_t> woke;
+    loop.woke = [&] { woke.push_back(loop.now()); };
+    const int64_t local = loop.localTime();
+    loop.suspend(1000);
+    EXPECT_EQ(woke, std::vector<int64_t>{1200});
+    EXPECT_EQ(loop.sinceBoot(), 1200);
+    EXPECT_EQ(loop.localTime(), local + 1000);
+    // O was due at 250, 50 ms into the sleep: it comes 50 ms after waking, and nothing ran asleep.
+    EXPECT_TRUE(steps.empty());
+    loop.advance(50);
+    EXPECT_EQ(steps, std::vector<std::string>{"O @1250"});
+    // Setting the clock keeps the day: the time since boot stays, the day's date too.
+    const int64_t midnight = loop.localTime() - timeOfDay(loop.localTime());
+    loop.setWallClock(0);
+    EXPECT_EQ(loop.localTime(), midnight);
+    EXPECT_EQ(loop.sinceBoot(), 1250);
+}
+
 TEST(SimLoopTime, HoldsUpToItsLimitAndRefusesMore)
 {
     SimLoop loop;

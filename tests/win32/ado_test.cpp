@@ -521,7 +521,8 @@ private:
     {
         messages.push_back(title + ": " + text);
     }
-    std::string timeText() override { return "12:00:00"; }
+    int64_t sinceBoot() override { return 0; }
+    int64_t localTime() override { return 12 * 3600 * 1000; }
     uintptr_t GetCurrentProcess() override { return 1; }
     bool OpenProcessToken(uintptr_t, uint32_t, uintptr_t& token) override
     {

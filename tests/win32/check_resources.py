@@ -128,7 +128,7 @@ def main(exe):
         dump = subprocess.run([objdump, "-p", exe], check=True, capture_output=True, text=True).stdout
         dlls = sorted({line.split(":", 1)[1].strip().lower() for line in dump.splitlines() if "DLL Name:" in line})
         system = {"advapi32.dll", "comctl32.dll", "gdi32.dll", "kernel32.dll", "msvcrt.dll", "ole32.dll",
-                  "oleaut32.dll", "shell32.dll", "user32.dll"}
+                  "oleacc.dll", "oleaut32.dll", "shell32.dll", "user32.dll"}
         check(set(dlls) <= system, "only Windows' own DLLs are imported: %s" % ", ".join(dlls))
         check("file format pei-i386" in dump, "the program is a 32-bit i386 PE file")
     return 1 if failures else 0

@@ -1,5 +1,5 @@
 // The Windows services: the tray control's window, the dry-run log, the privilege
-// calls, the environment and the clock.
+// calls, the power calls' refusals, the environment, the clocks and waking.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -8,10 +8,14 @@
 
 #include "platform/model/window_system.h"
 #include "platform/win32/dry_run.h"
+#include "platform/win32/win32_clock.h"
+#include "platform/win32/win32_power.h"
 #include "platform/win32/win32_services.h"
 #include "platform/win32/win32_ui.h"
+#include "power/sp.h"
 #include "tests/file_contents.h"
 #include "tests/win32/paths.h"
+#include "tests/win32/refusing_power.h"
 
 #include <windows.h>
 #undef Shell_NotifyIcon
@@ -63,6 +67,8 @@ TEST(DryRunPower, EachCallIsOneFlushedLine)
     std::remove(path.c_str());
     win32::DryRunLog log(path);
     win32::LoggingPower power(log);
+    int refusals = 0;
+    power.refused = [&](int16_t, const std::string&) { ++refusals; };
     EXPECT_TRUE(power.ExitWindowsEx(5, 0));
     // Readable by another process at once, before anything else happens.
     EXPECT_EQ(readFile(path), "ExitWindowsEx(5, 0)\r\n");
@@ -73,12 +79,59 @@ TEST(DryRunPower, EachCallIsOneFlushedLine)
     EXPECT_EQ(readFile(path),
               "ExitWindowsEx(5, 0)\r\nExitWindowsEx(6, 0)\r\nExitWindowsEx(4, 0)\r\n"
               "SetSystemPowerState(0, 0)\r\nSetSystemPowerState(1, 1)\r\n");
+    EXPECT_EQ(refusals, 0);
+    std::remove(path.c_str());
+}
+
+// A failed call is told once, with the action its arguments stand for and the system's own
+// message for the error, in the user's language, with its number.
+TEST(PowerRefusal, AFailedCallIsToldWithItsActionAndTheSystemsWords)
+{
+    const std::string path = tempPath("tolv-refusal-test.log");
+    win32::DryRunLog log(path);
+    test::RefusingPower power(log, ERROR_ACCESS_DENIED);
+    std::vector<std::pair<int16_t, std::string>> told;
+    power.refused = [&](int16_t action, const std::string& reason) { told.emplace_back(action, reason); };
+    EXPECT_FALSE(power.ExitWindowsEx(5, 0));
+    EXPECT_FALSE(power.ExitWindowsEx(6, 0));
+    EXPECT_FALSE(power.ExitWindowsEx(4, 0));
+    EXPECT_FALSE(power.SetSystemPowerState(false, false));
+    EXPECT_FALSE(power.SetSystemPowerState(true, true));
+    const std::string reason = win32::systemMessage(ERROR_ACCESS_DENIED);
+    EXPECT_TRUE(std::regex_match(reason, std::regex(".*[^ ] \\(error 5\\)"))) << reason;  // words, then the number
+    const std::vector<std::pair<int16_t, std::string>> expected{
+        {1, reason}, {2, reason}, {3, reason}, {4, reason}, {5, reason}};
+    EXPECT_EQ(told, expected);
+    EXPECT_EQ(win32::systemMessage(0xDEADu), "(error 57005)");  // no words for it: the number alone
+    std::remove(path.c_str());
+}
+
+// An account without the shutdown privilege: AdjustTokenPrivileges "succeeds" with
+// ERROR_NOT_ALL_ASSIGNED, and the refusal of every action that needs the privilege says so.
+TEST(PowerRefusal, APrivilegeThatCouldNotBeEnabledIsToldWithTheRefusal)
+{
+    const std::string path = tempPath("tolv-privilege-test.log");
+    win32::DryRunLog log(path);
+    test::RefusingPower power(log);
+    std::vector<std::pair<int16_t, std::string>> told;
+    power.refused = [&](int16_t action, const std::string& reason) { told.emplace_back(action, reason); };
+    SP_proc1(power);
+    EXPECT_EQ(power.privilegeFailure(), "AdjustTokenPrivileges: " + win32::systemMessage(ERROR_NOT_ALL_ASSIGNED));
+    power.ExitWindowsEx(5, 0);
+    power.ExitWindowsEx(4, 0);  // ending the session needs no privilege: nothing said of it
+    power.SetSystemPowerState(true, true);
+    const std::string refusal = win32::systemMessage(ERROR_PRIVILEGE_NOT_HELD);
+    const std::string note = " The shutdown privilege could not be enabled when the program started: " +
+                             power.privilegeFailure();
+    const std::vector<std::pair<int16_t, std::string>> expected{
+        {1, refusal + note}, {3, refusal}, {5, refusal + note}};
+    EXPECT_EQ(told, expected);
     std::remove(path.c_str());
 }
 
 TEST(Privilege, TheShutdownPrivilegeSetUpRunsAgainstTheRealCalls)
 {
-    win32::Win32Privilege api;
+    win32::Win32Power api;
     uintptr_t token = 0;
     ASSERT_TRUE(api.OpenProcessToken(api.GetCurrentProcess(), 0x28, token));
     EXPECT_NE(token, 0u);
@@ -93,8 +146,10 @@ TEST(Privilege, TheShutdownPrivilegeSetUpRunsAgainstTheRealCalls)
     tolvane::TokenPrivileges<2> previous;
     uint32_t length = 0;
     EXPECT_TRUE(api.AdjustTokenPrivileges(token, false, state, 16, previous, length));
+    EXPECT_EQ(api.privilegeFailure(), "");
     CloseHandle(reinterpret_cast<HANDLE>(token));
     EXPECT_FALSE(api.LookupPrivilegeValueA("", "SeNoSuchPrivilege", luid));
+    EXPECT_EQ(api.privilegeFailure().rfind("LookupPrivilegeValueA: ", 0), 0u) << api.privilegeFailure();
 }
 
 TEST(Environment, WindirWhenSetEvenEmptyOtherwiseTheWindowsFolder)
@@ -116,12 +171,37 @@ TEST(Environment, WindirWhenSetEvenEmptyOtherwiseTheWindowsFolder)
 
 TEST(Clock, LocalTimeAsHoursMinutesSeconds)
 {
-    win32::Win32Clock clock;
-    const std::string text = clock.timeText();
+    win32::Win32Clock clock(GetModuleHandleA(nullptr));
+    const std::string text = timeOfDayText(clock.localTime());
     ASSERT_TRUE(std::regex_match(text, std::regex("[0-2][0-9]:[0-5][0-9]:[0-5][0-9]"))) << text;
     SYSTEMTIME now;
     GetLocalTime(&now);
     EXPECT_EQ(std::stoi(text.substr(0, 2)), now.wHour % 24);
+}
+
+// Windows tells every top-level window of a wake, with one message or two (the second when
+// a person woke the computer); the program is told once per wake.
+TEST(Clock, EachWakeIsToldOnceFromThePowerBroadcast)
+{
+    win32::Win32Clock clock(GetModuleHandleA(nullptr));
+    int wakes = 0;
+    clock.woke = [&] { ++wakes; };
+    HWND hwnd = FindWindowA("TolvaneWake", nullptr);
+    ASSERT_NE(hwnd, nullptr);
+    EXPECT_FALSE(IsWindowVisible(hwnd));
+    // As the system sends it: to all top-level windows, the hidden ones too.
+    DWORD_PTR answer = 0;
+    SendMessageTimeoutA(HWND_BROADCAST, WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 0, SMTO_ABORTIFHUNG, 5000, &answer);
+    EXPECT_EQ(wakes, 1);
+    SendMessageA(hwnd, WM_POWERBROADCAST, PBT_APMRESUMESUSPEND, 0);  // the same wake: a person is there
+    SendMessageA(hwnd, WM_POWERBROADCAST, PBT_APMPOWERSTATUSCHANGE, 0);
+    EXPECT_EQ(wakes, 1);
+    EXPECT_EQ(SendMessageA(hwnd, WM_POWERBROADCAST, PBT_APMSUSPEND, 0), TRUE);
+    SendMessageA(hwnd, WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 0);
+    SendMessageA(hwnd, WM_POWERBROADCAST, PBT_APMRESUMESUSPEND, 0);
+    EXPECT_EQ(wakes, 2);
+    SendMessageA(hwnd, WM_POWERBROADCAST, PBT_APMRESUMECRITICAL, 0);  // a sleep nobody was told of
+    EXPECT_EQ(wakes, 3);
 }
 
 TEST(Display, TwipsPerPixelAndTheProgramIcon)

@@ -173,6 +173,18 @@ void ScenarioRunner::execute(const ScenarioLine& line)
         if (words.size() != count) throw Failure{"wrong number of words for " + command};
     };
 
+    // The DURATION of advance and suspend: within what the runner holds.
+    auto span = [&] {
+        need(2);
+        auto ms = parseDuration(words[1]);
+        if (!ms) throw Failure{"malformed duration " + words[1] + " (at most " +
+                               std::to_string(SimLoop::kMaxTimeHours) + "h in all)"};
+        if (!sim_->loop().canAdvance(*ms))
+            throw Failure{"the simulated time would pass " + std::to_string(SimLoop::kMaxTimeHours) +
+                          "h since the run began, the most the runner holds"};
+        return *ms;
+    };
+
     if (command == "clock") {
         need(2);
         auto ms = parseClock(words[1]);
@@ -189,14 +201,13 @@ void ScenarioRunner::execute(const ScenarioLine& line)
         need(1);
         start();
     } else if (command == "advance") {
-        need(2);
-        auto ms = parseDuration(words[1]);
-        if (!ms) throw Failure{"malformed duration " + words[1] + " (at most " +
-                               std::to_string(SimLoop::kMaxTimeHours) + "h in all)"};
-        if (!sim_->loop().canAdvance(*ms))
-            throw Failure{"the simulated time would pass " + std::to_string(SimLoop::kMaxTimeHours) +
-                          "h since the run began, the most the runner holds"};
-        sim_->advance(*ms);
+        sim_->advance(span());
+    } else if (command == "suspend") {
+        sim_->suspend(span());
+    } else if (command == "fail") {
+        if (words.size() < 2 || words[1] != "power") throw Failure{"fail takes power, as in fail power REASON"};
+        const std::string reason = line.after(2);
+        sim_->failPower(reason.empty() ? std::nullopt : std::optional<std::string>(reason));
     } else if (command == "click") {
         need(2);
         auto [w, c] = target(words[1]);
