@@ -62,8 +62,11 @@ protected:
                           " XDG_SESSION_TYPE=wayland XDG_CURRENT_DESKTOP=GNOME XDG_SESSION_ID=gnome"
                           " WAYLAND_DISPLAY=wayland-0 PATH=" +
                           home + ":/usr/bin:/bin";
-        for (const char* variable : {"HOME", "XDG_RUNTIME_DIR", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"})
+        for (const char* variable : {"HOME", "XDG_RUNTIME_DIR", "XDG_DATA_HOME", "XDG_CACHE_HOME"})
             env += std::string(" ") + variable + "=" + home;
+        // Apart from the runtime folder: dconf keeps its database and its change flag under the
+        // same name in each, and the flag would overwrite what the desktop stored.
+        env += " XDG_CONFIG_HOME=" + home + "/.config";
         const std::string prefix =
             inChroot(stack.suite, {home, busSocket(qEnvironmentVariable("DBUS_SESSION_BUS_ADDRESS")),
                                    busSocket(system_.address())}) +
@@ -206,9 +209,9 @@ protected:
         const int x = rect[0].toInt(), y = rect[1].toInt(), width = rect[2].toInt();
         // A window that was not focused may take the first click only as its focus, as a user
         // sees it does nothing and clicks again.
-        for (int clicks = 0; clicks < 3 && dialogs().contains(title); ++clicks) {
+        for (int clicks = 0; clicks < 6 && dialogs().contains(title); ++clicks) {
             click(add ? x + width - 40 : x + 50, y + 22);
-            waitFor([&] { return !dialogs().contains(title); }, 2000);
+            waitFor([&] { return !dialogs().contains(title); }, 3000);
         }
     }
     // The titles of the windows the shell shows: a dialog of the portal's.

@@ -64,8 +64,11 @@ protected:
             " DBUS_SYSTEM_BUS_ADDRESS=unix:path=/nonexistent/tolvane-kde XDG_CURRENT_DESKTOP=KDE"
             " QT_QPA_PLATFORM=xcb PATH=" +
             home + ":/usr/bin:/bin";
-        for (const char* variable : {"HOME", "XDG_RUNTIME_DIR", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"})
+        for (const char* variable : {"HOME", "XDG_RUNTIME_DIR", "XDG_DATA_HOME", "XDG_CACHE_HOME"})
             env += std::string(" ") + variable + "=" + home;
+        // Apart from the runtime folder: dconf keeps its database and its change flag under the
+        // same name in each, and the flag would overwrite what the desktop stored.
+        env += " XDG_CONFIG_HOME=" + home + "/.config";
         std::vector<std::pair<QString, QString>> services;
         if (*stack_.suite) {
             const QString root = desktopChroot(stack_.suite);
