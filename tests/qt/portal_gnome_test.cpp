@@ -209,8 +209,17 @@ protected:
         const int x = rect[0].toInt(), y = rect[1].toInt(), width = rect[2].toInt();
         // A window that was not focused may take the first click only as its focus, as a user
         // sees it does nothing and clicks again.
-        for (int clicks = 0; clicks < 6 && dialogs().contains(title); ++clicks) {
+        for (int clicks = 0; clicks < 2 && dialogs().contains(title); ++clicks) {
             click(add ? x + width - 40 : x + 50, y + 22);
+            waitFor([&] { return !dialogs().contains(title); }, 3000);
+        }
+        // GNOME 48's shell sometimes gives a new dialog no pointer input at all (its log says
+        // "surface_state_changed: assertion 'wl_window->has_last_sent_configuration' failed"):
+        // then the user answers with the buttons' keys, Alt+A to add and Alt+C to cancel.
+        for (int tries = 0; tries < 2 && dialogs().contains(title); ++tries) {
+            for (uint32_t keysym : {0xffe9u, uint32_t(add ? 'a' : 'c')}) key(keysym, true);  // Alt_L
+            waitFor([] { return false; }, 100);
+            for (uint32_t keysym : {uint32_t(add ? 'a' : 'c'), 0xffe9u}) key(keysym, false);
             waitFor([&] { return !dialogs().contains(title); }, 3000);
         }
     }
