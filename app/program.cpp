@@ -38,7 +38,7 @@ void Program::start()
     form1().load();
 }
 
-void Program::showMainWindow() { form1().bringBack(); }
+void Program::showMainWindow() { form1().trayHandoff.bringBack(); }
 
 void Program::command(const Command& command) { form1().carryOut(command); }
 
@@ -70,8 +70,9 @@ Form2& Program::form2()
 HK& Program::hk()
 {
     if (!hk_) {
+        Form1& main = form1();
         releaseRetired();
-        hk_ = std::make_unique<HK>(*this);
+        hk_ = std::make_unique<HK>(platform_.windows, main.hotkeySettings, main);
         hk_->afterUnload = [this] { retire(*hk_); };
     }
     return *hk_;

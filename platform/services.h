@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "model/result.h"
+#include "model/win_codes.h"
 
 namespace tolvane {
 
@@ -104,18 +105,18 @@ public:
 // The notification area. Requests carry the 88-byte ANSI NOTIFYICONDATA record; the
 // shell keeps one icon per (hWnd, uID) and sends mouse activity on an icon to the
 // window hWnd names, as callback messages with the mouse message in lParam.
-enum NotifyMessage : uint32_t { NIM_ADD = 0, NIM_MODIFY = 1, NIM_DELETE = 2 };
-using NotifyIconRecord = std::array<uint8_t, 88>;
+// The record's layout and the requests' numbers are in platform/model/win_codes.h.
+using NotifyIconRecord = std::array<uint8_t, kNotifyRecordSize>;
 
 // "NIM_ADD", "NIM_MODIFY", "NIM_DELETE", or the number of any other request.
 inline std::string notifyMessageName(uint32_t message)
 {
     switch (message) {
-    case NIM_ADD:
+    case kNimAdd:
         return "NIM_ADD";
-    case NIM_MODIFY:
+    case kNimModify:
         return "NIM_MODIFY";
-    case NIM_DELETE:
+    case kNimDelete:
         return "NIM_DELETE";
     default:
         return std::to_string(message);

@@ -29,4 +29,14 @@ DecodedCall decodeExitWindowsEx(uint32_t flags)
 
 DecodedCall decodeSetSystemPowerState(bool suspend, bool force) { return {*actionRow(actionCode(suspend ? PowerAction::StandBy : PowerAction::Hibernate)), force}; }
 
+std::string exitWindowsExText(uint32_t flags, uint32_t reserved)
+{
+    return "ExitWindowsEx(" + std::to_string(flags) + ", " + std::to_string(reserved) + ")";
+}
+
+std::string setSystemPowerStateText(bool suspend, bool force)
+{
+    return std::string("SetSystemPowerState(") + (suspend ? "1" : "0") + ", " + (force ? "1" : "0") + ")";
+}
+
 }  // namespace tolvane

@@ -116,4 +116,9 @@ struct DecodedCall {
 DecodedCall decodeExitWindowsEx(uint32_t flags);
 DecodedCall decodeSetSystemPowerState(bool suspend, bool force);
 
+// A call as a backend that only writes it down puts it, with its arguments as numbers:
+// "ExitWindowsEx(5, 0)", "SetSystemPowerState(1, 1)".
+std::string exitWindowsExText(uint32_t flags, uint32_t reserved);
+std::string setSystemPowerStateText(bool suspend, bool force);
+
 }  // namespace tolvane

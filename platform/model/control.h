@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "observer.h"
+#include "text_encoding.h"
 
 namespace tolvane {
 
@@ -206,10 +207,5 @@ private:
     std::string text_;
     int maxLength_;
 };
-
-// The number of characters of a UTF-8 text, and one character code as UTF-8 (nothing for a
-// code past U+10FFFF).
-size_t characterCount(const std::string& text);
-std::string utf8(int code);
 
 }  // namespace tolvane

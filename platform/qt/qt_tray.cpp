@@ -51,27 +51,27 @@ bool QtTray::Shell_NotifyIcon(uint32_t message, const NotifyIconRecord& bytes)
     const std::pair<uint32_t, uint32_t> key{record.hWnd, record.uID};
     auto it = icons_.find(key);
     const auto apply = [&record](Icon& entry) {
-        if (record.uFlags & NIF_MESSAGE) entry.callbackMessage = record.uCallbackMessage;
-        if (record.uFlags & NIF_ICON) entry.picture = QtPictures::icon(record.hIcon);
-        if (record.uFlags & NIF_TIP) entry.tip = QString::fromLatin1(record.tipText().c_str());
+        if (record.uFlags & kNifMessage) entry.callbackMessage = record.uCallbackMessage;
+        if (record.uFlags & kNifIcon) entry.picture = QtPictures::icon(record.hIcon);
+        if (record.uFlags & kNifTip) entry.tip = QString::fromLatin1(record.tipText().c_str());
         if (!entry.icon) return;
-        if (record.uFlags & NIF_ICON) entry.icon->setIcon(entry.picture);
-        if (record.uFlags & NIF_TIP) entry.icon->setToolTip(entry.tip);
+        if (record.uFlags & kNifIcon) entry.icon->setIcon(entry.picture);
+        if (record.uFlags & kNifTip) entry.icon->setToolTip(entry.tip);
     };
 
     switch (message) {
-    case NIM_ADD: {
+    case kNimAdd: {
         if (it != icons_.end() || record.hWnd == 0) return false;
         Icon& entry = icons_[key];
         apply(entry);
         if (!host_ || host_->mayMakeIcons()) make(record.hWnd, record.uID, entry);
         return true;
     }
-    case NIM_MODIFY:
+    case kNimModify:
         if (it == icons_.end()) return false;
         apply(it->second);
         return true;
-    case NIM_DELETE:
+    case kNimDelete:
         if (it == icons_.end()) return false;
         if (QSystemTrayIcon* icon = it->second.icon) {
             icon->hide();

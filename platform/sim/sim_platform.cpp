@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "platform/model/text_encoding.h"
 #include "platform/model/timer.h"
 #include "platform/model/win_codes.h"
 #include "platform/model/window.h"
@@ -82,14 +83,12 @@ bool SimPlatform::recordPower(const std::string& call, int16_t action)
 
 bool SimPlatform::ExitWindowsEx(uint32_t flags, uint32_t reserved)
 {
-    return recordPower("ExitWindowsEx(" + std::to_string(flags) + ", " + std::to_string(reserved) + ")",
-                       actionNumber(decodeExitWindowsEx(flags).action));
+    return recordPower(exitWindowsExText(flags, reserved), actionNumber(decodeExitWindowsEx(flags).action));
 }
 
 bool SimPlatform::SetSystemPowerState(bool suspend, bool force)
 {
-    return recordPower("SetSystemPowerState(" + std::to_string(suspend ? 1 : 0) + ", " + std::to_string(force ? 1 : 0) +
-                           ")",
+    return recordPower(setSystemPowerStateText(suspend, force),
                        actionNumber(decodeSetSystemPowerState(suspend, force).action));
 }
 
@@ -103,21 +102,21 @@ bool SimPlatform::Shell_NotifyIcon(uint32_t message, const NotifyIconRecord& byt
     const NotifyRecord record = NotifyRecord::fromBytes(bytes);
     std::string line = "Shell_NotifyIcon(" + notifyMessageName(message) + ", uID=" + std::to_string(record.uID) +
                        ", uFlags=" + std::to_string(record.uFlags);
-    if ((record.uFlags & NIF_TIP) != 0) line += ", szTip=" + quote(fromAnsi(record.tipText()));
+    if ((record.uFlags & kNifTip) != 0) line += ", szTip=" + quote(fromAnsi(record.tipText()));
     transcript_.write(line + ")");
 
     const auto id = std::make_pair(record.hWnd, record.uID);
     auto icon = icons_.find(id);
     switch (message) {
-    case NIM_ADD:
+    case kNimAdd:
         if (icon != icons_.end()) return false;
         icons_[id] = bytes;
         return true;
-    case NIM_MODIFY:
+    case kNimModify:
         if (icon == icons_.end()) return false;
         icon->second = bytes;
         return true;
-    case NIM_DELETE:
+    case kNimDelete:
         if (icon == icons_.end()) return false;
         icons_.erase(icon);
         return true;

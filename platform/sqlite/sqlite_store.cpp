@@ -136,13 +136,6 @@ private:
     std::optional<std::pair<dev_t, ino_t>> file_;
 };
 
-// "select * from ky" reads table ky.
-std::string tableOf(const std::string& source)
-{
-    const size_t space = source.find_last_of(' ');
-    return space == std::string::npos ? source : source.substr(space + 1);
-}
-
 // A table as a recordset over it sees it: its fields in order, and its first record.
 struct TableView {
     std::vector<std::string> columns;

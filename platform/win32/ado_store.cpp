@@ -208,12 +208,6 @@ Result<Disp> createObject(const wchar_t* progId)
     return Disp(object);
 }
 
-std::string tableOf(const std::string& source)
-{
-    const size_t blank = source.find_last_of(' ');
-    return blank == std::string::npos ? source : source.substr(blank + 1);
-}
-
 class AdoRecordset : public Recordset {
 public:
     AdoRecordset(Disp recordset, std::string table) : rs_(std::move(recordset)), table_(std::move(table)) {}

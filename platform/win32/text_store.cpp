@@ -4,6 +4,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "platform/model/connection_string.h"
 #include "platform/win32/win32_text.h"
 
 namespace tolvane::win32 {
@@ -83,8 +84,7 @@ public:
     Result<std::unique_ptr<Recordset>> openRecordset(const std::string& source, int, int, int) override
     {
         if (!open_) return Error{"the settings store is not open"};
-        const size_t blank = source.find_last_of(' ');
-        const std::string table = blank == std::string::npos ? source : source.substr(blank + 1);
+        const std::string table = tableOf(source);
         if (!state_->tables.count(table)) return Error{"the settings store has no table " + table};
         return std::unique_ptr<Recordset>(std::make_unique<TextRecordset>(state_, table));
     }

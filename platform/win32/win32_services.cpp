@@ -19,13 +19,22 @@
 namespace tolvane::win32 {
 
 static_assert(sizeof(void*) == 4, "the tray record carries 32-bit handles: tolv.exe is a 32-bit program");
-static_assert(NOTIFYICONDATAA_V1_SIZE == 88, "the first NOTIFYICONDATAA is 88 bytes");
-static_assert(offsetof(NOTIFYICONDATAA, szTip) == 24, "szTip follows hIcon");
+// The logic's record (platform/model/win_codes.h) is the first NOTIFYICONDATAA, field for field.
+static_assert(NOTIFYICONDATAA_V1_SIZE == kNotifyRecordSize, "the first NOTIFYICONDATAA is 88 bytes");
+static_assert(offsetof(NOTIFYICONDATAA, cbSize) == kNotifySizeAt && offsetof(NOTIFYICONDATAA, hWnd) == kNotifyWindowAt &&
+                  offsetof(NOTIFYICONDATAA, uID) == kNotifyIdAt && offsetof(NOTIFYICONDATAA, uFlags) == kNotifyFlagsAt &&
+                  offsetof(NOTIFYICONDATAA, uCallbackMessage) == kNotifyCallbackAt &&
+                  offsetof(NOTIFYICONDATAA, hIcon) == kNotifyIconAt && offsetof(NOTIFYICONDATAA, szTip) == kNotifyTipAt &&
+                  kNotifyTipAt + kNotifyTipSize == NOTIFYICONDATAA_V1_SIZE,
+              "the tray record's fields lie where the logic writes them");
+static_assert(NIM_ADD == kNimAdd && NIM_MODIFY == kNimModify && NIM_DELETE == kNimDelete &&
+                  NIF_MESSAGE == kNifMessage && NIF_ICON == kNifIcon && NIF_TIP == kNifTip,
+              "the tray requests and flags are Windows' own numbers");
 
 namespace {
 
 constexpr const char* kTrayClass = "TolvaneTray";
-constexpr UINT kTrayCallback = 512;  // WM_MOUSEMOVE, as the tray control asks for
+constexpr UINT kTrayCallback = kWmMouseMove;  // as the tray control asks for
 
 LRESULT CALLBACK trayProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
@@ -48,7 +57,7 @@ void copyNotifyRecord(const NotifyIconRecord& record, void* out) { std::memcpy(o
 
 std::string systemTipField(const uint8_t* field64)
 {
-    constexpr size_t kField = 64;
+    constexpr size_t kField = kNotifyTipSize;
     const auto* end = static_cast<const uint8_t*>(std::memchr(field64, 0, kField));
     const bool terminated = end != nullptr;
     if (!end) end = field64 + kField;

@@ -472,6 +472,12 @@ TEST(ConnectionString, DataSourceIsTheFilePiece)
     EXPECT_EQ(dataSourceOf("Provider=x"), "");
 }
 
+TEST(ConnectionString, ARecordsetReadsTheTableItsSourceNamesLast)
+{
+    EXPECT_EQ(tableOf("select * from ky"), "ky");
+    EXPECT_EQ(tableOf("en"), "en");
+}
+
 TEST(Utf8, EveryCharacterCodeIsWrittenInItsOwnLength)
 {
     EXPECT_EQ(utf8('S'), "S");
@@ -481,6 +487,20 @@ TEST(Utf8, EveryCharacterCodeIsWrittenInItsOwnLength)
     EXPECT_EQ(utf8(0x10FFFF), "\xF4\x8F\xBF\xBF");
     EXPECT_EQ(utf8(0x110000), "");
     EXPECT_EQ(characterCount(utf8(0x1F600) + "S"), 2u);
+}
+
+// Read back, each character takes the bytes it was written in; one cut short reads as far as
+// it goes.
+TEST(Utf8, EveryCharacterIsReadInItsOwnLength)
+{
+    for (int code : {int{'S'}, 0xE9, 0x20AC, 0x1F600, 0x10FFFF}) {
+        const Utf8Character read = utf8At("a" + utf8(code) + "b", 1);
+        EXPECT_EQ(read.code, static_cast<unsigned>(code));
+        EXPECT_EQ(read.size, utf8(code).size());
+    }
+    const Utf8Character cut = utf8At("\xE2\x82", 0);  // the euro sign without its last byte
+    EXPECT_EQ(cut.size, 2u);
+    EXPECT_EQ(cut.code, (0x2u << 6) | 0x2u);
 }
 
 }  // namespace

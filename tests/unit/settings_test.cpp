@@ -16,6 +16,7 @@
 #include "app/form1.h"
 #include "app/program.h"
 #include "hotkeys/hk.h"
+#include "hotkeys/values.h"
 #include "platform/sim/sim_platform.h"
 #include "tests/file_contents.h"
 #include "tests/settings_file.h"
@@ -314,7 +315,7 @@ TEST(SettingsCorpus, AFileLockedAtStartIsToldOnceAndLeftAlone)
     sqlite3_close(other);
 
     EXPECT_EQ(run.count("MessageBox(\"Tolvane 3.0\", \"", dir.file()), 1u);
-    EXPECT_EQ(run.program.form1().hkeychar, (std::array<std::string, 5>{}));
+    EXPECT_EQ(run.program.form1().hotkeySettings.hkeychar, (std::array<std::string, 5>{}));
     run.holdEveryKey();
     EXPECT_FALSE(run.powerRequested());
     run.lines.clear();
@@ -354,8 +355,8 @@ TEST(SettingsSave, BothRecordsAreWrittenInOneTransaction)
     EXPECT_LT(commit, run.find("MessageBox(\"Tolvane 3.0\", \"Settings Saved\")"));
 
     const Form1& form = run.program.form1();
-    EXPECT_EQ(form.hkeychar, (std::array<std::string, 5>{"Q", "W", "E", "R", "T"}));
-    EXPECT_EQ(form.hkeyflag, (std::array<std::string, 5>{"1", "0", "1", "0", "1"}));
+    EXPECT_EQ(form.hotkeySettings.hkeychar, (std::array<std::string, 5>{"Q", "W", "E", "R", "T"}));
+    EXPECT_EQ(form.hotkeySettings.hkeyflag, (std::array<std::string, 5>{"1", "0", "1", "0", "1"}));
     EXPECT_EQ(run.program.hk().combo1.items().at(1), "Restart on Ctrl+Alt+W Disabled");
 }
 
@@ -397,7 +398,7 @@ TEST(SettingsSave, AFailureHalfwayLeavesNeitherRecordWritten)
     EXPECT_EQ(run.count("Settings Saved"), 0u);
     EXPECT_EQ(query(dir.file(), "SELECT * FROM en"), std::vector<std::string>{"0,0,0,0,0"});
     EXPECT_EQ(readBytes(dir.file()), before);
-    EXPECT_EQ(run.program.form1().hkeyflag, (std::array<std::string, 5>{"0", "0", "0", "0", "0"}));
+    EXPECT_EQ(run.program.form1().hotkeySettings.hkeyflag, (std::array<std::string, 5>{"0", "0", "0", "0", "0"}));
 }
 
 TEST(SettingsSave, ALockedFileIsNotSavedAndNothingChanges)
@@ -406,8 +407,8 @@ TEST(SettingsSave, ALockedFileIsNotSavedAndNothingChanges)
     execSql(dir.file(), kValid);
     ProgramRun run(dir.path());
     const std::vector<std::string> listBefore = run.program.hk().combo1.items();
-    const auto charsBefore = run.program.form1().hkeychar;
-    const auto flagsBefore = run.program.form1().hkeyflag;
+    const auto charsBefore = run.program.form1().hotkeySettings.hkeychar;
+    const auto flagsBefore = run.program.form1().hotkeySettings.hkeyflag;
     const std::string bytesBefore = readBytes(dir.file());
 
     sqlite3* other = nullptr;
@@ -422,8 +423,8 @@ TEST(SettingsSave, ALockedFileIsNotSavedAndNothingChanges)
     EXPECT_EQ(run.count("Settings Saved"), 0u);
     EXPECT_EQ(readBytes(dir.file()), bytesBefore);
     EXPECT_EQ(run.program.hk().combo1.items(), listBefore);
-    EXPECT_EQ(run.program.form1().hkeychar, charsBefore);
-    EXPECT_EQ(run.program.form1().hkeyflag, flagsBefore);
+    EXPECT_EQ(run.program.form1().hotkeySettings.hkeychar, charsBefore);
+    EXPECT_EQ(run.program.form1().hotkeySettings.hkeyflag, flagsBefore);
     // The boxes keep what the user typed.
     EXPECT_EQ(run.program.hk().Text1.text(), "Q");
 
@@ -520,7 +521,7 @@ TEST(SettingsSave, AFailedSaveIsDroppedFromTheRecordsetsBeforeTheRollback)
     EXPECT_EQ(hk.Text1.text(), "S");
     EXPECT_EQ(hk.Check1.value(), 0);
     EXPECT_EQ(hk.combo1.items().front(), "Shutdown on Ctrl+Alt+S Disabled");
-    EXPECT_EQ(run.program.form1().hkeychar, (std::array<std::string, 5>{"S", "R", "L", "H", "B"}));
+    EXPECT_EQ(run.program.form1().hotkeySettings.hkeychar, (std::array<std::string, 5>{"S", "R", "L", "H", "B"}));
     run.holdEveryKey();
     EXPECT_FALSE(run.powerRequested()) << run.sim.powerCalls().front();
 }
@@ -590,6 +591,18 @@ TEST(SettingsFlags, AFlagWhoseNumberIsOneIsEnabledEverywhereAndNothingElseIs)
     }
 }
 
+// A stored key is polled as its first character's code in the ANSI code page (Latin-1); a
+// character the code page lacks is no key, and neither is one cut short.
+TEST(SettingsKeys, AKeyIsItsFirstCharactersAnsiCode)
+{
+    EXPECT_EQ(keyCode("S"), 'S');
+    EXPECT_EQ(keyCode("\xC3\xA9"), 0xE9);                // é
+    EXPECT_EQ(keyCode("\xC3\xA9S"), 0xE9);
+    EXPECT_EQ(keyCode("\xE2\x82\xAC"), std::nullopt);  // €
+    EXPECT_EQ(keyCode("\xC3"), std::nullopt);
+    EXPECT_EQ(keyCode(""), std::nullopt);
+}
+
 // --- Where the file comes from ---------------------------------------------------------
 
 TEST(SettingsFile, AnAbsentFileGetsTheDeliveredDefault)
@@ -600,7 +613,7 @@ TEST(SettingsFile, AnAbsentFileGetsTheDeliveredDefault)
     EXPECT_EQ(run.count("MessageBox("), 0u);
     ASSERT_TRUE(fs::exists(dir.file()));
     EXPECT_EQ(readBytes(dir.file()), readBytes(kDefaultSettings));
-    EXPECT_EQ(run.program.form1().hkeychar, (std::array<std::string, 5>{"S", "R", "L", "H", "B"}));
+    EXPECT_EQ(run.program.form1().hotkeySettings.hkeychar, (std::array<std::string, 5>{"S", "R", "L", "H", "B"}));
 }
 
 TEST(SettingsFile, AnExistingFileIsNeverReplaced)

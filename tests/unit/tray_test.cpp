@@ -82,7 +82,7 @@ TEST_F(TrayTest, AddRecordHasEveryFieldAtItsOffsetLittleEndian)
 
     ASSERT_EQ(shell.requests.size(), 1u);
     const NotifyIconRecord& r = last().record;
-    EXPECT_EQ(last().message, NIM_ADD);
+    EXPECT_EQ(last().message, kNimAdd);
     const uint8_t head[24] = {88, 0, 0, 0,                    // cbSize
                               0x0D, 0x0C, 0x0B, 0x0A,         // hWnd
                               0, 0, 0, 0,                     // uID, checked below
@@ -103,7 +103,7 @@ TEST_F(TrayTest, ToolTipIsTrimmedOfSpacesOnlyAndSentAtOnce)
     tray->setToolTip("  Open  ");
     EXPECT_EQ(tray->toolTip(), "Open");
     ASSERT_EQ(shell.requests.size(), 1u);  // sent although no icon is shown
-    EXPECT_EQ(last().message, NIM_MODIFY);
+    EXPECT_EQ(last().message, kNimModify);
     EXPECT_EQ(le32(last().record, 12), 4u);
     EXPECT_EQ(tipBytes(last().record), std::string("Open") + '\0' + std::string(59, ' '));
 
@@ -135,13 +135,13 @@ TEST_F(TrayTest, VisibleTwiceAddsOnceAndHiddenTwiceDeletesOnce)
     tray->setIcon(5u);
     tray->setVisible(true);
     tray->setVisible(true);
-    EXPECT_EQ(shell.count(NIM_ADD), 1u);
+    EXPECT_EQ(shell.count(kNimAdd), 1u);
     EXPECT_TRUE(tray->visible());
     const uint32_t id = le32(last().record, 8);
 
     tray->setVisible(false);
     tray->setVisible(false);
-    EXPECT_EQ(shell.count(NIM_DELETE), 1u);
+    EXPECT_EQ(shell.count(kNimDelete), 1u);
     EXPECT_EQ(le32(last().record, 8), id);  // the delete names the icon that was added
     EXPECT_FALSE(tray->visible());
 }
@@ -153,7 +153,7 @@ TEST_F(TrayTest, AddWithoutAPictureHasNoIconFlag)
     tray->setVisible(false);
     tray->setToolTip("Open");
     tray->setVisible(true);
-    EXPECT_EQ(last().message, NIM_ADD);
+    EXPECT_EQ(last().message, kNimAdd);
     EXPECT_EQ(le32(last().record, 12), 5u);  // NIF_MESSAGE + NIF_TIP
 }
 
@@ -162,7 +162,7 @@ TEST_F(TrayTest, NoPictureWhileShownRemovesTheIcon)
     tray->setIcon(9u);
     tray->setVisible(true);
     tray->setIcon(std::nullopt);
-    EXPECT_EQ(last().message, NIM_DELETE);
+    EXPECT_EQ(last().message, kNimDelete);
     EXPECT_FALSE(tray->visible());
     EXPECT_FALSE(tray->icon().has_value());
 }
@@ -171,7 +171,7 @@ TEST_F(TrayTest, PictureWhileShownIsAModifyAndWhileHiddenSendsNothing)
 {
     tray->setVisible(true);
     tray->setIcon(0x77u);
-    EXPECT_EQ(last().message, NIM_MODIFY);
+    EXPECT_EQ(last().message, kNimModify);
     EXPECT_EQ(le32(last().record, 12), 2u);
     EXPECT_EQ(le32(last().record, 20), 0x77u);
 
@@ -180,7 +180,7 @@ TEST_F(TrayTest, PictureWhileShownIsAModifyAndWhileHiddenSendsNothing)
     tray->setIcon(0x99u);
     EXPECT_EQ(shell.requests.size(), before);
     tray->setVisible(true);
-    EXPECT_EQ(last().message, NIM_ADD);
+    EXPECT_EQ(last().message, kNimAdd);
     EXPECT_EQ(le32(last().record, 12), 3u);
     EXPECT_EQ(le32(last().record, 20), 0x99u);
 }
@@ -198,7 +198,7 @@ TEST_F(TrayTest, DestructionDeletesTheIconAndItsWindow)
     tray->setVisible(true);
     const uint32_t id = le32(last().record, 8);
     tray.reset();
-    EXPECT_EQ(shell.requests.back().message, NIM_DELETE);
+    EXPECT_EQ(shell.requests.back().message, kNimDelete);
     EXPECT_EQ(le32(shell.requests.back().record, 8), id);
     EXPECT_EQ(shell.destroyed, std::vector<uint32_t>{FakeShell::kWindow});
 }

@@ -34,7 +34,7 @@ TEST(NotifyRecordLayout, TheLogicsBytesReadBackThroughTheRealStructure)
     record.cbSize = 88;
     record.hWnd = 0x00010ABCu;
     record.uID = 46239;
-    record.uFlags = NIF_MESSAGE + NIF_ICON + NIF_TIP;
+    record.uFlags = kNifMessage + kNifIcon + kNifTip;
     record.uCallbackMessage = 512;
     record.hIcon = 0x12345678u;
     record.szTip = tipField("Open");
