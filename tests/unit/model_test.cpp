@@ -9,6 +9,7 @@
 #include "platform/model/accessibility.h"
 #include "platform/model/connection_string.h"
 #include "platform/model/control.h"
+#include "platform/model/control_order.h"
 #include "platform/model/dialog_font.h"
 #include "platform/model/option_group.h"
 #include "platform/model/timer.h"
@@ -121,6 +122,35 @@ TEST_F(ModelTest, ArrowKeysWalkTheOptionGroupInTabOrderRoundTheEnds)
     EXPECT_EQ(nextInGroup(third, true), &first);
     EXPECT_EQ(nextInGroup(first, false), &third);
     EXPECT_EQ(nextInGroup(alone, true), nullptr);
+}
+
+// --- The orders every backend keeps ------------------------------------------------------
+
+// Tab goes by the tab places, controls of one place in the order of their design; a control
+// without a place comes last, and one that never takes the focus is no stop of Tab.
+TEST_F(ModelTest, TheTabOrderFollowsThePlacesAndLeavesOutWhatTakesNoFocus)
+{
+    PushButton late(window, {"Late", {}, 5, ""});
+    PushButton none(window, {"None", {}, -1, ""});
+    Label label(window, {"Label", {}, 1, ""});
+    CheckBox tied(window, {"Tied", {}, 5, ""});
+    PushButton first(window, {"First", {}, 0, ""});
+    EXPECT_EQ(tabOrder(window), (std::vector<Control*>{&first, &label, &late, &tied, &none}));
+    EXPECT_EQ(focusOrder(window), (std::vector<Control*>{&first, &late, &tied}));
+}
+
+// Frames lie beneath labels, labels beneath every windowed control; within a layer the order
+// given is kept, from either end.
+TEST_F(ModelTest, TheDesignsLayersPutFramesBeneathLabelsBeneathWindowedControls)
+{
+    PushButton button(window, {"Button", {}, 0, ""});
+    Label label1(window, {"Label1", {}, 1, ""});
+    Frame frame(window, {"Frame", {}, 2, ""});
+    Image image(window, {"Image", {}, -1, ""}, "tolvane");
+    Label label2(window, {"Label2", {}, 3, ""});
+    EXPECT_EQ(bottomLayerFirst(window.controls()),
+              (std::vector<Control*>{&frame, &label1, &label2, &button, &image}));
+    EXPECT_EQ(topLayerFirst(window.controls()), (std::vector<Control*>{&button, &image, &label1, &label2, &frame}));
 }
 
 // --- What a screen reader is told ------------------------------------------------------
