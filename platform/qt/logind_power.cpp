@@ -11,7 +11,7 @@ namespace tolvane {
 
 std::string LogindRequest::callText(const std::string& sessionId) const
 {
-    if (method == "TerminateSession") return method + "(" + sessionId + ")";
+    if (argument == LogindArgument::SessionId) return method + "(" + sessionId + ")";
     return method + (interactive ? "(true)" : "(false)");
 }
 
@@ -20,7 +20,7 @@ namespace {
 // gentle form in logind: TerminateSession ends it either way.
 LogindRequest requestFor(const DecodedCall& call)
 {
-    return {call.action.word, call.action.logindMethod, call.forced};
+    return {call.action.word, call.action.logindMethod, call.action.logindArgument, call.forced};
 }
 }  // namespace
 
@@ -102,18 +102,19 @@ void LogindPower::send(const LogindRequest& request)
     if (!unanswered_.insert(key).second) return;  // the same request still waits for its answer
     const auto answered = [this, key] { unanswered_.erase(key); };
     const auto failed = [this, request](const std::string& reason) { tellRefused(request, reason); };
-    if (request.method != "TerminateSession") {
-        call(QString::fromStdString(request.method), {request.interactive}, nullptr, answered, failed);
+    const QString method = QString::fromStdString(request.method);
+    if (request.argument == LogindArgument::Interactive) {
+        call(method, {request.interactive}, nullptr, answered, failed);
         return;
     }
     // The session is looked up at start-up; a lookup that failed then is tried again here.
     if (session_.id()) {
-        call("TerminateSession", {*session_.id()}, nullptr, answered, failed);
+        call(method, {*session_.id()}, nullptr, answered, failed);
         return;
     }
-    session_.find([this, answered, failed](bool found) {
+    session_.find([this, method, answered, failed](bool found) {
         if (found) {
-            call("TerminateSession", {*session_.id()}, nullptr, answered, failed);
+            call(method, {*session_.id()}, nullptr, answered, failed);
             return;
         }
         answered();

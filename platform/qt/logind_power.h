@@ -30,6 +30,7 @@
 
 #include "platform/qt/logind_session.h"
 #include "platform/services.h"
+#include "power/actions.h"
 
 namespace tolvane {
 
@@ -37,6 +38,7 @@ namespace tolvane {
 struct LogindRequest {
     std::string action;  // shutdown, restart, logoff, hibernate, standby
     std::string method;  // PowerOff, Reboot, TerminateSession, Hibernate, Suspend
+    LogindArgument argument = LogindArgument::Interactive;
     bool interactive = false;
     // The call as text, "PowerOff(true)" or "TerminateSession(ID)".
     std::string callText(const std::string& sessionId) const;
