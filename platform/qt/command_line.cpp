@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
@@ -12,11 +13,16 @@
 #include <QDBusMessage>
 #include <QDBusVariant>
 #include <QElapsedTimer>
+#include <QStringList>
 #include <QThread>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <iterator>
+#include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -38,26 +44,71 @@ namespace {
 constexpr int kAnswerMs = 20000;
 constexpr int kStartMs = 30000;
 
-// Qt's own options, handed to Qt untouched. Those of the first list take a value, as the
-// next word or after "=".
+// Qt's own options, handed to Qt. Those of the first list take a value, as the next word or
+// after "=".
 const char* const kQtOptionsWithValue[] = {"platform",        "platformpluginpath", "platformtheme", "plugin",
                                            "qwindowgeometry", "qwindowicon",        "qwindowtitle",  "session",
                                            "display",         "geometry",           "style",         "stylesheet"};
 const char* const kQtFlags[] = {"reverse", "widgetcount", "nograb", "dograb", "sync"};
 
-// How many words from `at` on are one of Qt's options: 0 when the word is not Qt's.
-size_t qtOptionWords(const std::vector<std::string>& words, size_t at)
+template <size_t N>
+bool among(const QString& name, const char* const (&names)[N])
 {
-    const std::string& word = words[at];
-    if (word.size() < 2 || word[0] != '-') return 0;
-    std::string name = word.substr(word[1] == '-' ? 2 : 1);
-    const size_t equals = name.find('=');
-    name = name.substr(0, equals);
-    for (const char* flag : kQtFlags)
-        if (name == flag && equals == std::string::npos) return 1;
-    for (const char* option : kQtOptionsWithValue)
-        if (name == option) return equals != std::string::npos || at + 1 == words.size() ? 1 : 2;
-    return 0;
+    return std::any_of(std::begin(names), std::end(names), [&name](const char* n) { return name == n; });
+}
+
+// The command line split by Qt's parser: the program's options and other words for the logic to
+// check (app/command.h), and Qt's own options for the program that a request may start.
+struct SplitCommandLine {
+    CommandLineWords words;
+    std::vector<std::string> qtOptions;
+};
+
+// Qt's parser takes "-name" as "--name", as Qt's own options are typed (-platform xcb), and a
+// value after "=" or as the next word. What it refuses, an unknown option or a value given to an
+// option that takes none, is handed on as it was typed, first, for the logic to name. Qt's own
+// option without its value is left to Qt.
+SplitCommandLine split(int argc, char** argv)
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    QStringList flags(std::begin(kQtFlags), std::end(kQtFlags));
+    for (const CommandLineOption& o : commandLineOptions()) {
+        QStringList names{o.name};
+        if (o.letter) names << QString(QChar(o.letter));
+        parser.addOption(o.takesTime ? QCommandLineOption(names, QString(), "HH:MM") : QCommandLineOption(names));
+        if (!o.takesTime) flags << names;
+    }
+    for (const char* option : kQtOptionsWithValue) parser.addOption({option, QString(), "value"});
+    for (const char* flag : kQtFlags) parser.addOption({flag, QString()});
+    const bool parsed = parser.parse(arguments);
+
+    SplitCommandLine line;
+    if (!parsed) {
+        for (const QString& word : arguments.mid(1)) {
+            if (word == "--") break;
+            if (word.size() < 2 || word[0] != '-') continue;
+            const QString name = word.mid(word.startsWith("--") ? 2 : 1).section('=', 0, 0);
+            if (parser.unknownOptionNames().contains(name) || (word.contains('=') && flags.contains(name)))
+                line.words.options.push_back({word.toStdString(), std::nullopt});
+        }
+    }
+    std::map<QString, qsizetype> valuesTaken;
+    for (const QString& name : parser.optionNames()) {
+        const QStringList values = parser.values(name);
+        std::optional<std::string> value;
+        if (qsizetype& taken = valuesTaken[name]; taken < values.size()) value = values[taken++].toStdString();
+        if (among(name, kQtOptionsWithValue) || among(name, kQtFlags)) {
+            line.qtOptions.push_back("-" + name.toStdString());
+            if (value) line.qtOptions.push_back(*value);
+        } else {
+            line.words.options.push_back({(name.size() == 1 ? "-" : "--") + name.toStdString(), value});
+        }
+    }
+    for (const QString& word : parser.positionalArguments()) line.words.arguments.push_back(word.toStdString());
+    return line;
 }
 
 void say(const ProgramIdentity& identity, const std::string& text)
@@ -218,14 +269,8 @@ int request(int argc, char** argv, const ProgramIdentity& identity, const Comman
 
 std::optional<int> runCommandLine(int argc, char** argv, const ProgramIdentity& identity)
 {
-    const std::vector<std::string> words(argv + 1, argv + argc);
-    std::vector<std::string> ours, qtOptions;
-    for (size_t i = 0; i < words.size();) {
-        const size_t qt = qtOptionWords(words, i);
-        for (size_t k = 0; k < (qt ? qt : 1); ++k) (qt ? qtOptions : ours).push_back(words[i + k]);
-        i += qt ? qt : 1;
-    }
-    const Result<Command> parsed = parseCommandLine(ours);
+    const SplitCommandLine line = split(argc, argv);
+    const Result<Command> parsed = readCommandLine(line.words);
     if (!parsed) {
         say(identity, parsed.error().message);
         return 2;
@@ -240,7 +285,7 @@ std::optional<int> runCommandLine(int argc, char** argv, const ProgramIdentity& 
             std::printf("%s %s\n", identity.command, TOLVANE_VERSION);
             return 0;
         default:
-            return request(argc, argv, identity, parsed.value(), qtOptions);
+            return request(argc, argv, identity, parsed.value(), line.qtOptions);
     }
 }
 

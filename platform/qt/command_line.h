@@ -8,6 +8,10 @@
 //   connection. With no instance running, a schedule or --show starts the program (its
 //   own binary, detached, in a session of its own) and applies the request once the
 //   program has its name; --status and --cancel find nothing to read or to cancel.
+// - The words are split by Qt's QCommandLineParser: an option's value follows it as the next
+//   word or after "=" (--after=01:30), -h and -v are --help and --version, and the options
+//   and the other words may come in any order. The logic checks what it split and words the
+//   refusals (app/command.h).
 // - Qt's own options (-style fusion, -platform xcb, -session ID, ...) are left to Qt: they
 //   may come before or after a command, and a start with only those is a plain start.
 // - Exit status: 0 done; 1 the program could not be reached or started, the reason on
