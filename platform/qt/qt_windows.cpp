@@ -2,42 +2,30 @@
 
 #include <QAccessible>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QFont>
 #include <QFontMetrics>
-#include <QCheckBox>
-#include <QCloseEvent>
-#include <QComboBox>
-#include <QGroupBox>
-#include <QKeyEvent>
 #include <QLabel>
-#include <QLineEdit>
-#include <QListWidget>
-#include <QMessageBox>
-#include <QMouseEvent>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
-#include <QPushButton>
-#include <QRadioButton>
 #include <QScreen>
+#include <QStyle>
 #include <QTextBrowser>
+#include <QUrl>
+#include <QWidget>
 #include <QWindow>
-#include <algorithm>
-#include <cmath>
 #include <set>
 #include <utility>
-#include <vector>
 
 #include "platform/model/accessibility.h"
 #include "platform/model/control.h"
+#include "platform/model/control_order.h"
 #include "platform/model/dialog_font.h"
-#include "platform/model/option_group.h"
 #include "platform/model/twips.h"
 #include "platform/model/win_codes.h"
 #include "platform/model/window.h"
 #include "platform/qt/designed_style.h"
-#include "platform/qt/qt_accessible.h"
 #include "platform/qt/pictures.h"
-#include "platform/qt/qt_edit_box.h"
+#include "platform/qt/qt_accessible.h"
+#include "platform/qt/qt_message_box.h"
 #include "platform/qt/x11_title.h"
 
 namespace tolvane {
@@ -45,11 +33,6 @@ namespace tolvane {
 namespace {
 
 QString text(const std::string& s) { return QString::fromStdString(s); }
-// Edit boxes hold UTF-8, as every text of the model.
-QString editText(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
-
-// Set on a label between the second press of a double click and its release.
-constexpr const char* kInDoubleClick = "tolvaneInDoubleClick";
 
 // A top-level window of the program. The close box is a request to the model, which
 // may refuse it; the widget itself never closes on its own.
@@ -106,15 +89,6 @@ int QtWindows::dotsPerInch()
 int QtWindows::twipsPerPixelX() { return twipsPerPixel(dotsPerInch()); }
 
 int QtWindows::pixels(int twips) { return twipsToPixels(twips, dotsPerInch()); }
-
-QStyle* QtWindows::designedStyle()
-{
-    if (!designedStyle_) {
-        designedStyle_ = new DesignedStyle;
-        designedStyle_->setParent(this);
-    }
-    return designedStyle_;
-}
 
 uint32_t QtWindows::pictureHandle(const std::string& name) { return QtPictures::handle(name); }
 
@@ -173,10 +147,11 @@ void QtWindows::windowLoaded(Window& window)
     top->closeRequested = [&window] { window.userClose(); };
     top->stateChanged = [this, &window](QEvent::Type type) { mayHaveBeenRestored(window, type); };
 
-    // Containers first, so that every control finds its parent widget.
-    std::vector<Control*> order = window.controls();
-    std::stable_partition(order.begin(), order.end(), [](Control* c) { return c->kind() == ControlKind::Frame; });
-    for (Control* control : order) {
+    // Made in the design's layers from the bottom, frames (which hold others) first: Qt draws
+    // a later sibling over an earlier one, so the labels, windowless where the windows were
+    // designed, lie beneath every windowed control that overlaps them (Check1 reaches 15
+    // twips into Label4's place on HK).
+    for (Control* control : bottomLayerFirst(window.controls())) {
         QWidget* parent = top;
         if (Control* container = control->container()) {
             auto it = rendered.controls.find(container);
@@ -201,12 +176,7 @@ void QtWindows::windowLoaded(Window& window)
         if (!drawnWhole(*w)) unfit.insert(control->kind());
     for (const auto& [control, w] : rendered.controls)
         if (unfit.count(control->kind())) w->setStyle(designedStyle());
-    // Labels are windowless where the windows were designed: drawn on their container,
-    // beneath every windowed control that overlaps them (Check1 reaches 15 twips into
-    // Label4's place on HK). Lowered last first, they keep their own order among themselves.
-    for (auto it = order.rbegin(); it != order.rend(); ++it)
-        if ((*it)->kind() == ControlKind::Label) rendered.controls[*it]->lower();
-    applyTabOrder(window, rendered);
+    input_.applyTabOrder(window);
     syncAccessibleNames(window);
     // A main window that starts hidden must still be within the user's reach.
     showWindow(window, rendered, window.visible());
@@ -230,185 +200,6 @@ void QtWindows::windowUnloaded(Window& window)
     top->closeRequested = nullptr;
     top->stateChanged = nullptr;
     top->deleteLater();
-}
-
-QWidget* QtWindows::createControl(Control& control, QWidget* parent)
-{
-    switch (control.kind()) {
-    case ControlKind::PushButton: {
-        auto* button = new QPushButton(parent);
-        button->installEventFilter(this);
-        return button;
-    }
-    case ControlKind::Label: {
-        auto* label = new QLabel(parent);
-        label->setTextFormat(Qt::PlainText);
-        label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-        label->setWordWrap(true);
-        label->setFocusPolicy(Qt::NoFocus);
-        if (static_cast<Label&>(control).linkLooks) {
-            QPalette palette = label->palette();
-            palette.setColor(QPalette::WindowText, QColor(0, 0, 255));
-            label->setPalette(palette);
-            label->setCursor(QtPictures::handCursor());
-        }
-        label->installEventFilter(this);
-        return label;
-    }
-    case ControlKind::Frame: {
-        auto* frame = new QGroupBox(parent);
-        frame->setFocusPolicy(Qt::NoFocus);
-        return frame;
-    }
-    case ControlKind::CheckBox:
-        return new QCheckBox(parent);
-    case ControlKind::OptionButton: {
-        // The model keeps the groups (one per container); Qt's own grouping would fight it.
-        auto* option = new QRadioButton(parent);
-        option->setAutoExclusive(false);
-        option->installEventFilter(this);
-        return option;
-    }
-    case ControlKind::DropDownList: {
-        auto* list = new QComboBox(parent);
-        markAccessible(list, *this);
-        list->setEditable(false);
-        list->setMaxVisibleItems(30);
-        for (const std::string& item : static_cast<ListControl&>(control).items()) list->addItem(text(item));
-        return list;
-    }
-    case ControlKind::ListBox: {
-        auto* list = new QListWidget(parent);
-        list->setSelectionMode(QAbstractItemView::SingleSelection);
-        for (const std::string& item : static_cast<ListControl&>(control).items()) list->addItem(text(item));
-        return list;
-    }
-    case ControlKind::EditBox: {
-        // The model's maximum length governs typing; the widget shows whatever text the
-        // program puts there, a longer key read from the settings included.
-        auto* edit = new QLineEdit(parent);
-        // Every change goes through the model (qt_edit_box.h); no side door around it.
-        new EditBoxInput(edit, [this, edit]() -> EditBox* {
-            auto found = controlOf_.find(edit);
-            return found == controlOf_.end() ? nullptr : static_cast<EditBox*>(found->second);
-        });
-        return edit;
-    }
-    case ControlKind::Image: {
-        auto* image = new QLabel(parent);
-        image->setPixmap(QtPictures::pixmap(QtPictures::handle(static_cast<Image&>(control).picture())));
-        image->setFocusPolicy(Qt::NoFocus);
-        image->installEventFilter(this);
-        return image;
-    }
-    case ControlKind::WebView: {
-        auto* view = new QTextBrowser(parent);
-        view->setOpenLinks(false);
-        view->setOpenExternalLinks(false);
-        view->setFrameShape(QFrame::NoFrame);
-        connect(view, &QTextBrowser::anchorClicked, this, [this, view](const QUrl& link) {
-            if (link.isRelative() && link.hasFragment() && link.path().isEmpty()) {
-                view->scrollToAnchor(link.fragment());
-                return;
-            }
-            load(view, view->document()->baseUrl().resolved(link));
-        });
-        return view;
-    }
-    }
-    return new QWidget(parent);
-}
-
-void QtWindows::connectUserActions(Control& control, QWidget* w)
-{
-    switch (control.kind()) {
-    case ControlKind::PushButton:
-    case ControlKind::CheckBox:
-    case ControlKind::OptionButton:
-        // The widget has already changed its own state; the model decides what it really is.
-        connect(static_cast<QAbstractButton*>(w), &QAbstractButton::clicked, this, [this, &control] {
-            control.userClick();
-            if (controlOf_.count(widget(control))) syncControl(control);
-        });
-        break;
-    case ControlKind::DropDownList:
-        connect(static_cast<QComboBox*>(w), &QComboBox::activated, this, [this, &control](int index) {
-            static_cast<ListControl&>(control).userSelectIndex(index);
-            if (controlOf_.count(widget(control))) syncControl(control);
-        });
-        break;
-    case ControlKind::ListBox:
-        connect(static_cast<QListWidget*>(w), &QListWidget::currentRowChanged, this, [this, &control](int row) {
-            static_cast<ListControl&>(control).userSelectIndex(row);
-            if (controlOf_.count(widget(control))) syncControl(control);
-        });
-        break;
-    case ControlKind::Label:  // the clicks of labels and pictures come by their event filter
-    case ControlKind::Frame:
-    case ControlKind::Image:
-    case ControlKind::EditBox:  // typing comes by the edit box's own key handling
-    case ControlKind::WebView:
-        break;
-    }
-}
-
-void QtWindows::applyTabOrder(Window& window, Rendered& rendered)
-{
-    std::vector<Control*> focusable;
-    for (Control* c : window.controls())
-        if (c->takesFocus()) focusable.push_back(c);
-    std::stable_sort(focusable.begin(), focusable.end(),
-                     [](Control* a, Control* b) { return a->tabIndex() < b->tabIndex(); });
-    for (size_t i = 0; i < focusable.size(); ++i) {
-        QWidget* w = rendered.controls[focusable[i]];
-        w->setFocusPolicy(Qt::StrongFocus);
-        if (i > 0) QWidget::setTabOrder(rendered.controls[focusable[i - 1]], w);
-    }
-}
-
-void QtWindows::syncControl(Control& control)
-{
-    QWidget* w = widget(control);
-    if (!w) return;
-    const QSignalBlocker blocker(w);
-    switch (control.kind()) {
-    case ControlKind::PushButton:
-        static_cast<QPushButton*>(w)->setText(text(control.caption()));
-        break;
-    case ControlKind::Label:
-        static_cast<QLabel*>(w)->setText(text(control.caption()));
-        break;
-    case ControlKind::Frame:
-        static_cast<QGroupBox*>(w)->setTitle(text(control.caption()));
-        break;
-    case ControlKind::CheckBox: {
-        auto* box = static_cast<QCheckBox*>(w);
-        box->setText(text(control.caption()));
-        box->setChecked(static_cast<CheckBox&>(control).value() == 1);
-        break;
-    }
-    case ControlKind::OptionButton: {
-        auto* option = static_cast<QRadioButton*>(w);
-        option->setText(text(control.caption()));
-        option->setChecked(static_cast<OptionButton&>(control).value());
-        break;
-    }
-    case ControlKind::DropDownList:
-        static_cast<QComboBox*>(w)->setCurrentIndex(static_cast<ListControl&>(control).listIndex());
-        break;
-    case ControlKind::ListBox:
-        static_cast<QListWidget*>(w)->setCurrentRow(static_cast<ListControl&>(control).listIndex());
-        break;
-    case ControlKind::EditBox: {
-        auto* edit = static_cast<QLineEdit*>(w);
-        const QString value = editText(static_cast<EditBox&>(control).text());
-        if (edit->text() != value) edit->setText(value);
-        break;
-    }
-    case ControlKind::Image:
-    case ControlKind::WebView:
-        break;
-    }
 }
 
 void QtWindows::propertyChanged(Window& window, Control* control, Property property, const PropertyValue& value)
@@ -457,49 +248,6 @@ void QtWindows::propertyChanged(Window& window, Control* control, Property prope
     }
 }
 
-void QtWindows::syncAccessibleNames(const Window& window)
-{
-    auto it = rendered_.find(&window);
-    if (it == rendered_.end()) return;
-    // Set only when changed: every setting tells the reader of a new name. A button or label
-    // named by its own text is left to Qt, which reads that text and tells its changes itself.
-    const auto apply = [](QWidget* w, const Accessible& facts) {
-        const QString description = text(facts.description);
-        QString name = text(facts.name);
-        if (auto* button = qobject_cast<QAbstractButton*>(w); button && button->text() == name) name.clear();
-        if (auto* label = qobject_cast<QLabel*>(w); label && label->text() == name) name.clear();
-        if (w->accessibleName() != name) w->setAccessibleName(name);
-        if (w->accessibleDescription() != description) w->setAccessibleDescription(description);
-    };
-    for (const auto& [control, w] : it->second.controls) apply(w, accessibleOf(*control));
-    // A window's name is its title, which Qt reads itself.
-    it->second.top->setAccessibleDescription(text(accessibleOf(window).description));
-}
-
-void QtWindows::listCleared(Control& control)
-{
-    QWidget* w = widget(control);
-    if (!w) return;
-    const QSignalBlocker blocker(w);
-    if (control.kind() == ControlKind::DropDownList) static_cast<QComboBox*>(w)->clear();
-    if (control.kind() == ControlKind::ListBox) static_cast<QListWidget*>(w)->clear();
-}
-
-void QtWindows::itemAdded(Control& control, const std::string& item)
-{
-    QWidget* w = widget(control);
-    if (!w) return;
-    {
-        const QSignalBlocker blocker(w);
-        if (control.kind() == ControlKind::DropDownList) static_cast<QComboBox*>(w)->addItem(text(item));
-        if (control.kind() == ControlKind::ListBox) static_cast<QListWidget*>(w)->addItem(text(item));
-    }
-    // A list is filled after its window is loaded: whether its lines all show is known as they come.
-    if (control.kind() == ControlKind::ListBox && !drawnWhole(*w)) w->setStyle(designedStyle());
-    // A combo box selects the first item added to it by itself; the model's selection rules.
-    syncControl(control);
-}
-
 void QtWindows::showWindow(const Window& window, Rendered& rendered, bool visible)
 {
     QWidget* top = rendered.top;
@@ -515,12 +263,7 @@ void QtWindows::showWindow(const Window& window, Rendered& rendered, bool visibl
     if (!rendered.shownOnce) {
         rendered.shownOnce = true;
         // The first control in the tab order has the focus when the window first shows.
-        std::vector<Control*> focusable;
-        for (Control* c : window.controls())
-            if (c->takesFocus() && c->visible() && c->enabled()) focusable.push_back(c);
-        auto first = std::min_element(focusable.begin(), focusable.end(),
-                                      [](Control* a, Control* b) { return a->tabIndex() < b->tabIndex(); });
-        if (first != focusable.end()) rendered.controls[*first]->setFocus(Qt::OtherFocusReason);
+        input_.focusFirst(window);
     }
     // An empty title must be empty before the window manager first reads it.
     if (window.caption().empty()) {
@@ -591,106 +334,13 @@ bool QtWindows::SetWindowPos(Window& window, int insertAfter, int, int, int, int
     return true;
 }
 
-void QtWindows::MessageBox(const std::string& title, const std::string& message)
-{
-    QMessageBox box;
-    box.setWindowTitle(text(title));
-    box.setText(text(message));
-    box.setTextFormat(Qt::PlainText);
-    box.setIcon(QMessageBox::NoIcon);
-    box.setStandardButtons(QMessageBox::Ok);
-    box.setWindowIcon(QtPictures::icon("tolvane"));
-    box.exec();
-}
+void QtWindows::MessageBox(const std::string& title, const std::string& message) { showMessageBox(title, message); }
 
 void QtWindows::processPendingEvents() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
 
 void QtWindows::Navigate(WebView& view, const std::string& url)
 {
-    if (auto* browser = qobject_cast<QTextBrowser*>(widget(view))) load(browser, QUrl(text(url)));
-}
-
-void QtWindows::load(QTextBrowser* view, const QUrl& url)
-{
-    if (url.scheme() != "http" && url.scheme() != "https") return;
-    if (!network_) network_ = new QNetworkAccessManager(this);
-    // A newer navigation replaces one still under way.
-    if (auto* previous = view->property("tolvaneReply").value<QNetworkReply*>()) previous->abort();
-    QNetworkRequest request(url);
-    request.setTransferTimeout(15000);
-    QNetworkReply* reply = network_->get(request);
-    view->setProperty("tolvaneReply", QVariant::fromValue(reply));
-    QPointer<QTextBrowser> target(view);
-    connect(reply, &QNetworkReply::finished, this, [reply, target, url] {
-        reply->deleteLater();
-        if (!target) return;
-        if (target->property("tolvaneReply").value<QNetworkReply*>() == reply)
-            target->setProperty("tolvaneReply", QVariant());
-        if (reply->error() == QNetworkReply::OperationCanceledError) return;
-        const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-        target->document()->setBaseUrl(reply->url());
-        if (reply->error() != QNetworkReply::NoError || status >= 400) {
-            target->setHtml(QStringLiteral("<p><b>The page cannot be shown.</b></p><p>%1</p><p>%2</p>")
-                                .arg(url.toString().toHtmlEscaped(), reply->errorString().toHtmlEscaped()));
-            return;
-        }
-        target->setHtml(QString::fromUtf8(reply->readAll()));
-    });
-}
-
-bool QtWindows::eventFilter(QObject* watched, QEvent* event)
-{
-    auto it = controlOf_.find(watched);
-    if (it == controlOf_.end()) return false;
-    Control& control = *it->second;
-    auto* w = static_cast<QWidget*>(watched);
-    if (control.kind() == ControlKind::OptionButton && event->type() == QEvent::KeyPress)
-        return arrowKey(control, *static_cast<QKeyEvent*>(event));
-    if (control.kind() == ControlKind::PushButton && event->type() == QEvent::KeyPress) {
-        // Enter presses the button that has the focus, as Windows' dialog keys do; once for
-        // one press, however long the key is held.
-        auto* key = static_cast<QKeyEvent*>(event);
-        const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
-        if (!enter || (key->modifiers() & ~Qt::KeypadModifier)) return false;
-        if (!key->isAutoRepeat()) static_cast<QPushButton*>(w)->click();
-        return true;
-    }
-    if (control.kind() == ControlKind::Label || control.kind() == ControlKind::Image) {
-        // A static control tells a click, then a double click: the second press of a
-        // double click (Qt's MouseButtonDblClick) and its release are no second click.
-        auto* mouse = static_cast<QMouseEvent*>(event);
-        if (event->type() == QEvent::MouseButtonDblClick && mouse->button() == Qt::LeftButton)
-            w->setProperty(kInDoubleClick, true);
-        if (event->type() == QEvent::MouseButtonRelease && mouse->button() == Qt::LeftButton) {
-            const bool second = w->property(kInDoubleClick).toBool();
-            w->setProperty(kInDoubleClick, QVariant());
-            if (!second && w->rect().contains(mouse->position().toPoint())) control.userClick();
-        }
-    }
-    return false;
-}
-
-bool QtWindows::arrowKey(Control& control, const QKeyEvent& key)
-{
-    if (key.modifiers() & ~Qt::KeypadModifier) return false;
-    bool forward = true;
-    switch (key.key()) {
-    case Qt::Key_Down:
-    case Qt::Key_Right:
-        break;
-    case Qt::Key_Up:
-    case Qt::Key_Left:
-        forward = false;
-        break;
-    default:
-        return false;
-    }
-    OptionButton* next = nextInGroup(static_cast<OptionButton&>(control), forward);
-    QWidget* target = next ? widget(*next) : nullptr;
-    if (!target) return false;
-    target->setFocus(forward ? Qt::TabFocusReason : Qt::BacktabFocusReason);
-    next->userClick();
-    return true;
+    if (auto* browser = qobject_cast<QTextBrowser*>(widget(view))) web_.load(browser, QUrl(text(url)));
 }
 
 }  // namespace tolvane

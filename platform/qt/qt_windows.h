@@ -1,6 +1,16 @@
 #pragma once
-// Renders the window-system model with Qt Widgets and turns the user's actions on the
-// real widgets back into the model's user events.
+// The Qt Widgets rendering of the window-system model, put together from its parts, each in
+// a file of its own:
+//   qt_windows.cpp      the model's windows as top-level widgets: made and filled when a window
+//                       loads, shown, hidden, titled and kept on top as the model says
+//   qt_controls.cpp     the widget of each kind of control, its value shown, the user's changes
+//                       told to the model, and the names a screen reader reads
+//   qt_input.h          Enter, the arrow keys, the clicks of labels and pictures, the tab order
+//   qt_message_box.h    message boxes
+//   qt_web_view.h       the web panel and the HTTP fetch of its pages
+// It offers the logic the display, the message boxes, the web panel and "let pending events
+// run"; the rest of the backend finds the widget of a window or control here, and the model's
+// window or control of a widget.
 //
 // Supported: every control kind of the model (push button, label, frame, check box,
 // option button, drop-down list, list box, edit box, image, web view), fixed-size
@@ -24,21 +34,18 @@
 #include <QEvent>
 #include <QFont>
 #include <QObject>
-#include <QPointer>
 #include <functional>
 #include <map>
 #include <string>
 
 #include "platform/model/observer.h"
 #include "platform/model/window_system.h"
+#include "platform/qt/qt_input.h"
+#include "platform/qt/qt_web_view.h"
 #include "platform/services.h"
 
-class QKeyEvent;
 class QStyle;
 class QWidget;
-class QNetworkAccessManager;
-class QTextBrowser;
-class QUrl;
 
 namespace tolvane {
 
@@ -99,9 +106,6 @@ public:
     Window* windowOf(const QObject* widget) const;
     Control* controlOf(const QObject* widget) const;
 
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
 private:
     struct Rendered {
         QWidget* top = nullptr;
@@ -110,23 +114,22 @@ private:
         bool onTaskbar = false;  // minimised in place of hiding
     };
 
+    // qt_controls.cpp
     QWidget* createControl(Control& control, QWidget* parent);
     void connectUserActions(Control& control, QWidget* widget);
-    void applyTabOrder(Window& window, Rendered& rendered);
     void syncControl(Control& control);
     // The names and descriptions a screen reader reads, asked of the model again: a name
     // may follow another control's text (platform/model/accessibility.h).
     void syncAccessibleNames(const Window& window);
-    // Moves among the option buttons of a group with the arrow keys; true when it did.
-    bool arrowKey(Control& control, const QKeyEvent& key);
+    // The style of the controls that the desktop's style cannot draw whole in their designed
+    // size (designed_style.h), made on first use.
+    QStyle* designedStyle();
+
+    // qt_windows.cpp
     void showWindow(const Window& window, Rendered& rendered, bool visible);
     void mayHaveBeenRestored(const Window& window, QEvent::Type type);
     // The window's title; an empty one stays empty (x11_title.h).
     void setTitle(QWidget* top, const std::string& caption);
-    void load(QTextBrowser* view, const QUrl& url);
-    // The style of the controls that the desktop's style cannot draw whole in their designed
-    // size (designed_style.h), made on first use.
-    QStyle* designedStyle();
 
     WindowSystem& windows_;
     std::map<const Window*, Rendered> rendered_;
@@ -135,7 +138,8 @@ private:
     const Window* mainWindow_ = nullptr;
     std::function<bool()> trayAvailable_;
     std::function<void()> shownByUser_;
-    QNetworkAccessManager* network_ = nullptr;
+    QtInput input_{*this};
+    QtWebView web_;
     QStyle* designedStyle_ = nullptr;
 };
 
