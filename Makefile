@@ -1,5 +1,6 @@
 # make build  builds everything into build/ (build/tolvane-sim among it)
-# make test   installs what is missing, builds, and runs every test
+# make test   installs what is missing, builds, and runs every test (the ones against later
+#             desktops where scripts/desktop-chroots has made their chroots, which it says)
 # make run    builds and starts the desktop program
 # make package builds the Debian package and the Windows setup program into dist/
 # make screenshots  pictures of the desktop programs' windows in $(SHOTS), one script per backend
@@ -18,6 +19,7 @@ build: deps
 	cmake --build $(BUILD) -j $(JOBS)
 
 test: build
+	@scripts/desktop-chroots status
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 	@if [ -x scripts/test-win32 ]; then scripts/test-win32; fi
 
