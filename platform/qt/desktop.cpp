@@ -12,7 +12,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include "platform/qt/instance.h"
+#include "platform/qt/session/instance.h"
 
 namespace tolvane {
 

@@ -6,6 +6,7 @@
 
 #include "platform/model/control.h"
 #include "platform/model/accessibility.h"
+#include "platform/model/control_order.h"
 #include "platform/model/dialog_font.h"
 #include "platform/model/option_group.h"
 #include "platform/model/window.h"
@@ -162,13 +163,7 @@ void Win32Windows::windowLoaded(Window& window)
 
     // Creation order is the dialog manager's tab order, so controls are made in the
     // order of their tab places; those without a place come last.
-    std::vector<Control*> ordered(window.controls().begin(), window.controls().end());
-    std::stable_sort(ordered.begin(), ordered.end(), [](const Control* a, const Control* b) {
-        const int ta = a->tabIndex() < 0 ? 1 << 30 : a->tabIndex();
-        const int tb = b->tabIndex() < 0 ? 1 << 30 : b->tabIndex();
-        return ta < tb;
-    });
-    for (Control* control : ordered) createControl(native, *control);
+    for (Control* control : tabOrder(window)) createControl(native, *control);
     layer(native);
     if (announced(accessibleOf(window).role)) markLive(hwnd, true);
     if (window.visible()) ShowWindow(hwnd, SW_SHOW);
@@ -198,15 +193,12 @@ void Win32Windows::createControl(NativeWindow& native, Control& control)
 // focusable, all windowed, controls) is unchanged.
 void Win32Windows::layer(NativeWindow& native)
 {
-    std::vector<HWND> order;
-    for (DesignLayer level : {DesignLayer::Windowed, DesignLayer::Labels, DesignLayer::Frames}) {
-        for (HWND h = GetWindow(native.hwnd, GW_CHILD); h; h = GetWindow(h, GW_HWNDNEXT)) {
-            Control* control = native.controlOf(h);
-            if (control && designLayer(control->kind()) == level) order.push_back(h);
-        }
-    }
+    std::vector<Control*> made;
+    for (HWND h = GetWindow(native.hwnd, GW_CHILD); h; h = GetWindow(h, GW_HWNDNEXT))
+        if (Control* control = native.controlOf(h)) made.push_back(control);
     HWND after = HWND_TOP;
-    for (HWND h : order) {
+    for (Control* control : topLayerFirst(made)) {
+        HWND h = native.handlesByControl[control];
         SetWindowPos(h, after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
         after = h;
     }

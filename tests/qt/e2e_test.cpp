@@ -371,6 +371,9 @@ TEST_F(EndToEnd, CommandsFromATerminalActOnTheRunningProgram)
     EXPECT_EQ(status(), "Restart After 00:02    Warning Enabled\n") << "a refused command changed the schedule";
     EXPECT_EQ(run({"--at", "07:45", "standby"}, folder).status, 0);
     EXPECT_EQ(status(), "Stand By At 07:45    Warning Disabled\n");
+    // The time may follow its option after "=", as GNU tools take it.
+    EXPECT_EQ(run({"--after=01:30", "shutdown"}, folder).status, 0);
+    EXPECT_EQ(status(), "Shutdown After 01:30    Warning Disabled\n");
     // The status line's changes are signalled on the bus, for applets.
     QProcess monitor;
     monitor.start("dbus-monitor", {"--address", busAddress_, "member='PropertiesChanged'"});

@@ -17,7 +17,7 @@
 
 #include "hotkeys/values.h"
 #include "logind_bus.h"
-#include "platform/qt/x11_keyboard.h"
+#include "platform/qt/keys/x11_keyboard.h"
 #include "power/actions.h"
 #include "program_lines.h"
 #include "tests/settings_file.h"

@@ -17,9 +17,9 @@
 #include <memory>
 
 #include "logind_bus.h"
-#include "platform/qt/alert_dialogs.h"
-#include "platform/qt/logind_sleep.h"
-#include "platform/qt/session_lock.h"
+#include "platform/qt/session/logind_sleep.h"
+#include "platform/qt/session/session_lock.h"
+#include "platform/qt/ui/alert_dialogs.h"
 #include "wait.h"
 
 namespace tolvane::test {

@@ -8,8 +8,8 @@
 #include "desktop_fixture.h"
 #include "platform/model/timer.h"
 #include "platform/model/window.h"
-#include "platform/qt/qt_timers.h"
-#include "platform/qt/qt_windows.h"
+#include "platform/qt/ui/qt_timers.h"
+#include "platform/qt/ui/qt_windows.h"
 
 namespace tolvane::test {
 namespace {

@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/qt/qt_tray.h"
+#include "platform/qt/ui/qt_tray.h"
 #include "tray/notify_record.h"
 
 namespace tolvane::test {
