@@ -46,6 +46,17 @@ bool displayOpens(const QString& display)
     return dpy != nullptr;
 }
 
+// SIGTERM, and SIGKILL if the process has not ended 3 s later.
+void end(QProcess& process)
+{
+    if (process.state() == QProcess::NotRunning) return;
+    process.terminate();
+    if (!process.waitForFinished(3000)) {
+        process.kill();
+        process.waitForFinished(3000);
+    }
+}
+
 // Is a notification area there (someone owns the tray selection of screen 0)?
 bool trayOwned(const QString& display) { return selectionOwned(display.toStdString(), "_NET_SYSTEM_TRAY_S0"); }
 
@@ -58,11 +69,11 @@ protected:
                 GTEST_SKIP() << tool << " is missing (scripts/install-deps installs it)";
         clock_.start();
 
-        QString why;
-        display_ = startXvfb(xvfb_, "1024x768x24", &why);
-        ASSERT_FALSE(display_.isEmpty()) << why.toStdString();
+        std::string why;
+        display_ = QString::fromStdString(xvfb_.start("1024x768x24", &why));
+        ASSERT_FALSE(display_.isEmpty()) << why;
         ASSERT_TRUE(waitFor([&] { return displayOpens(display_); }, 20000))
-            << "no connection to " << display_.toStdString() << ": " << xvfb_.readAllStandardError().toStdString();
+            << "no connection to " << display_.toStdString();
 
         env_ = QProcessEnvironment::systemEnvironment();
         env_.insert("DISPLAY", display_);
@@ -82,33 +93,23 @@ protected:
         ASSERT_TRUE(tray_.waitForStarted(10000));
         ASSERT_TRUE(waitFor([&] { return trayOwned(display_); }, 20000))
             << "trayer took no tray on " << display_.toStdString() << ": "
-            << tray_.readAllStandardError().toStdString() << "\nXvfb (state " << xvfb_.state()
-            << "): " << xvfb_.readAllStandardError().toStdString();
+            << tray_.readAllStandardError().toStdString() << (xvfb_.running() ? "" : "\nXvfb has ended");
     }
 
     void TearDown() override
     {
         if (started_ > 0) ::kill(started_, SIGTERM);
-        for (QProcess* p : {&program_, &tray_, &sessionBus_, &xvfb_}) {
-            if (p->state() == QProcess::NotRunning) continue;
-            p->terminate();
-            if (!p->waitForFinished(3000)) {
-                p->kill();
-                p->waitForFinished(3000);
-            }
-        }
+        for (QProcess* p : {&program_, &tray_}) end(*p);
+        sessionBus_.stop();
+        xvfb_.stop();
     }
 
     // A session bus of the test's own, for the programs started after this.
     void startSessionBus()
     {
-        ASSERT_TRUE(busFolder_.isValid());
-        const std::string config = writeBusConfig(busFolder_.path().toStdString());
-        sessionBus_.start("dbus-daemon",
-                          {"--config-file=" + QString::fromStdString(config), "--nofork", "--print-address=1"});
-        ASSERT_TRUE(sessionBus_.waitForStarted(10000) && waitFor([&] { return sessionBus_.canReadLine(); }, 20000))
-            << "no dbus-daemon: " << sessionBus_.readAllStandardError().toStdString();
-        busAddress_ = QString::fromUtf8(sessionBus_.readLine()).trimmed();
+        std::string why;
+        ASSERT_TRUE(sessionBus_.start(&why)) << why;
+        busAddress_ = QString::fromStdString(sessionBus_.address());
     }
 
     // The environment of a program of the test on Qt's xcb platform: the display, its settings
@@ -236,8 +237,9 @@ protected:
     }
 
     QElapsedTimer clock_;
-    QProcess xvfb_, tray_, sessionBus_, program_;
-    QTemporaryDir busFolder_;
+    XvfbProcess xvfb_;
+    PrivateBus sessionBus_;
+    QProcess tray_, program_;
     QString display_, busAddress_;
     pid_t started_ = 0;
     QProcessEnvironment env_;
@@ -570,9 +572,8 @@ protected:
     {
         EndToEnd::SetUp();
         if (IsSkipped() || HasFatalFailure()) return;
-        for (const char* tool : {"weston", "dbus-daemon"})
-            if (QStandardPaths::findExecutable(tool).isEmpty())
-                GTEST_SKIP() << tool << " is missing (scripts/install-deps installs it)";
+        if (QStandardPaths::findExecutable("weston").isEmpty() || !PrivateBus::available())
+            GTEST_SKIP() << "weston or dbus-daemon is missing (scripts/install-deps installs them)";
         if (QProcess::execute("/usr/bin/python3", {"-c", "import dbusmock"}) != 0)
             GTEST_SKIP() << "python3-dbusmock is missing (scripts/install-deps installs it)";
         QFile ini(runtime_.filePath("weston.ini"));
@@ -590,10 +591,9 @@ protected:
         ASSERT_TRUE(waitFor([&] { return screen().pixelColor(kWidth / 2, kHeight / 2) == QColor(kBackground); }, 30000))
             << "weston did not come up: " << weston_.readAll().toStdString();
 
-        const std::string config = writeBusConfig(runtime_.path().toStdString());
-        bus_.start("dbus-daemon", {"--config-file=" + QString::fromStdString(config), "--nofork", "--print-address=1"});
-        ASSERT_TRUE(bus_.waitForStarted(10000) && waitFor([&] { return bus_.canReadLine(); }));
-        const QString address = QString::fromUtf8(bus_.readLine()).trimmed();
+        std::string why;
+        ASSERT_TRUE(bus_.start(&why)) << why;
+        const QString address = QString::fromStdString(bus_.address());
         QProcessEnvironment busEnv = env_;
         busEnv.insert("DBUS_SESSION_BUS_ADDRESS", address);
         notifications_.setProcessEnvironment(busEnv);
@@ -611,12 +611,9 @@ protected:
     }
     void TearDown() override
     {
-        for (QProcess* p : {&program_, &notifications_, &bus_, &weston_}) {
-            if (p->state() == QProcess::NotRunning) continue;
-            p->terminate();
-            if (!p->waitForFinished(3000)) p->kill();
-            p->waitForFinished(3000);
-        }
+        for (QProcess* p : {&program_, &notifications_}) end(*p);
+        bus_.stop();
+        end(weston_);
         EndToEnd::TearDown();
     }
 
@@ -688,7 +685,8 @@ protected:
     }
 
     QTemporaryDir runtime_;
-    QProcess weston_, bus_, notifications_;
+    PrivateBus bus_;
+    QProcess weston_, notifications_;
     QProcessEnvironment wayland_;
 };
 

@@ -56,9 +56,9 @@ protected:
             if (QStandardPaths::findExecutable(tool).isEmpty())
                 GTEST_SKIP() << tool << " is missing (scripts/install-deps installs it)";
         clock_.start();
-        QString why;
-        display_ = startXvfb(xvfb_, "640x480x24", &why).toStdString();
-        ASSERT_FALSE(display_.empty()) << why.toStdString();
+        std::string why;
+        display_ = xvfb_.start("640x480x24", &why);
+        ASSERT_FALSE(display_.empty()) << why;
         ASSERT_TRUE(waitFor([&] { return (tester_ = XOpenDisplay(display_.c_str())) != nullptr; }, 20000));
         env_ = QProcessEnvironment::systemEnvironment();
         env_.insert("DISPLAY", QString::fromStdString(display_));
@@ -71,14 +71,14 @@ protected:
         if (grabber_) XCloseDisplay(grabber_);
         if (tester_) XCloseDisplay(tester_);
         grabber_ = tester_ = nullptr;
-        for (QProcess* p : {&program_, &xvfb_}) {
-            if (p->state() == QProcess::NotRunning) continue;
-            p->terminate();
-            if (!p->waitForFinished(3000)) {
-                p->kill();
-                p->waitForFinished(3000);
+        if (program_.state() != QProcess::NotRunning) {
+            program_.terminate();
+            if (!program_.waitForFinished(3000)) {
+                program_.kill();
+                program_.waitForFinished(3000);
             }
         }
+        xvfb_.stop();
     }
 
     // The keycode that carries the keysym in the first group (what a US keyboard has there).
@@ -157,7 +157,8 @@ protected:
     }
 
     QElapsedTimer clock_;
-    QProcess xvfb_, program_;
+    XvfbProcess xvfb_;
+    QProcess program_;
     std::string display_;
     QProcessEnvironment env_;
     Display* tester_ = nullptr;
