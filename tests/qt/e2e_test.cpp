@@ -279,12 +279,12 @@ TEST_F(EndToEnd, TrayIconThenWarnedSetCarriesOutTheScheduleAndAHotkeyActsAtOnce)
     const qint64 latency = restart->first - pressed;
     std::printf("hotkey: key down to request %lld ms\n", static_cast<long long>(latency));
     EXPECT_LE(latency, 1000) << "the monitor polls every 100 ms";
-    waitFor([] { return false; }, 350);
+    letTimePass(350);
     ASSERT_EQ(xdotool({"keyup", "r", "alt", "ctrl"}), 0);
-    waitFor([] { return false; }, 150);
+    letTimePass(150);
     const size_t whileHeld = count("dry-run restart Reboot(true)");
     EXPECT_GE(whileHeld, 2u) << "held keys repeat the request on every poll";
-    waitFor([] { return false; }, 400);
+    letTimePass(400);
     EXPECT_EQ(count("dry-run restart Reboot(true)"), whileHeld) << "released keys request nothing";
     EXPECT_EQ(count("dry-run shutdown PowerOff(true)"), 0u) << "the hotkey leaves the schedule alone";
 
@@ -340,9 +340,9 @@ TEST_F(EndToEnd, ASecondStartShowsTheRunningProgramsWindowAndLeavesOneProgram)
 
     // One program watches the keys: a 300 ms Ctrl+Alt+S is one to four polls' requests.
     ASSERT_EQ(xdotool({"keydown", "ctrl", "alt", "s"}), 0);
-    waitFor([] { return false; }, 300);
+    letTimePass(300);
     ASSERT_EQ(xdotool({"keyup", "s", "alt", "ctrl"}), 0);
-    waitFor([] { return false; }, 500);
+    letTimePass(500);
     EXPECT_GE(count("dry-run shutdown PowerOff(true)"), 1u);
     EXPECT_LE(count("dry-run shutdown PowerOff(true)"), 4u);
     EXPECT_EQ(program_.state(), QProcess::Running);
@@ -428,10 +428,10 @@ TEST_F(EndToEnd, ARefusedActionIsToldOncePerPressWithLogindsReason)
     ASSERT_EQ(xdotool({"keydown", "ctrl", "alt", "s"}), 0);
     const QStringList messageBox = {"--name", "^Tolvane 3\\.0$"};
     const QString box = findWindow(messageBox);
-    waitFor([] { return false; }, 1000);
+    letTimePass(1000);
     ASSERT_EQ(xdotool({"keyup", "s", "alt", "ctrl"}), 0);
     ASSERT_FALSE(box.isEmpty()) << "no message box";
-    waitFor([] { return false; }, 500);
+    letTimePass(500);
     QString boxes;
     xdotool(QStringList{"search", "--onlyvisible"} + messageBox, &boxes);
     EXPECT_EQ(boxes.split('\n', Qt::SkipEmptyParts).size(), 1) << boxes.toStdString();
@@ -511,7 +511,7 @@ TEST_F(EndToEnd, ATrayThatComesLateTakesTheIconAndOneThatGoesLeavesTheWindowInRe
     ASSERT_NE(line("dry-run ready", 0, 30000), nullptr) << "the program did not start";
     EXPECT_FALSE(findWindow(kMainWindow).isEmpty()) << "without a notification area the window is out of reach";
 
-    waitFor([] { return false; }, 4000);
+    letTimePass(4000);
     ASSERT_NO_FATAL_FAILURE(startTray());
     ASSERT_TRUE(waitFor([&] { return visibleWindow(kMainWindow).isEmpty(); })) << "the window stays out of the tray";
     const QString icon = findWindow(kTrayIcon);
@@ -672,11 +672,11 @@ protected:
         // The pointer comes in from outside weston's window, so that weston is told it entered:
         // one that was already inside when weston started may not follow the motion.
         ASSERT_EQ(xdotool({"mousemove", QString::number(kWidth + 10), QString::number(kHeight + 10)}), 0);
-        waitFor([] { return false; }, 100);
+        letTimePass(100);
         ASSERT_EQ(xdotool({"mousemove", QString::number(at.x()), QString::number(at.y())}), 0);
-        waitFor([] { return false; }, 100);
+        letTimePass(100);
         ASSERT_EQ(xdotool({"click", "1"}), 0);
-        waitFor([] { return false; }, 300);
+        letTimePass(300);
     }
     QString notifications()
     {

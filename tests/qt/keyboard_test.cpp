@@ -281,24 +281,24 @@ TEST_F(XKeyboard, TheDryRunProgramFiresTheRowOfTheLetterInTheGroupInUse)
     key(yKey, true);
     EXPECT_GE(lineTime(shutdown, before, 5000), 0) << "Ctrl+Alt+Y in the US layout";
     key(yKey, false);
-    waitFor([] { return false; }, 300);
+    letTimePass(300);
     EXPECT_EQ(count(restart), 0u) << "the US y key is not z as well";
 
     ASSERT_NO_FATAL_FAILURE(lockGroup(1));
-    waitFor([] { return false; }, 300);  // the group change reaches the program
+    letTimePass(300);  // the group change reaches the program
     const size_t shutdowns = count(shutdown);
     before = lines_.size();
     key(yKey, true);
     EXPECT_GE(lineTime(restart, before, 5000), 0) << "the same key is z in the German layout";
     key(yKey, false);
     for (const char* k : {"Alt_L", "Control_L"}) key(k, false);
-    waitFor([] { return false; }, 300);
+    letTimePass(300);
     EXPECT_EQ(count(shutdown), shutdowns) << "and no longer y";
 
     // Russian in use has no S: the key that carries it in the US layout is S.
     ASSERT_NO_FATAL_FAILURE(setLayouts("ru,us"));
     ASSERT_NO_FATAL_FAILURE(lockGroup(0));
-    waitFor([] { return false; }, 300);  // the new layouts reach the program
+    letTimePass(300);  // the new layouts reach the program
     before = lines_.size();
     for (int code : {keycode("Control_L"), keycode("Alt_L"), sKey}) key(code, true);
     EXPECT_GE(lineTime("dry-run logoff TerminateSession(keyboard)", before, 5000), 0) << "Ctrl+Alt+S under ru,us";
@@ -320,7 +320,7 @@ TEST_F(XKeyboard, NothingFiresWhileTheSessionIsLockedAndTheLockerHoldsTheKeyboar
     const std::string locked = "tolvane: the session is locked: the Ctrl+Alt hotkeys do nothing until it is unlocked";
     ASSERT_GE(lineTime(locked, 0, 10000), 0);
     for (const char* k : {"Control_L", "Alt_L", "s"}) key(k, true);
-    waitFor([] { return false; }, 1000);  // ten ticks with the keys held
+    letTimePass(1000);  // ten ticks with the keys held
     EXPECT_EQ(count(shutdown), 0u) << "Ctrl+Alt+S at the locked screen";
 
     // Unlocked, with the keys still held: the next tick fires.
@@ -342,14 +342,14 @@ TEST_F(XKeyboard, TheMirrorTellsWhetherAKeyOfInterestMayBeDown)
     EXPECT_FALSE(keyboard.mayBeDown()) << "nothing is pressed";
 
     key("s", true);
-    waitFor([] { return false; }, 200);
+    letTimePass(200);
     EXPECT_FALSE(keyboard.mayBeDown()) << "S is of no interest";
     EXPECT_EQ(told, 0);
     key("Alt_R", true);
     EXPECT_TRUE(waitFor([&] { return keyboard.mayBeDown(); }, 3000)) << "the raw event of Alt is seen";
     EXPECT_EQ(told, 1);
     key("Control_L", true);
-    waitFor([] { return false; }, 200);
+    letTimePass(200);
     EXPECT_EQ(told, 1) << "still down: nothing new to tell";
     key("Alt_R", false);
     key("Control_L", false);
@@ -359,7 +359,7 @@ TEST_F(XKeyboard, TheMirrorTellsWhetherAKeyOfInterestMayBeDown)
 
     // A layout change that moves no key of interest keeps the answer.
     ASSERT_NO_FATAL_FAILURE(setLayouts("us,de"));
-    waitFor([] { return false; }, 300);
+    letTimePass(300);
     EXPECT_FALSE(keyboard.mayBeDown());
 }
 
@@ -387,12 +387,12 @@ TEST_F(XKeyboard, TheIdleProgramSleepsAndAHotkeyStillFiresWithinATick)
 {
     if (IsSkipped()) return;
     ASSERT_NO_FATAL_FAILURE(startProgram("restart = 'R'"));
-    waitFor([] { return false; }, 2500);  // start-up settles (the page trim comes after 2 s)
+    letTimePass(2500);  // start-up settles (the page trim comes after 2 s)
 
     // Ten ticks a second would wake the program 30 times in 3 s.
     const long before = wakeUps(program_.processId());
     ASSERT_GE(before, 0);
-    waitFor([] { return false; }, 3000);
+    letTimePass(3000);
     const long idle = wakeUps(program_.processId()) - before;
     std::printf("idle: %ld wake-ups of the main thread in 3 s\n", idle);
     EXPECT_LE(idle, 6) << "no key of interest is down, so the hotkey monitor rests";
@@ -408,7 +408,7 @@ TEST_F(XKeyboard, TheIdleProgramSleepsAndAHotkeyStillFiresWithinATick)
         ASSERT_GE(seen, 0) << "press " << press << " was not seen";
         std::printf("hotkey after rest: key down to request %lld ms\n", static_cast<long long>(seen - pressed));
         EXPECT_LE(seen - pressed, 300) << "about one 100 ms tick, with room for a loaded machine";
-        waitFor([] { return false; }, 330 + 37 * press);  // the next press falls at another phase
+        letTimePass(330 + 37 * press);  // the next press falls at another phase
     }
 }
 

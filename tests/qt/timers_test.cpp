@@ -59,7 +59,7 @@ TEST_F(Timers, AnEnabledTimerRunsPreciselyOnceItsWindowIsLoaded)
     timer.setEnabled(false);
     EXPECT_EQ(driver_.running(timer), nullptr);
     const int stopped = ticks;
-    waitFor([] { return false; }, 120);
+    letTimePass(120);
     EXPECT_EQ(ticks, stopped);
 }
 
@@ -74,7 +74,7 @@ TEST_F(Timers, ATimerStoppedInsideItsOwnTickTicksNoMore)
     };
     window_.load();
     ASSERT_TRUE(waitFor([&] { return ticks == 1; }, 5000));
-    waitFor([] { return false; }, 60);
+    letTimePass(60);
     EXPECT_EQ(ticks, 1);
     flushDeletes();
 }
@@ -154,7 +154,7 @@ TEST_F(Timers, APausableTimerRestsWhileNoKeyIsDownAndResumesOnItsOwnPhase)
     ASSERT_NE(driver_.running(timer), nullptr) << "a resting timer still runs for the model";
     EXPECT_FALSE(driver_.running(timer)->isActive()) << "nothing to wake the program";
 
-    waitFor([] { return false; }, 330);
+    letTimePass(330);
     EXPECT_TRUE(ticks.empty()) << "no tick while no key of interest is down";
 
     // A key goes down late between two ticks: the ticks come on the old phase, at most 15 ms
@@ -177,7 +177,7 @@ TEST_F(Timers, APausableTimerRestsWhileNoKeyIsDownAndResumesOnItsOwnPhase)
     keys.set(false);
     EXPECT_TRUE(driver_.paused(timer));
     const size_t rested = ticks.size();
-    waitFor([] { return false; }, 250);
+    letTimePass(250);
     EXPECT_EQ(ticks.size(), rested);
     waitFor([&] { return clock.nsecsElapsed() % (100 * kMs) >= 85 * kMs; }, 1000);
     keys.set(true);
@@ -225,7 +225,7 @@ TEST_F(Timers, KeysGoingUpDuringATickStopTheTicksAfterIt)
     window_.load();
     EXPECT_FALSE(driver_.paused(timer));
     ASSERT_TRUE(waitFor([&] { return ticks == 3; }, 5000));
-    waitFor([] { return false; }, 100);
+    letTimePass(100);
     EXPECT_EQ(ticks, 3);
     EXPECT_TRUE(driver_.paused(timer));
 }
