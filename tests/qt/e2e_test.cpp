@@ -248,7 +248,6 @@ protected:
 
 TEST_F(EndToEnd, TrayIconThenWarnedSetCarriesOutTheScheduleAndAHotkeyActsAtOnce)
 {
-    if (IsSkipped()) return;
     ASSERT_NO_FATAL_FAILURE(startTray());
     QTemporaryDir windir;
     ASSERT_TRUE(windir.isValid());
@@ -311,7 +310,6 @@ TEST_F(EndToEnd, TrayIconThenWarnedSetCarriesOutTheScheduleAndAHotkeyActsAtOnce)
 
 TEST_F(EndToEnd, ASecondStartShowsTheRunningProgramsWindowAndLeavesOneProgram)
 {
-    if (IsSkipped()) return;
     ASSERT_NO_FATAL_FAILURE(startTray());
     ASSERT_NO_FATAL_FAILURE(startSessionBus());
     QTemporaryDir windir;
@@ -350,7 +348,6 @@ TEST_F(EndToEnd, ASecondStartShowsTheRunningProgramsWindowAndLeavesOneProgram)
 
 TEST_F(EndToEnd, CommandsFromATerminalActOnTheRunningProgram)
 {
-    if (IsSkipped()) return;
     ASSERT_NO_FATAL_FAILURE(startTray());
     ASSERT_NO_FATAL_FAILURE(startSessionBus());
     QTemporaryDir windir;
@@ -404,7 +401,6 @@ TEST_F(EndToEnd, CommandsFromATerminalActOnTheRunningProgram)
 // asks again on every poll.
 TEST_F(EndToEnd, ARefusedActionIsToldOncePerPressWithLogindsReason)
 {
-    if (IsSkipped()) return;
     LogindBus logind;
     ASSERT_NO_FATAL_FAILURE(startLogind(logind));
     if (IsSkipped()) return;
@@ -462,7 +458,6 @@ TEST_F(EndToEnd, ARefusedActionIsToldOncePerPressWithLogindsReason)
 // countdown before the sleep would have ended.
 TEST_F(EndToEnd, WakingInsideTheWarningOpensItsWholeWindowAgain)
 {
-    if (IsSkipped()) return;
     LogindBus logind;
     ASSERT_NO_FATAL_FAILURE(startLogind(logind));
     if (IsSkipped()) return;
@@ -504,7 +499,6 @@ TEST_F(EndToEnd, WakingInsideTheWarningOpensItsWholeWindowAgain)
 // for a notification area is simply on the screen.
 TEST_F(EndToEnd, ATrayThatComesLateTakesTheIconAndOneThatGoesLeavesTheWindowInReach)
 {
-    if (IsSkipped()) return;
     QTemporaryDir windir;
     ASSERT_NO_FATAL_FAILURE(writeSettings(windir.path().toStdString()));
     ASSERT_NO_FATAL_FAILURE(startProgram(windir.path()));
@@ -540,7 +534,6 @@ TEST_F(EndToEnd, ATrayThatComesLateTakesTheIconAndOneThatGoesLeavesTheWindowInRe
 
 TEST_F(EndToEnd, SigtermEndsTheProgramWhileTheStartUpMessageBoxIsOpen)
 {
-    if (IsSkipped()) return;
     QTemporaryDir windir;
     ASSERT_TRUE(windir.isValid());
     // A settings file that cannot be used: start-up says so in a message box.
@@ -692,7 +685,6 @@ protected:
 
 TEST_F(Weston, WithoutAnXServerTheProgramStartsTheWarningIsSeenAndTheWindowComesBackFromTheHotkeyWindow)
 {
-    if (IsSkipped()) return;
     QTemporaryDir windir;
     // No hotkey enabled: no message about them (the desktop has no global shortcuts).
     ASSERT_NO_FATAL_FAILURE(writeSettings(windir.path().toStdString(), false));
