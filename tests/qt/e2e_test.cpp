@@ -46,6 +46,17 @@ bool displayOpens(const QString& display)
     return dpy != nullptr;
 }
 
+// SIGTERM, and SIGKILL if the process has not ended 3 s later.
+void end(QProcess& process)
+{
+    if (process.state() == QProcess::NotRunning) return;
+    process.terminate();
+    if (!process.waitForFinished(3000)) {
+        process.kill();
+        process.waitForFinished(3000);
+    }
+}
+
 // Is a notification area there (someone owns the tray selection of screen 0)?
 bool trayOwned(const QString& display) { return selectionOwned(display.toStdString(), "_NET_SYSTEM_TRAY_S0"); }
 
@@ -58,11 +69,11 @@ protected:
                 GTEST_SKIP() << tool << " is missing (scripts/install-deps installs it)";
         clock_.start();
 
-        QString why;
-        display_ = startXvfb(xvfb_, "1024x768x24", &why);
-        ASSERT_FALSE(display_.isEmpty()) << why.toStdString();
+        std::string why;
+        display_ = QString::fromStdString(xvfb_.start("1024x768x24", &why));
+        ASSERT_FALSE(display_.isEmpty()) << why;
         ASSERT_TRUE(waitFor([&] { return displayOpens(display_); }, 20000))
-            << "no connection to " << display_.toStdString() << ": " << xvfb_.readAllStandardError().toStdString();
+            << "no connection to " << display_.toStdString();
 
         env_ = QProcessEnvironment::systemEnvironment();
         env_.insert("DISPLAY", display_);
@@ -82,33 +93,23 @@ protected:
         ASSERT_TRUE(tray_.waitForStarted(10000));
         ASSERT_TRUE(waitFor([&] { return trayOwned(display_); }, 20000))
             << "trayer took no tray on " << display_.toStdString() << ": "
-            << tray_.readAllStandardError().toStdString() << "\nXvfb (state " << xvfb_.state()
-            << "): " << xvfb_.readAllStandardError().toStdString();
+            << tray_.readAllStandardError().toStdString() << (xvfb_.running() ? "" : "\nXvfb has ended");
     }
 
     void TearDown() override
     {
         if (started_ > 0) ::kill(started_, SIGTERM);
-        for (QProcess* p : {&program_, &tray_, &sessionBus_, &xvfb_}) {
-            if (p->state() == QProcess::NotRunning) continue;
-            p->terminate();
-            if (!p->waitForFinished(3000)) {
-                p->kill();
-                p->waitForFinished(3000);
-            }
-        }
+        for (QProcess* p : {&program_, &tray_}) end(*p);
+        sessionBus_.stop();
+        xvfb_.stop();
     }
 
     // A session bus of the test's own, for the programs started after this.
     void startSessionBus()
     {
-        ASSERT_TRUE(busFolder_.isValid());
-        const std::string config = writeBusConfig(busFolder_.path().toStdString());
-        sessionBus_.start("dbus-daemon",
-                          {"--config-file=" + QString::fromStdString(config), "--nofork", "--print-address=1"});
-        ASSERT_TRUE(sessionBus_.waitForStarted(10000) && waitFor([&] { return sessionBus_.canReadLine(); }, 20000))
-            << "no dbus-daemon: " << sessionBus_.readAllStandardError().toStdString();
-        busAddress_ = QString::fromUtf8(sessionBus_.readLine()).trimmed();
+        std::string why;
+        ASSERT_TRUE(sessionBus_.start(&why)) << why;
+        busAddress_ = QString::fromStdString(sessionBus_.address());
     }
 
     // The environment of a program of the test on Qt's xcb platform: the display, its settings
@@ -236,8 +237,9 @@ protected:
     }
 
     QElapsedTimer clock_;
-    QProcess xvfb_, tray_, sessionBus_, program_;
-    QTemporaryDir busFolder_;
+    XvfbProcess xvfb_;
+    PrivateBus sessionBus_;
+    QProcess tray_, program_;
     QString display_, busAddress_;
     pid_t started_ = 0;
     QProcessEnvironment env_;
@@ -246,7 +248,6 @@ protected:
 
 TEST_F(EndToEnd, TrayIconThenWarnedSetCarriesOutTheScheduleAndAHotkeyActsAtOnce)
 {
-    if (IsSkipped()) return;
     ASSERT_NO_FATAL_FAILURE(startTray());
     QTemporaryDir windir;
     ASSERT_TRUE(windir.isValid());
@@ -277,12 +278,12 @@ TEST_F(EndToEnd, TrayIconThenWarnedSetCarriesOutTheScheduleAndAHotkeyActsAtOnce)
     const qint64 latency = restart->first - pressed;
     std::printf("hotkey: key down to request %lld ms\n", static_cast<long long>(latency));
     EXPECT_LE(latency, 1000) << "the monitor polls every 100 ms";
-    waitFor([] { return false; }, 350);
+    letTimePass(350);
     ASSERT_EQ(xdotool({"keyup", "r", "alt", "ctrl"}), 0);
-    waitFor([] { return false; }, 150);
+    letTimePass(150);
     const size_t whileHeld = count("dry-run restart Reboot(true)");
     EXPECT_GE(whileHeld, 2u) << "held keys repeat the request on every poll";
-    waitFor([] { return false; }, 400);
+    letTimePass(400);
     EXPECT_EQ(count("dry-run restart Reboot(true)"), whileHeld) << "released keys request nothing";
     EXPECT_EQ(count("dry-run shutdown PowerOff(true)"), 0u) << "the hotkey leaves the schedule alone";
 
@@ -309,7 +310,6 @@ TEST_F(EndToEnd, TrayIconThenWarnedSetCarriesOutTheScheduleAndAHotkeyActsAtOnce)
 
 TEST_F(EndToEnd, ASecondStartShowsTheRunningProgramsWindowAndLeavesOneProgram)
 {
-    if (IsSkipped()) return;
     ASSERT_NO_FATAL_FAILURE(startTray());
     ASSERT_NO_FATAL_FAILURE(startSessionBus());
     QTemporaryDir windir;
@@ -338,9 +338,9 @@ TEST_F(EndToEnd, ASecondStartShowsTheRunningProgramsWindowAndLeavesOneProgram)
 
     // One program watches the keys: a 300 ms Ctrl+Alt+S is one to four polls' requests.
     ASSERT_EQ(xdotool({"keydown", "ctrl", "alt", "s"}), 0);
-    waitFor([] { return false; }, 300);
+    letTimePass(300);
     ASSERT_EQ(xdotool({"keyup", "s", "alt", "ctrl"}), 0);
-    waitFor([] { return false; }, 500);
+    letTimePass(500);
     EXPECT_GE(count("dry-run shutdown PowerOff(true)"), 1u);
     EXPECT_LE(count("dry-run shutdown PowerOff(true)"), 4u);
     EXPECT_EQ(program_.state(), QProcess::Running);
@@ -348,7 +348,6 @@ TEST_F(EndToEnd, ASecondStartShowsTheRunningProgramsWindowAndLeavesOneProgram)
 
 TEST_F(EndToEnd, CommandsFromATerminalActOnTheRunningProgram)
 {
-    if (IsSkipped()) return;
     ASSERT_NO_FATAL_FAILURE(startTray());
     ASSERT_NO_FATAL_FAILURE(startSessionBus());
     QTemporaryDir windir;
@@ -405,7 +404,6 @@ TEST_F(EndToEnd, CommandsFromATerminalActOnTheRunningProgram)
 // asks again on every poll.
 TEST_F(EndToEnd, ARefusedActionIsToldOncePerPressWithLogindsReason)
 {
-    if (IsSkipped()) return;
     LogindBus logind;
     ASSERT_NO_FATAL_FAILURE(startLogind(logind));
     if (IsSkipped()) return;
@@ -429,10 +427,10 @@ TEST_F(EndToEnd, ARefusedActionIsToldOncePerPressWithLogindsReason)
     ASSERT_EQ(xdotool({"keydown", "ctrl", "alt", "s"}), 0);
     const QStringList messageBox = {"--name", "^Tolvane 3\\.0$"};
     const QString box = findWindow(messageBox);
-    waitFor([] { return false; }, 1000);
+    letTimePass(1000);
     ASSERT_EQ(xdotool({"keyup", "s", "alt", "ctrl"}), 0);
     ASSERT_FALSE(box.isEmpty()) << "no message box";
-    waitFor([] { return false; }, 500);
+    letTimePass(500);
     QString boxes;
     xdotool(QStringList{"search", "--onlyvisible"} + messageBox, &boxes);
     EXPECT_EQ(boxes.split('\n', Qt::SkipEmptyParts).size(), 1) << boxes.toStdString();
@@ -463,7 +461,6 @@ TEST_F(EndToEnd, ARefusedActionIsToldOncePerPressWithLogindsReason)
 // countdown before the sleep would have ended.
 TEST_F(EndToEnd, WakingInsideTheWarningOpensItsWholeWindowAgain)
 {
-    if (IsSkipped()) return;
     LogindBus logind;
     ASSERT_NO_FATAL_FAILURE(startLogind(logind));
     if (IsSkipped()) return;
@@ -505,14 +502,13 @@ TEST_F(EndToEnd, WakingInsideTheWarningOpensItsWholeWindowAgain)
 // for a notification area is simply on the screen.
 TEST_F(EndToEnd, ATrayThatComesLateTakesTheIconAndOneThatGoesLeavesTheWindowInReach)
 {
-    if (IsSkipped()) return;
     QTemporaryDir windir;
     ASSERT_NO_FATAL_FAILURE(writeSettings(windir.path().toStdString()));
     ASSERT_NO_FATAL_FAILURE(startProgram(windir.path()));
     ASSERT_NE(line("dry-run ready", 0, 30000), nullptr) << "the program did not start";
     EXPECT_FALSE(findWindow(kMainWindow).isEmpty()) << "without a notification area the window is out of reach";
 
-    waitFor([] { return false; }, 4000);
+    letTimePass(4000);
     ASSERT_NO_FATAL_FAILURE(startTray());
     ASSERT_TRUE(waitFor([&] { return visibleWindow(kMainWindow).isEmpty(); })) << "the window stays out of the tray";
     const QString icon = findWindow(kTrayIcon);
@@ -541,7 +537,6 @@ TEST_F(EndToEnd, ATrayThatComesLateTakesTheIconAndOneThatGoesLeavesTheWindowInRe
 
 TEST_F(EndToEnd, SigtermEndsTheProgramWhileTheStartUpMessageBoxIsOpen)
 {
-    if (IsSkipped()) return;
     QTemporaryDir windir;
     ASSERT_TRUE(windir.isValid());
     // A settings file that cannot be used: start-up says so in a message box.
@@ -573,9 +568,8 @@ protected:
     {
         EndToEnd::SetUp();
         if (IsSkipped() || HasFatalFailure()) return;
-        for (const char* tool : {"weston", "dbus-daemon"})
-            if (QStandardPaths::findExecutable(tool).isEmpty())
-                GTEST_SKIP() << tool << " is missing (scripts/install-deps installs it)";
+        if (QStandardPaths::findExecutable("weston").isEmpty() || !PrivateBus::available())
+            GTEST_SKIP() << "weston or dbus-daemon is missing (scripts/install-deps installs them)";
         if (QProcess::execute("/usr/bin/python3", {"-c", "import dbusmock"}) != 0)
             GTEST_SKIP() << "python3-dbusmock is missing (scripts/install-deps installs it)";
         QFile ini(runtime_.filePath("weston.ini"));
@@ -593,10 +587,9 @@ protected:
         ASSERT_TRUE(waitFor([&] { return screen().pixelColor(kWidth / 2, kHeight / 2) == QColor(kBackground); }, 30000))
             << "weston did not come up: " << weston_.readAll().toStdString();
 
-        const std::string config = writeBusConfig(runtime_.path().toStdString());
-        bus_.start("dbus-daemon", {"--config-file=" + QString::fromStdString(config), "--nofork", "--print-address=1"});
-        ASSERT_TRUE(bus_.waitForStarted(10000) && waitFor([&] { return bus_.canReadLine(); }));
-        const QString address = QString::fromUtf8(bus_.readLine()).trimmed();
+        std::string why;
+        ASSERT_TRUE(bus_.start(&why)) << why;
+        const QString address = QString::fromStdString(bus_.address());
         QProcessEnvironment busEnv = env_;
         busEnv.insert("DBUS_SESSION_BUS_ADDRESS", address);
         notifications_.setProcessEnvironment(busEnv);
@@ -614,12 +607,9 @@ protected:
     }
     void TearDown() override
     {
-        for (QProcess* p : {&program_, &notifications_, &bus_, &weston_}) {
-            if (p->state() == QProcess::NotRunning) continue;
-            p->terminate();
-            if (!p->waitForFinished(3000)) p->kill();
-            p->waitForFinished(3000);
-        }
+        for (QProcess* p : {&program_, &notifications_}) end(*p);
+        bus_.stop();
+        end(weston_);
         EndToEnd::TearDown();
     }
 
@@ -678,11 +668,11 @@ protected:
         // The pointer comes in from outside weston's window, so that weston is told it entered:
         // one that was already inside when weston started may not follow the motion.
         ASSERT_EQ(xdotool({"mousemove", QString::number(kWidth + 10), QString::number(kHeight + 10)}), 0);
-        waitFor([] { return false; }, 100);
+        letTimePass(100);
         ASSERT_EQ(xdotool({"mousemove", QString::number(at.x()), QString::number(at.y())}), 0);
-        waitFor([] { return false; }, 100);
+        letTimePass(100);
         ASSERT_EQ(xdotool({"click", "1"}), 0);
-        waitFor([] { return false; }, 300);
+        letTimePass(300);
     }
     QString notifications()
     {
@@ -691,13 +681,13 @@ protected:
     }
 
     QTemporaryDir runtime_;
-    QProcess weston_, bus_, notifications_;
+    PrivateBus bus_;
+    QProcess weston_, notifications_;
     QProcessEnvironment wayland_;
 };
 
 TEST_F(Weston, WithoutAnXServerTheProgramStartsTheWarningIsSeenAndTheWindowComesBackFromTheHotkeyWindow)
 {
-    if (IsSkipped()) return;
     QTemporaryDir windir;
     // No hotkey enabled: no message about them (the desktop has no global shortcuts).
     ASSERT_NO_FATAL_FAILURE(writeSettings(windir.path().toStdString(), false));

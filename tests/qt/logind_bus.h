@@ -1,5 +1,5 @@
 #pragma once
-// A private bus of the test's own (writeBusConfig) with python3-dbusmock's logind on it and
+// A private bus of the test's own (PrivateBus) with python3-dbusmock's logind on it and
 // one session of the user: the system bus of the logind tests, and of a dry run that follows
 // its session's lock. No call ever reaches the machine's real logind.
 #include <unistd.h>
@@ -7,7 +7,6 @@
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
-#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <optional>
@@ -32,26 +31,22 @@ public:
     {
         bus_.reset();
         QDBusConnection::disconnectFromBus(dir_.path());
-        for (QProcess* p : {&logind_, &daemon_}) {
-            p->kill();
-            p->waitForFinished(5000);
-        }
+        logind_.kill();
+        logind_.waitForFinished(5000);
+        daemon_.stop();
     }
 
     static bool toolsThere()
     {
-        return QFileInfo::exists("/usr/bin/dbus-daemon") &&
-               QProcess::execute("/usr/bin/python3", {"-c", "import dbusmock"}) == 0;
+        return PrivateBus::available() && QProcess::execute("/usr/bin/python3", {"-c", "import dbusmock"}) == 0;
     }
 
     // Starts the bus and logind's mock (parameters: the template's JSON parameters) with the
     // session `session` of the user; false when they do not come up.
     bool start(const QString& session, const QString& parameters = "{}")
     {
-        const QString config = QString::fromStdString(writeBusConfig(dir_.path().toStdString()));
-        daemon_.start("/usr/bin/dbus-daemon", {"--config-file=" + config, "--nofork", "--print-address=1"});
-        if (!daemon_.waitForStarted(10000) || !waitFor([&] { return daemon_.canReadLine(); }, 10000)) return false;
-        address_ = QString::fromUtf8(daemon_.readLine()).trimmed();
+        if (!daemon_.start()) return false;
+        address_ = QString::fromStdString(daemon_.address());
         bus_ = QDBusConnection::connectToBus(address_, dir_.path());
         const QVariant uid = QVariant::fromValue(static_cast<uint32_t>(getuid()));
         return startMock(logind_, {"--template", "logind", "-l", log(), "-p", parameters}, "org.freedesktop.login1") &&
@@ -98,7 +93,7 @@ public:
 
 private:
     QTemporaryDir dir_;
-    QProcess daemon_;
+    PrivateBus daemon_;
     QProcess logind_;
     QString address_;
     std::optional<QDBusConnection> bus_;

@@ -296,7 +296,7 @@ protected:
     // be counted out: it rests while no shortcut is active.
     void waitTicks(int count)
     {
-        waitFor([] { return false; }, count * 100 + 50);
+        letTimePass(count * 100 + 50);
     }
     // Whether the hotkey monitor's timer is waking the program now.
     bool monitorAwake()

@@ -1,17 +1,11 @@
 #include "x_session.h"
 
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
-#include "private_bus.h"
 #include "tests/file_contents.h"
 #include "tests/wait_until.h"
 
@@ -42,29 +36,14 @@ XSession::~XSession()
     stopAll();
     std::error_code ec;
     if (!configFile_.empty()) std::filesystem::remove(configFile_, ec);
-    if (!busFolder_.empty()) std::filesystem::remove_all(busFolder_, ec);
 }
 
-pid_t XSession::spawn(const std::vector<std::string>& argv, const std::vector<std::string>& environment)
+void XSession::spawn(const std::vector<std::string>& argv, const std::vector<std::string>& environment)
 {
-    const pid_t pid = ::fork();
-    if (pid != 0) {
-        if (pid > 0) children_.push_back(pid);
-        return pid;
-    }
-    // The child: quiet, in its own process group, with the display it belongs to.
-    const int null = ::open("/dev/null", O_RDWR);
-    ::dup2(null, 0);
-    ::dup2(null, 1);
-    ::dup2(null, 2);
-    ::setpgid(0, 0);
-    if (!display_.empty()) ::setenv("DISPLAY", display_.c_str(), 1);
-    for (const std::string& variable : environment) ::putenv(const_cast<char*>(variable.c_str()));
-    std::vector<char*> args;
-    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    ::execvp(args[0], args.data());
-    ::_exit(127);
+    std::vector<std::string> variables = environment;
+    variables.push_back("DISPLAY=" + display());
+    children_.push_back(std::make_unique<ChildProcess>());
+    children_.back()->start(argv, variables);
 }
 
 bool XSession::start(bool withTray, std::string* why)
@@ -77,33 +56,8 @@ bool XSession::start(bool withTray, std::string* why)
             return false;
         }
     }
-
-    // Xvfb picks a free display itself and writes its number to the pipe.
-    int pipeFds[2];
-    if (::pipe(pipeFds) != 0) {
-        *why = "no pipe";
-        return false;
-    }
-    const pid_t xvfb = spawn({"Xvfb", "-displayfd", std::to_string(pipeFds[1]), "-noreset", "-dpi", "96", "-screen",
-                              "0", "1024x768x24", "-nolisten", "tcp"});
-    ::close(pipeFds[1]);
-    std::string number;
-    pollfd readable{pipeFds[0], POLLIN, 0};
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (number.find('\n') == std::string::npos && std::chrono::steady_clock::now() < end) {
-        if (::poll(&readable, 1, 200) <= 0) continue;
-        char chunk[16];
-        const ssize_t got = ::read(pipeFds[0], chunk, sizeof chunk);
-        if (got <= 0) break;
-        number.append(chunk, static_cast<size_t>(got));
-    }
-    ::close(pipeFds[0]);
-    if (xvfb <= 0 || number.find('\n') == std::string::npos) {
-        *why = "Xvfb did not start";
-        return false;
-    }
-    display_ = ":" + number.substr(0, number.find('\n'));
-    ::setenv("DISPLAY", display_.c_str(), 1);
+    if (xvfb_.start("1024x768x24", why).empty()) return false;
+    ::setenv("DISPLAY", display().c_str(), 1);
 
     // The machine's configuration without the iconify animation: a click while a restored
     // window is still being drawn in is lost.
@@ -117,12 +71,12 @@ bool XSession::start(bool withTray, std::string* why)
         openbox.insert(openbox.end(), {"--config-file", configFile_.string()});
     }
     spawn(openbox);
-    if (!waitUntil([&] { return selectionOwned(display_, "WM_S0"); }, 20000)) {
-        *why = "openbox took no window-manager selection on " + display_;
+    if (!waitUntil([&] { return selectionOwned(display(), "WM_S0"); }, 20000)) {
+        *why = "openbox took no window-manager selection on " + display();
         return false;
     }
     if (withTray && !startTray()) {
-        *why = "trayer took no tray on " + display_;
+        *why = "trayer took no tray on " + display();
         return false;
     }
     return true;
@@ -130,61 +84,45 @@ bool XSession::start(bool withTray, std::string* why)
 
 bool XSession::startAccessibility(const std::string& testDir, std::string* why)
 {
-    for (const std::string program : {"dbus-daemon", "/usr/libexec/at-spi2-registryd", "/usr/bin/python3"}) {
-        if (program[0] == '/' ? ::access(program.c_str(), X_OK) != 0 : !onPath(program)) {
+    for (const std::string program : {"/usr/bin/dbus-daemon", "/usr/libexec/at-spi2-registryd", "/usr/bin/python3"}) {
+        if (::access(program.c_str(), X_OK) != 0) {
             *why = program + " is missing (scripts/install-deps installs it)";
             return false;
         }
     }
-    busFolder_ = std::filesystem::temp_directory_path() / ("tolvane-a11y-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(busFolder_ / "session");
-    std::filesystem::create_directories(busFolder_ / "a11y");
-    const std::string session = "unix:path=" + (busFolder_ / "session" / "bus").string();
-    a11yBus_ = "unix:path=" + (busFolder_ / "a11y" / "bus").string();
-    for (const auto& [folder, address] : {std::pair{busFolder_ / "session", session}, {busFolder_ / "a11y", a11yBus_}}) {
-        spawn({"dbus-daemon", "--config-file=" + writeBusConfig(folder.string()), "--nofork", "--address=" + address});
-        if (!waitUntil([&] { return std::filesystem::exists(folder / "bus"); }, 20000)) {
-            *why = "dbus-daemon did not start";
-            return false;
-        }
-    }
-    spawn({"/usr/libexec/at-spi2-registryd", "--use-gnome-session=false"}, {"AT_SPI_BUS_ADDRESS=" + a11yBus_});
+    if (!sessionBus_.start(why) || !a11yBus_.start(why)) return false;
+    spawn({"/usr/libexec/at-spi2-registryd", "--use-gnome-session=false"}, {"AT_SPI_BUS_ADDRESS=" + a11yBus_.address()});
     spawn({"/usr/bin/python3", "-m", "dbusmock", "--template", testDir + "/a11y_bus_mock.py", "-p",
-           "{\"address\": \"" + a11yBus_ + "\"}"},
-          {"DBUS_SESSION_BUS_ADDRESS=" + session});
-    ::setenv("DBUS_SESSION_BUS_ADDRESS", session.c_str(), 1);
+           "{\"address\": \"" + a11yBus_.address() + "\"}"},
+          {"DBUS_SESSION_BUS_ADDRESS=" + sessionBus_.address()});
+    ::setenv("DBUS_SESSION_BUS_ADDRESS", sessionBus_.address().c_str(), 1);
     return true;
 }
 
 bool XSession::startTray()
 {
-    tray_ = spawn({"trayer", "--edge", "top", "--align", "right", "--widthtype", "pixel", "--width", "160",
-                   "--heighttype", "pixel", "--height", "32", "--SetDockType", "true"});
-    return waitUntil([&] { return selectionOwned(display_, "_NET_SYSTEM_TRAY_S0"); }, 20000);
+    tray_.start({"trayer", "--edge", "top", "--align", "right", "--widthtype", "pixel", "--width", "160",
+                 "--heighttype", "pixel", "--height", "32", "--SetDockType", "true"},
+                {"DISPLAY=" + display()});
+    return waitUntil([&] { return selectionOwned(display(), "_NET_SYSTEM_TRAY_S0"); }, 20000);
 }
 
 bool XSession::stopTray()
 {
-    if (tray_ <= 0) return false;
-    ::kill(tray_, SIGTERM);
-    ::waitpid(tray_, nullptr, 0);
-    std::erase(children_, tray_);
-    tray_ = 0;
-    return waitUntil([&] { return !selectionOwned(display_, "_NET_SYSTEM_TRAY_S0"); }, 5000);
+    if (!tray_.running()) return false;
+    tray_.stop();
+    return waitUntil([&] { return !selectionOwned(display(), "_NET_SYSTEM_TRAY_S0"); }, 5000);
 }
 
 void XSession::stopAll()
 {
-    // The tray and the window manager first, the server last.
-    for (auto it = children_.rbegin(); it != children_.rend(); ++it) {
-        ::kill(*it, SIGTERM);
-        int status = 0;
-        if (!waitUntil([&] { return ::waitpid(*it, &status, WNOHANG) != 0; }, 3000)) {
-            ::kill(*it, SIGKILL);
-            ::waitpid(*it, &status, 0);
-        }
-    }
+    // The session's programs first, the buses after them, the server last.
+    tray_.stop();
+    for (auto it = children_.rbegin(); it != children_.rend(); ++it) (*it)->stop();
     children_.clear();
+    sessionBus_.stop();
+    a11yBus_.stop();
+    xvfb_.stop();
 }
 
 }  // namespace tolvane::test

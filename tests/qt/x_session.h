@@ -6,9 +6,13 @@
 // QApplication, so that Qt's xcb platform connects to it; every process is ended with the
 // object.
 #include <filesystem>
+#include <memory>
 #include <string>
-#include <sys/types.h>
 #include <vector>
+
+#include "child_process.h"
+#include "private_bus.h"
+#include "xvfb_process.h"
 
 namespace tolvane::test {
 
@@ -22,7 +26,7 @@ public:
     // Starts the display and the window manager (and the tray); false with the reason when
     // a program is missing or does not come up. Sets DISPLAY for this process.
     bool start(bool withTray, std::string* why);
-    const std::string& display() const { return display_; }
+    const std::string& display() const { return xvfb_.display(); }
     // The notification area goes, or comes (again); false when it did not.
     bool stopTray();
     bool startTray();
@@ -34,19 +38,18 @@ public:
     bool startAccessibility(const std::string& testDir, std::string* why);
     // The accessibility bus's address, for a screen reader (AT_SPI_BUS_ADDRESS); empty
     // without one.
-    const std::string& accessibilityBus() const { return a11yBus_; }
+    const std::string& accessibilityBus() const { return a11yBus_.address(); }
 
 private:
-    // The pipe that Xvfb writes its display number to stays open in the child (no close-on-exec).
-    pid_t spawn(const std::vector<std::string>& argv, const std::vector<std::string>& environment = {});
+    // A program of the session, on its display, with these variables besides.
+    void spawn(const std::vector<std::string>& argv, const std::vector<std::string>& environment = {});
     void stopAll();
 
-    std::string display_;
-    std::vector<pid_t> children_;
-    pid_t tray_ = 0;
+    XvfbProcess xvfb_;
+    std::vector<std::unique_ptr<ChildProcess>> children_;
+    ChildProcess tray_;
     std::filesystem::path configFile_;
-    std::filesystem::path busFolder_;
-    std::string a11yBus_;
+    PrivateBus sessionBus_, a11yBus_;
 };
 
 }  // namespace tolvane::test

@@ -53,8 +53,9 @@ protected:
     QPoint designedCentre(const Control& control);
     int dpi() { return windows().dotsPerInch(); }
 
-    // A real click on a control's designed centre; true once the event loop has taken it in.
-    void clickDesigned(const Control& control, int button = 1);
+    // A real click on a control's designed centre; true once the program's window has taken
+    // it in and handed it to the control (false after 5 s without it).
+    bool clickDesigned(const Control& control, int button = 1);
     // Lets the event loop run a little, to see whether anything more comes.
     static void settle(int ms = 150);
 

@@ -3,7 +3,9 @@
 // click on a label is one click; the main window always has a way back, whichever way it
 // was hidden and whether the notification area is there or not; Enter presses the focused
 // button.
+#include <QGuiApplication>
 #include <QPushButton>
+#include <QWindow>
 #include <algorithm>
 
 #include "app/form2.h"
@@ -124,11 +126,19 @@ protected:
         ASSERT_TRUE(xSession().stopTray());
         ASSERT_TRUE(waitFor([&] { return !desktop_->trayHost().available(); }));
     }
-    // Hidden where the user finds it: minimised on the taskbar, as the window manager sees it.
+    // Hidden where the user finds it: minimised on the taskbar, as the window manager sees it,
+    // and no longer the window that has the keyboard, as the program sees it. Before that the
+    // program has not yet taken in what the window manager did, and nobody could act so soon.
     bool waitsOnTheTaskbar()
     {
-        const unsigned long id = widget(form1())->winId();
-        return waitFor([&] { return !form1().visible() && has(x_.netWmState(id), "_NET_WM_STATE_HIDDEN"); });
+        QWidget* top = widget(form1());
+        return waitFor([&] {
+            if (form1().visible() || !has(x_.netWmState(top->winId()), "_NET_WM_STATE_HIDDEN")) return false;
+            // What the window manager did is known to Qt once the server has answered it.
+            QGuiApplication::sync();
+            QCoreApplication::processEvents();
+            return QGuiApplication::focusWindow() != top->windowHandle();
+        });
     }
     // The user takes it back from the taskbar: shown as far as the program knows, no icon left.
     void restoreFromTaskbar()

@@ -1,24 +1,49 @@
 #pragma once
-// A private Xvfb for one desktop test, started as a QProcess: it picks a free display itself
-// and tells its number (-displayfd), and keeps running when its last client goes (-noreset:
-// the server, its keyboard layout among it, must not start over between the test's clients).
-#include <QProcess>
-#include <QString>
-#include <QStringList>
+// The private Xvfb of a desktop test, and the only way the tests start one: at 96 dots per
+// inch, as the windows are designed; on a free display that the server picks itself and
+// tells (-displayfd); kept running when its last client goes (-noreset: the server, its
+// keyboard layout among it, must not start over between the test's clients); and reachable
+// only through its local socket.
+#include <sys/wait.h>
 
-#include "wait.h"
+#include <string>
+
+#include "child_process.h"
 
 namespace tolvane::test {
 
-// The display's name (":N"), or "" with the reason in *why when the server did not come up.
-inline QString startXvfb(QProcess& xvfb, const QString& screen, QString* why)
-{
-    xvfb.start("Xvfb", {"-displayfd", "1", "-noreset", "-screen", "0", screen, "-nolisten", "tcp"});
-    if (!xvfb.waitForStarted(10000) || !waitFor([&] { return xvfb.canReadLine(); }, 20000)) {
-        *why = "Xvfb did not start: " + QString::fromUtf8(xvfb.readAllStandardError());
-        return {};
+class XvfbProcess {
+public:
+    // Starts the server with one screen of this size and depth ("1024x768x24"); the display's
+    // name (":N"), or "" with the reason in *why.
+    std::string start(const std::string& screen, std::string* why)
+    {
+        if (!server_.start({"Xvfb", "-displayfd", "1", "-noreset", "-dpi", "96", "-screen", "0", screen, "-nolisten",
+                            "tcp"},
+                           {}, true)) {
+            *why = "Xvfb could not be started";
+            return {};
+        }
+        const std::string number = server_.readLine(20000);
+        if (number.empty()) {
+            *why = server_.running() ? "Xvfb told no display within 20 s"
+                                     : "Xvfb ended at once (status " + std::to_string(WEXITSTATUS(server_.status())) +
+                                           ", 127: not installed)";
+            server_.stop();
+            return {};
+        }
+        display_ = ":" + number;
+        return display_;
     }
-    return ":" + QString::fromUtf8(xvfb.readLine()).trimmed();
-}
+    const std::string& display() const { return display_; }
+    bool running() { return server_.running(); }
+    // Ends the server; its clients' connections should be closed first (Xlib ends a process
+    // whose connection is lost).
+    void stop() { server_.stop(); }
+
+private:
+    ChildProcess server_;
+    std::string display_;
+};
 
 }  // namespace tolvane::test

@@ -97,11 +97,76 @@ HWND windowTitled(const std::function<bool(const std::string&)>& match)
 
 using tolvane::test::centreOf;
 using tolvane::test::clickAt;
+using tolvane::test::mouseButton;
+using tolvane::test::moveTo;
 using tolvane::test::pressKey;
 using tolvane::test::pressKeys;
 
-// A real click in the middle of a control as it is on the screen.
-void click(HWND control) { clickAt(centreOf(control)); }
+// A real click in the middle of a control as it is on the screen, once a user can click it
+// there: the control is shown and nothing lies over it at that point.
+void click(HWND control)
+{
+    const POINT at = centreOf(control);
+    if (!waitUntil(
+            [&] {
+                HWND hit = WindowFromPoint(at);
+                return IsWindowVisible(control) && (hit == control || IsChild(control, hit));
+            },
+            5000))
+        std::printf("note: a control is clicked where something else lies over it\n");
+    clickAt(at);
+}
+
+// The header of a 24-bit picture as a BMP file and GetDIBits have it.
+BITMAPINFOHEADER pictureHeader(int w, int h)
+{
+    BITMAPINFOHEADER info{};
+    info.biSize = sizeof info;
+    info.biWidth = w;
+    info.biHeight = h;
+    info.biPlanes = 1;
+    info.biBitCount = 24;
+    info.biCompression = BI_RGB;
+    return info;
+}
+
+// What the screen shows in a rectangle: rows of 24-bit pixels, the bottom row first, each
+// padded to four bytes, as a BMP file keeps them; empty when the screen could not be read.
+std::vector<char> screenPixels(const RECT& r)
+{
+    const int w = r.right - r.left, h = r.bottom - r.top;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP picture = CreateCompatibleBitmap(screen, w, h);
+    HGDIOBJ old = SelectObject(memory, picture);
+    const bool copied = BitBlt(memory, 0, 0, w, h, screen, r.left, r.top, SRCCOPY | CAPTUREBLT) != FALSE;
+    SelectObject(memory, old);
+    BITMAPINFOHEADER info = pictureHeader(w, h);
+    std::vector<char> pixels(static_cast<size_t>((w * 3 + 3) & ~3) * h);
+    const bool read = GetDIBits(memory, picture, 0, h, pixels.data(), reinterpret_cast<BITMAPINFO*>(&info),
+                                DIB_RGB_COLORS) == h;
+    DeleteObject(picture);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    if (!copied || !read) pixels.clear();
+    return pixels;
+}
+
+// Whether the screen shows this colour in most of a rectangle: a selected list item, say,
+// whose background shows around its text.
+bool showsMostly(const RECT& r, COLORREF colour)
+{
+    const std::vector<char> pixels = screenPixels(r);
+    const int w = r.right - r.left, h = r.bottom - r.top, stride = (w * 3 + 3) & ~3;
+    int matching = 0;
+    for (int y = 0; y < h && !pixels.empty(); ++y) {
+        for (int x = 0; x < w; ++x) {
+            const auto* bgr = reinterpret_cast<const unsigned char*>(&pixels[static_cast<size_t>(y * stride + x * 3)]);
+            matching += RGB(bgr[2], bgr[1], bgr[0]) == colour;
+        }
+    }
+    return matching * 2 > w * h;
+}
 
 struct ClassSearch {
     const char* name;
@@ -135,10 +200,11 @@ HWND focusOf(HWND window)
     return GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) ? info.hwndFocus : nullptr;
 }
 
-// A real pick from a drop-down list: a click opens it, a click on the item picks it. On a
-// loaded machine the click on the item can land before the opened list takes it; the list
-// then stays open (or the pick is not made) and the user clicks again, as this does, twice
-// at most, saying so.
+// A real pick from a drop-down list, as a user makes it: a click opens the list; the pointer
+// goes onto the item, which the list shows lit up under it; a click there picks it; and the
+// list is gone from the screen before anything else is clicked (a click that comes while it
+// is still on the screen may be lost). Should the list still be open after all, the user
+// clicks again, as this does, twice at most, saying so.
 bool pick(HWND combo, int index)
 {
     for (int attempt = 0; attempt < 3; ++attempt) {
@@ -151,14 +217,25 @@ bool pick(HWND combo, int index)
         if (!dropped) continue;
         const int top = static_cast<int>(SendMessageA(dropped, LB_GETTOPINDEX, 0, 0));
         const int height = static_cast<int>(SendMessageA(dropped, LB_GETITEMHEIGHT, 0, 0));
-        RECT list{};
+        RECT list{}, shown{};
         GetClientRect(dropped, &list);
-        POINT at{list.right / 2, (index - top) * height + height / 2};
-        if (at.y < 0 || at.y >= list.bottom) return false;  // not in view: no user sees it there
-        ClientToScreen(dropped, &at);
-        clickAt(at);
-        if (waitUntil([&] { return SendMessageA(combo, CB_GETDROPPEDSTATE, 0, 0) == FALSE; }, 2000) &&
-            SendMessageA(combo, CB_GETCURSEL, 0, 0) == index)
+        GetWindowRect(dropped, &shown);
+        RECT item{list.left, (index - top) * height, list.right, (index - top + 1) * height};
+        if (item.top < 0 || item.bottom > list.bottom) return false;  // not in view: no user sees it there
+        MapWindowPoints(dropped, nullptr, reinterpret_cast<POINT*>(&item), 2);
+        moveTo(POINT{(item.left + item.right) / 2, (item.top + item.bottom) / 2});
+        // Inside the dotted focus frame, the selected item's colour around the text.
+        InflateRect(&item, -2, -2);
+        if (!waitUntil([&] { return showsMostly(item, GetSysColor(COLOR_HIGHLIGHT)); }, 5000)) continue;
+        const std::vector<char> open = screenPixels(shown);
+        mouseButton(true);
+        mouseButton(false);
+        if (waitUntil(
+                [&] {
+                    return SendMessageA(combo, CB_GETDROPPEDSTATE, 0, 0) == FALSE &&
+                           SendMessageA(combo, CB_GETCURSEL, 0, 0) == index && screenPixels(shown) != open;
+                },
+                5000))
             return true;
     }
     return false;
@@ -285,7 +362,7 @@ void hotkeyWindow(HWND form1, const std::string& log, const std::string& store)
     pressKey(VK_END);
     pressKeys({VK_SHIFT, VK_HOME});
     pressKeys({VK_SHIFT, '1'});
-    waitUntil([] { return false; }, 300);  // nothing is to come: give the key its time
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));  // nothing is to come: give the key its time
     check(textOf(text2) == "R", "a typed \"!\" is refused by the key filter");
     pressKey('X');
     check(waitUntil([&] { return textOf(text2) == "X"; }, 5000), "a typed \"x\" replaces the selection as \"X\"");
@@ -651,25 +728,8 @@ bool saveShot(HWND window, const std::string& file)
     RECT r{};
     GetWindowRect(window, &r);
     const int w = r.right - r.left, h = r.bottom - r.top;
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    HBITMAP picture = CreateCompatibleBitmap(screen, w, h);
-    HGDIOBJ old = SelectObject(memory, picture);
-    const bool copied = BitBlt(memory, 0, 0, w, h, screen, r.left, r.top, SRCCOPY | CAPTUREBLT) != FALSE;
-    SelectObject(memory, old);
-    BITMAPINFOHEADER info{};
-    info.biSize = sizeof info;
-    info.biWidth = w;
-    info.biHeight = h;
-    info.biPlanes = 1;
-    info.biBitCount = 24;
-    info.biCompression = BI_RGB;
-    std::vector<char> pixels(static_cast<size_t>((w * 3 + 3) & ~3) * h);
-    const bool read = GetDIBits(memory, picture, 0, h, pixels.data(), reinterpret_cast<BITMAPINFO*>(&info),
-                                DIB_RGB_COLORS) == h;
-    DeleteObject(picture);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
+    const std::vector<char> pixels = screenPixels(r);
+    const BITMAPINFOHEADER info = pictureHeader(w, h);
     BITMAPFILEHEADER head{};
     head.bfType = 0x4D42;  // "BM"
     head.bfOffBits = sizeof head + sizeof info;
@@ -680,7 +740,7 @@ bool saveShot(HWND window, const std::string& file)
     out.write(pixels.data(), static_cast<std::streamsize>(pixels.size()));
     std::printf("%s: %dx%d at %ld,%ld\n", file.c_str(), w, h, r.left, r.top);
     std::fflush(stdout);
-    return copied && read && out.good();
+    return !pixels.empty() && out.good();
 }
 
 // The main window from the tray; a warned SET of "Shutdown After 00:01" (the start-up
