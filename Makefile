@@ -3,13 +3,14 @@
 #             desktops where scripts/desktop-chroots has made their chroots, which it says)
 # make run    builds and starts the desktop program
 # make package builds the Debian package and the Windows setup program into dist/
+# make format rewrites the C++ sources in the project's .clang-format style (make test checks it)
 # make screenshots  pictures of the desktop programs' windows in $(SHOTS), one script per backend
 WERROR ?= OFF
 BUILD ?= build
 JOBS ?= 2
 SHOTS ?= docs/screenshots
 
-.PHONY: deps build test run bench package screenshots clean
+.PHONY: deps build test run bench package screenshots format clean
 
 deps:
 	@scripts/install-deps
@@ -39,6 +40,9 @@ bench: build
 screenshots: build
 	scripts/screenshots/linux $(BUILD) $(SHOTS)
 	@if [ -x scripts/screenshots/windows ]; then scripts/screenshots/windows $(SHOTS); fi
+
+format: deps
+	scripts/format
 
 clean:
 	rm -rf $(BUILD)
