@@ -139,15 +139,30 @@ void Form1::Command2_Click()
     hk.setVisible(true);
 }
 
-void Form1::Command3_Click() { trayHandoff.sendToTray(); }
+void Form1::Command3_Click()
+{
+    trayHandoff.sendToTray();
+}
 
-void Form1::Command4_Click() { webPanel.openHomePage(); }
+void Form1::Command4_Click()
+{
+    webPanel.openHomePage();
+}
 
-void Form1::Label4_Click() { webPanel.openRedirectPage(); }
+void Form1::Label4_Click()
+{
+    webPanel.openRedirectPage();
+}
 
-void Form1::Timer3_Timer() { hotkeyMonitor.tick(); }
+void Form1::Timer3_Timer()
+{
+    hotkeyMonitor.tick();
+}
 
 // Either button brings the window back; the press already takes the icon away.
-void Form1::TrayArea_MouseDown(int16_t& /*button*/) { trayHandoff.bringBack(); }
+void Form1::TrayArea_MouseDown(int16_t& /*button*/)
+{
+    trayHandoff.bringBack();
+}
 
 }  // namespace tolvane

@@ -126,11 +126,11 @@ private:
     // At SET: what the system said of carrying the action out with nobody at the computer.
     void askUnattended();
 
-    bool afterMode_ = false;          // the mode SET armed
-    std::optional<int64_t> dueAt_;    // the action's moment since boot: "after", or overdue
-    ClockReading lastLook_;           // "at": the clocks at SET or at the last check
-    bool overdue_ = false;            // the moment came unseen: warned, whatever Check6 said
-    unsigned setCount_ = 0;           // SETs so far, so that a late answer finds its own
+    bool afterMode_ = false;        // the mode SET armed
+    std::optional<int64_t> dueAt_;  // the action's moment since boot: "after", or overdue
+    ClockReading lastLook_;         // "at": the clocks at SET or at the last check
+    bool overdue_ = false;          // the moment came unseen: warned, whatever Check6 said
+    unsigned setCount_ = 0;         // SETs so far, so that a late answer finds its own
 };
 
 }  // namespace tolvane

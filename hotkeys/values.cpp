@@ -19,7 +19,10 @@ std::optional<int> flagNumber(const std::string& text)
     return value;
 }
 
-bool hotkeyEnabled(const std::string& flagText) { return flagNumber(flagText) == 1; }
+bool hotkeyEnabled(const std::string& flagText)
+{
+    return flagNumber(flagText) == 1;
+}
 
 std::optional<int> keyCode(const std::string& text)
 {

@@ -112,14 +112,14 @@ using NotifyIconRecord = std::array<uint8_t, kNotifyRecordSize>;
 inline std::string notifyMessageName(uint32_t message)
 {
     switch (message) {
-    case kNimAdd:
-        return "NIM_ADD";
-    case kNimModify:
-        return "NIM_MODIFY";
-    case kNimDelete:
-        return "NIM_DELETE";
-    default:
-        return std::to_string(message);
+        case kNimAdd:
+            return "NIM_ADD";
+        case kNimModify:
+            return "NIM_MODIFY";
+        case kNimDelete:
+            return "NIM_DELETE";
+        default:
+            return std::to_string(message);
     }
 }
 
@@ -189,15 +189,18 @@ public:
 inline constexpr int64_t kDayMs = 24LL * 60 * 60 * 1000;
 
 // The time of day of a localTime() reading, in milliseconds from midnight.
-inline int64_t timeOfDay(int64_t localTime) { return (localTime % kDayMs + kDayMs) % kDayMs; }
+inline int64_t timeOfDay(int64_t localTime)
+{
+    return (localTime % kDayMs + kDayMs) % kDayMs;
+}
 
 // "hh:mm:ss" of a localTime() reading, 24-hour clock.
 inline std::string timeOfDayText(int64_t localTime)
 {
     const int64_t ms = timeOfDay(localTime);
     char text[16];
-    std::snprintf(text, sizeof text, "%02d:%02d:%02d", static_cast<int>(ms / 3600000), static_cast<int>(ms / 60000 % 60),
-                  static_cast<int>(ms / 1000 % 60));
+    std::snprintf(text, sizeof text, "%02d:%02d:%02d", static_cast<int>(ms / 3600000),
+                  static_cast<int>(ms / 60000 % 60), static_cast<int>(ms / 1000 % 60));
     return text;
 }
 
@@ -242,8 +245,8 @@ public:
     virtual ~Connection() = default;
     virtual Result<void> open(const std::string& connectionString, const std::string& userId,
                               const std::string& password, int options) = 0;
-    virtual Result<std::unique_ptr<Recordset>> openRecordset(const std::string& source, int cursorType,
-                                                             int lockType, int options) = 0;
+    virtual Result<std::unique_ptr<Recordset>> openRecordset(const std::string& source, int cursorType, int lockType,
+                                                             int options) = 0;
     virtual Result<void> beginTrans() = 0;
     virtual Result<void> commitTrans() = 0;
     virtual Result<void> rollbackTrans() = 0;

@@ -10,8 +10,14 @@ void WebPanel::startWebPanel()
     web_.Navigate(panel_, infoPageAddress());
 }
 
-void WebPanel::openHomePage() { launcher_.Shell("explorer.exe " + homePageAddress(), 2); }
+void WebPanel::openHomePage()
+{
+    launcher_.Shell("explorer.exe " + homePageAddress(), 2);
+}
 
-void WebPanel::openRedirectPage() { launcher_.Shell("explorer.exe " + redirectPageAddress(), 2); }
+void WebPanel::openRedirectPage()
+{
+    launcher_.Shell("explorer.exe " + redirectPageAddress(), 2);
+}
 
 }  // namespace tolvane

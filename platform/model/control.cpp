@@ -9,8 +9,13 @@
 namespace tolvane {
 
 Control::Control(Window& owner, ControlKind kind, ControlDesign design)
-    : owner_(owner), kind_(kind), name_(std::move(design.name)), geometry_(design.geometry),
-      tabIndex_(design.tabIndex), container_(design.container), caption_(std::move(design.caption))
+    : owner_(owner),
+      kind_(kind),
+      name_(std::move(design.name)),
+      geometry_(design.geometry),
+      tabIndex_(design.tabIndex),
+      container_(design.container),
+      caption_(std::move(design.caption))
 {
     owner.adopt(*this);
 }
@@ -18,18 +23,18 @@ Control::Control(Window& owner, ControlKind kind, ControlDesign design)
 bool Control::takesFocus() const
 {
     switch (kind_) {
-    case ControlKind::Label:
-    case ControlKind::Frame:
-    case ControlKind::Image:
-        return false;
-    case ControlKind::PushButton:
-    case ControlKind::CheckBox:
-    case ControlKind::OptionButton:
-    case ControlKind::DropDownList:
-    case ControlKind::ListBox:
-    case ControlKind::EditBox:
-    case ControlKind::WebView:
-        return tabIndex_ >= 0;
+        case ControlKind::Label:
+        case ControlKind::Frame:
+        case ControlKind::Image:
+            return false;
+        case ControlKind::PushButton:
+        case ControlKind::CheckBox:
+        case ControlKind::OptionButton:
+        case ControlKind::DropDownList:
+        case ControlKind::ListBox:
+        case ControlKind::EditBox:
+        case ControlKind::WebView:
+            return tabIndex_ >= 0;
     }
     return false;
 }
@@ -102,7 +107,10 @@ ListControl::ListControl(Window& w, ControlKind kind, ControlDesign s, std::vect
 {
 }
 
-std::string ListControl::text() const { return index_ >= 0 ? items_[static_cast<size_t>(index_)] : std::string(); }
+std::string ListControl::text() const
+{
+    return index_ >= 0 ? items_[static_cast<size_t>(index_)] : std::string();
+}
 
 void ListControl::selectIndex(int index)
 {

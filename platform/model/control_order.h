@@ -19,19 +19,19 @@ enum class DesignLayer { Frames, Labels, Windowed };
 constexpr DesignLayer designLayer(ControlKind kind)
 {
     switch (kind) {
-    case ControlKind::Frame:
-        return DesignLayer::Frames;
-    case ControlKind::Label:
-        return DesignLayer::Labels;
-    case ControlKind::PushButton:
-    case ControlKind::CheckBox:
-    case ControlKind::OptionButton:
-    case ControlKind::DropDownList:
-    case ControlKind::ListBox:
-    case ControlKind::EditBox:
-    case ControlKind::Image:
-    case ControlKind::WebView:
-        return DesignLayer::Windowed;
+        case ControlKind::Frame:
+            return DesignLayer::Frames;
+        case ControlKind::Label:
+            return DesignLayer::Labels;
+        case ControlKind::PushButton:
+        case ControlKind::CheckBox:
+        case ControlKind::OptionButton:
+        case ControlKind::DropDownList:
+        case ControlKind::ListBox:
+        case ControlKind::EditBox:
+        case ControlKind::Image:
+        case ControlKind::WebView:
+            return DesignLayer::Windowed;
     }
     return DesignLayer::Windowed;
 }

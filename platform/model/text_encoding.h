@@ -19,7 +19,10 @@ struct Utf8Character {
 Utf8Character utf8At(const std::string& text, size_t at);
 
 // Whether a byte continues a character begun before it (10xxxxxx) rather than beginning one.
-constexpr bool continuesCharacter(char byte) { return (static_cast<unsigned char>(byte) & 0xC0) == 0x80; }
+constexpr bool continuesCharacter(char byte)
+{
+    return (static_cast<unsigned char>(byte) & 0xC0) == 0x80;
+}
 // The number of characters of a UTF-8 text, and one character code as UTF-8 (nothing for a
 // code past U+10FFFF).
 size_t characterCount(const std::string& text);

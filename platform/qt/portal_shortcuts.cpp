@@ -230,12 +230,12 @@ QList<ShortcutEntry> entriesOf(const std::vector<PortalShortcut>& shortcuts)
 QString modifierName(int virtualKey)
 {
     switch (virtualKey) {
-    case kVkControl:
-        return "CTRL";
-    case kVkMenu:
-        return "ALT";
-    default:
-        return {};
+        case kVkControl:
+            return "CTRL";
+        case kVkMenu:
+            return "ALT";
+        default:
+            return {};
     }
 }
 
@@ -622,22 +622,21 @@ void PortalShortcuts::shortcutsListed(const QVariantMap& results)
     QDBusMessage call = QDBusMessage::createMethodCall(kKdeBackend, kPortalPath, kProperties, "Get");
     call << kImplShortcuts << QStringLiteral("version");
     auto* pending = new QDBusPendingCallWatcher(bus_.asyncCall(call), guard_.get());
-    QObject::connect(pending, &QDBusPendingCallWatcher::finished, pending,
-                     [this, generation, results](QDBusPendingCallWatcher* w) {
-                         w->deleteLater();
-                         if (generation != generation_) return;
-                         const QDBusMessage reply = w->reply();
-                         const bool activatesFiled = reply.type() == QDBusMessage::ReplyMessage &&
-                                                     !reply.arguments().isEmpty() &&
-                                                     reply.arguments().first().value<QDBusVariant>().variant().toUInt() == 1;
-                         if (!activatesFiled) {
-                             bindShortcuts();
-                             return;
-                         }
-                         state_ = State::Bound;
-                         keepTriggers(results);
-                         tellRowsNotBound();
-                     });
+    QObject::connect(
+        pending, &QDBusPendingCallWatcher::finished, pending, [this, generation, results](QDBusPendingCallWatcher* w) {
+            w->deleteLater();
+            if (generation != generation_) return;
+            const QDBusMessage reply = w->reply();
+            const bool activatesFiled = reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty() &&
+                                        reply.arguments().first().value<QDBusVariant>().variant().toUInt() == 1;
+            if (!activatesFiled) {
+                bindShortcuts();
+                return;
+            }
+            state_ = State::Bound;
+            keepTriggers(results);
+            tellRowsNotBound();
+        });
 }
 
 void PortalShortcuts::bindShortcuts()

@@ -36,11 +36,14 @@ SimPlatform::SimPlatform(std::string windowsDirectory, std::string defaultSettin
         [this](const Timer& timer) { return keysDown_.empty() && timer.rest() == TimerRest::WhileNoKeyIsDown; });
     windows_.addObserver(transcript_);
     store_ = std::make_unique<RecordingStore>(std::make_unique<SqliteStore>(std::move(defaultSettings)), transcript_);
-    platform_ = std::make_unique<Platform>(Platform{windows_, loop_, *this, *this, loop_, *this, *this, *this, *this,
-                                                    *this, *this, *this, *store_});
+    platform_ = std::make_unique<Platform>(
+        Platform{windows_, loop_, *this, *this, loop_, *this, *this, *this, *this, *this, *this, *this, *store_});
 }
 
-SimPlatform::~SimPlatform() { windows_.setTimerDriver(nullptr); }
+SimPlatform::~SimPlatform()
+{
+    windows_.setTimerDriver(nullptr);
+}
 
 uintptr_t SimPlatform::GetCurrentProcess()
 {
@@ -108,20 +111,20 @@ bool SimPlatform::Shell_NotifyIcon(uint32_t message, const NotifyIconRecord& byt
     const auto id = std::make_pair(record.hWnd, record.uID);
     auto icon = icons_.find(id);
     switch (message) {
-    case kNimAdd:
-        if (icon != icons_.end()) return false;
-        icons_[id] = bytes;
-        return true;
-    case kNimModify:
-        if (icon == icons_.end()) return false;
-        icon->second = bytes;
-        return true;
-    case kNimDelete:
-        if (icon == icons_.end()) return false;
-        icons_.erase(icon);
-        return true;
-    default:
-        return false;
+        case kNimAdd:
+            if (icon != icons_.end()) return false;
+            icons_[id] = bytes;
+            return true;
+        case kNimModify:
+            if (icon == icons_.end()) return false;
+            icon->second = bytes;
+            return true;
+        case kNimDelete:
+            if (icon == icons_.end()) return false;
+            icons_.erase(icon);
+            return true;
+        default:
+            return false;
     }
 }
 
@@ -146,9 +149,15 @@ uint32_t SimPlatform::createMessageWindow(MessageHandler handler)
     return nextWindow_++;
 }
 
-void SimPlatform::destroyMessageWindow(uint32_t hWnd) { messageWindows_.erase(hWnd); }
+void SimPlatform::destroyMessageWindow(uint32_t hWnd)
+{
+    messageWindows_.erase(hWnd);
+}
 
-void SimPlatform::InitCommonControls() { transcript_.write("InitCommonControls()"); }
+void SimPlatform::InitCommonControls()
+{
+    transcript_.write("InitCommonControls()");
+}
 
 bool SimPlatform::SetWindowPos(Window& window, int insertAfter, int x, int y, int cx, int cy, uint32_t flags)
 {
@@ -158,7 +167,10 @@ bool SimPlatform::SetWindowPos(Window& window, int insertAfter, int x, int y, in
     return true;
 }
 
-uint32_t SimPlatform::pictureHandle(const std::string&) { return 0x2A; }
+uint32_t SimPlatform::pictureHandle(const std::string&)
+{
+    return 0x2A;
+}
 
 void SimPlatform::MessageBox(const std::string& title, const std::string& text)
 {
@@ -171,6 +183,9 @@ double SimPlatform::Shell(const std::string& commandLine, int windowStyle)
     return nextTask_++;
 }
 
-void SimPlatform::Navigate(WebView&, const std::string& url) { transcript_.write("Navigate(" + quote(url) + ")"); }
+void SimPlatform::Navigate(WebView&, const std::string& url)
+{
+    transcript_.write("Navigate(" + quote(url) + ")");
+}
 
 }  // namespace tolvane

@@ -44,7 +44,10 @@ uint32_t LoggingShell::createMessageWindow(MessageHandler handler)
     return shell_.createMessageWindow(std::move(handler));
 }
 
-void LoggingShell::destroyMessageWindow(uint32_t hWnd) { shell_.destroyMessageWindow(hWnd); }
+void LoggingShell::destroyMessageWindow(uint32_t hWnd)
+{
+    shell_.destroyMessageWindow(hWnd);
+}
 
 void LoggingDialogs::write(const std::string& title, const std::string& text)
 {

@@ -21,7 +21,9 @@ struct SharedState {
 class TextRecordset : public Recordset {
 public:
     TextRecordset(std::shared_ptr<SharedState> state, std::string table)
-        : state_(std::move(state)), table_(std::move(table)) {}
+        : state_(std::move(state)), table_(std::move(table))
+    {
+    }
 
     Result<std::string> fieldText(int16_t position) override
     {
@@ -69,7 +71,10 @@ private:
 
 class TextConnection : public Connection {
 public:
-    explicit TextConnection(std::string path) : state_(std::make_shared<SharedState>()) { state_->path = std::move(path); }
+    explicit TextConnection(std::string path) : state_(std::make_shared<SharedState>())
+    {
+        state_->path = std::move(path);
+    }
 
     // The connection string names Jet's file; this store's file was chosen by the test.
     Result<void> open(const std::string&, const std::string&, const std::string&, int) override
@@ -166,6 +171,9 @@ Result<void> writeTextTables(const std::string& path, const TextTables& tables)
     return success();
 }
 
-std::unique_ptr<Connection> TextStore::createConnection() { return std::make_unique<TextConnection>(path_); }
+std::unique_ptr<Connection> TextStore::createConnection()
+{
+    return std::make_unique<TextConnection>(path_);
+}
 
 }  // namespace tolvane::win32

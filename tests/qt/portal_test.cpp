@@ -277,9 +277,8 @@ TEST_F(Portal, ShortcutsRefusedInPlasmasDialogAreNotConfirmedThenListedWithoutKe
                                      "The Ctrl+Alt hotkeys are off: the desktop did not take Ctrl+Alt+R (Restart), "
                                      "Ctrl+Alt+H (Hibernate)." +
                                      kKdeHint);
-    EXPECT_EQ(calls().mid(before),
-              (QStringList{"Register example.quenmoor.Tolvane.DryRun", "CreateSession", "ListShortcuts",
-                           "BindShortcuts restart,hibernate"}));
+    EXPECT_EQ(calls().mid(before), (QStringList{"Register example.quenmoor.Tolvane.DryRun", "CreateSession",
+                                                "ListShortcuts", "BindShortcuts restart,hibernate"}));
     EXPECT_EQ(opened().size(), 1);
     EXPECT_EQ(shortcuts().state(), PortalShortcuts::State::Bound) << "kept open: keys given in the settings work";
 }

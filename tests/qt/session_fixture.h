@@ -294,10 +294,7 @@ protected:
 
     // Lets as much time pass as `count` ticks of the hotkey monitor take. Its ticks cannot
     // be counted out: it rests while no shortcut is active.
-    void waitTicks(int count)
-    {
-        letTimePass(count * 100 + 50);
-    }
+    void waitTicks(int count) { letTimePass(count * 100 + 50); }
     // Whether the hotkey monitor's timer is waking the program now.
     bool monitorAwake()
     {

@@ -18,7 +18,8 @@ namespace {
 // marks the first.
 struct TimedWindow : Window {
     TimedWindow(WindowSystem& system, int interval, int otherInterval, TimerRest rest = TimerRest::Never)
-        : Window(system, {"W", "", 1500, 1500, "tolvane"}), timer(*this, "Timer3", interval, true, rest),
+        : Window(system, {"W", "", 1500, 1500, "tolvane"}),
+          timer(*this, "Timer3", interval, true, rest),
           other(*this, "Other", otherInterval, true)
     {
     }

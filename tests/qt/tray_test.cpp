@@ -30,9 +30,8 @@ class Tray : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        hWnd_ = tray_.createMessageWindow([this](uint32_t message, uint32_t lParam) {
-            received_.emplace_back(message, lParam);
-        });
+        hWnd_ = tray_.createMessageWindow(
+            [this](uint32_t message, uint32_t lParam) { received_.emplace_back(message, lParam); });
     }
     void TearDown() override { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
 
@@ -81,8 +80,8 @@ TEST_F(Tray, ClicksArriveAsTheMouseMessagesOfTheDecodingTable)
     tray_.activated(hWnd_, 9, QSystemTrayIcon::DoubleClick);
     tray_.activated(hWnd_, 9, QSystemTrayIcon::MiddleClick);
     tray_.activated(hWnd_, 10, QSystemTrayIcon::Trigger);  // no such icon
-    const std::vector<std::pair<uint32_t, uint32_t>> expected = {{512, 513}, {512, 514}, {512, 516}, {512, 517},
-                                                                 {512, 515}};
+    const std::vector<std::pair<uint32_t, uint32_t>> expected = {
+        {512, 513}, {512, 514}, {512, 516}, {512, 517}, {512, 515}};
     EXPECT_EQ(received_, expected);
 }
 

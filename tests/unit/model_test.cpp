@@ -146,8 +146,7 @@ TEST_F(ModelTest, TheDesignsLayersPutFramesBeneathLabelsBeneathWindowedControls)
     Frame frame(window, {"Frame", {}, 2, ""});
     Image image(window, {"Image", {}, -1, ""}, "tolvane");
     Label label2(window, {"Label2", {}, 3, ""});
-    EXPECT_EQ(bottomLayerFirst(window.controls()),
-              (std::vector<Control*>{&frame, &label1, &label2, &button, &image}));
+    EXPECT_EQ(bottomLayerFirst(window.controls()), (std::vector<Control*>{&frame, &label1, &label2, &button, &image}));
     EXPECT_EQ(topLayerFirst(window.controls()), (std::vector<Control*>{&button, &image, &label1, &label2, &frame}));
 }
 
@@ -214,8 +213,8 @@ TEST_F(ModelTest, KeyFilterPassesCapitalsDigitsAndBackspaceOnly)
     EXPECT_EQ(hkeyFilter('0'), '0');
     EXPECT_EQ(hkeyFilter('7'), '7');
     EXPECT_EQ(hkeyFilter(8), 8);
-    for (int code : {int{' '}, int{'!'}, int{'@'}, int{'['}, int{'`'}, int{'{'}, int{'/'}, int{':'}, 0xE9, 0xC9, 0, 9, 10,
-                     13, 27, 127, -1})
+    for (int code : {int{' '}, int{'!'}, int{'@'}, int{'['}, int{'`'}, int{'{'}, int{'/'}, int{':'}, 0xE9, 0xC9, 0, 9,
+                     10, 13, 27, 127, -1})
         EXPECT_EQ(hkeyFilter(code), 0) << "code " << code;
 }
 
@@ -263,7 +262,7 @@ TEST_F(ModelTest, ChangesAreToldOnlyWhenAValueReallyChanges)
     label.setCaption("Shutdown After 00:01");
     window.setVisible(true);
     ASSERT_EQ(log.changes, (std::vector<std::string>{"Combo1.Text", "Check6.Value", "Text1.Text", "Label3.Caption",
-                                                      "window.Visible"}));
+                                                     "window.Visible"}));
     log.changes.clear();
 
     list.setText("SHUTDOWN AFTER");  // the same item
@@ -364,9 +363,9 @@ TEST(ConnectionString, ARecordsetReadsTheTableItsSourceNamesLast)
 TEST(Utf8, EveryCharacterCodeIsWrittenInItsOwnLength)
 {
     EXPECT_EQ(utf8('S'), "S");
-    EXPECT_EQ(utf8(0xE9), "\xC3\xA9");                // é
-    EXPECT_EQ(utf8(0x20AC), "\xE2\x82\xAC");         // €
-    EXPECT_EQ(utf8(0x1F600), "\xF0\x9F\x98\x80");   // beyond the 16-bit codes: four bytes
+    EXPECT_EQ(utf8(0xE9), "\xC3\xA9");             // é
+    EXPECT_EQ(utf8(0x20AC), "\xE2\x82\xAC");       // €
+    EXPECT_EQ(utf8(0x1F600), "\xF0\x9F\x98\x80");  // beyond the 16-bit codes: four bytes
     EXPECT_EQ(utf8(0x10FFFF), "\xF4\x8F\xBF\xBF");
     EXPECT_EQ(utf8(0x110000), "");
     EXPECT_EQ(characterCount(utf8(0x1F600) + "S"), 2u);

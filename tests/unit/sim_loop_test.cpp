@@ -48,8 +48,8 @@ TEST_F(QuietRuleTest, QuietTicksArePassedOverUntilSomethingElseIsDue)
 {
     // Uneven steps; a tick at the very end of a step belongs to it.
     for (int ms : {37, 163, 300, 1, 499}) loop.advance(ms);
-    EXPECT_EQ(steps, (std::vector<std::string>{"O @250", "Q begin @500", "O @500", "Q end", "O @750",
-                                               "Q begin @1000", "O @1000", "Q end"}));
+    EXPECT_EQ(steps, (std::vector<std::string>{"O @250", "Q begin @500", "O @500", "Q end", "O @750", "Q begin @1000",
+                                               "O @1000", "Q end"}));
     EXPECT_EQ(loop.ticksPassedOver(), 8u);
     EXPECT_EQ(loop.now(), 1000);
 }
@@ -144,10 +144,7 @@ TEST(SimLoopTime, HoldsUpToItsLimitAndRefusesMore)
 
 class TimerTest : public ::testing::Test {
 protected:
-    TimerTest()
-    {
-        system.setTimerDriver(&loop);
-    }
+    TimerTest() { system.setTimerDriver(&loop); }
     ~TimerTest() override { system.setTimerDriver(nullptr); }
 
     // A timer that writes "name@time" each time it fires.

@@ -61,7 +61,10 @@ uint32_t le32(const NotifyIconRecord& r, size_t offset)
            static_cast<uint32_t>(r[offset + 2]) << 16 | static_cast<uint32_t>(r[offset + 3]) << 24;
 }
 
-std::string tipBytes(const NotifyIconRecord& r) { return std::string(r.begin() + 24, r.end()); }
+std::string tipBytes(const NotifyIconRecord& r)
+{
+    return std::string(r.begin() + 24, r.end());
+}
 
 class TrayTest : public ::testing::Test {
 protected:
@@ -83,12 +86,12 @@ TEST_F(TrayTest, AddRecordHasEveryFieldAtItsOffsetLittleEndian)
     ASSERT_EQ(shell.requests.size(), 1u);
     const NotifyIconRecord& r = last().record;
     EXPECT_EQ(last().message, kNimAdd);
-    const uint8_t head[24] = {88, 0, 0, 0,                    // cbSize
-                              0x0D, 0x0C, 0x0B, 0x0A,         // hWnd
-                              0, 0, 0, 0,                     // uID, checked below
-                              7, 0, 0, 0,                     // uFlags: message, icon, tip
-                              0x00, 0x02, 0, 0,               // uCallbackMessage 512
-                              0x44, 0x33, 0x22, 0x11};        // hIcon
+    const uint8_t head[24] = {88,   0,    0,    0,      // cbSize
+                              0x0D, 0x0C, 0x0B, 0x0A,   // hWnd
+                              0,    0,    0,    0,      // uID, checked below
+                              7,    0,    0,    0,      // uFlags: message, icon, tip
+                              0x00, 0x02, 0,    0,      // uCallbackMessage 512
+                              0x44, 0x33, 0x22, 0x11};  // hIcon
     for (size_t i = 0; i < 24; ++i) {
         if (i >= 8 && i < 12) continue;
         EXPECT_EQ(r[i], head[i]) << "byte " << i;
@@ -260,10 +263,18 @@ TEST_F(TrayTest, MouseMessagesDecodeToTheFourEvents)
         display.twips = twips;
         Raised raised;
         wire(*tray, raised);
-        const std::vector<std::pair<uint32_t, std::string>> table = {
-            {512, "MouseMove"}, {513, "MouseDown 1"}, {514, "MouseUp 1"}, {515, "DblClick"},
-            {516, "MouseDown 2"}, {517, "MouseUp 2"}, {518, "DblClick"}, {519, ""}, {520, ""}, {521, ""},
-            {511, ""}, {0, ""}};
+        const std::vector<std::pair<uint32_t, std::string>> table = {{512, "MouseMove"},
+                                                                     {513, "MouseDown 1"},
+                                                                     {514, "MouseUp 1"},
+                                                                     {515, "DblClick"},
+                                                                     {516, "MouseDown 2"},
+                                                                     {517, "MouseUp 2"},
+                                                                     {518, "DblClick"},
+                                                                     {519, ""},
+                                                                     {520, ""},
+                                                                     {521, ""},
+                                                                     {511, ""},
+                                                                     {0, ""}};
         for (const auto& [message, event] : table) {
             raised.events.clear();
             shell.handler(512, message);

@@ -48,7 +48,7 @@ TEST(NotifyRecordLayout, TheLogicsBytesReadBackThroughTheRealStructure)
     EXPECT_EQ(data.uCallbackMessage, 512u);
     EXPECT_EQ(reinterpret_cast<uintptr_t>(data.hIcon), 0x12345678u);
     EXPECT_STREQ(data.szTip, "Open");
-    EXPECT_EQ(data.szTip[5], ' ');   // the NUL, then spaces to the end of the field
+    EXPECT_EQ(data.szTip[5], ' ');  // the NUL, then spaces to the end of the field
     EXPECT_EQ(data.szTip[63], ' ');
     // Nothing past the 88 bytes of the first version is touched.
     EXPECT_EQ(reinterpret_cast<const unsigned char*>(&data)[88], 0xCC);

@@ -148,13 +148,12 @@ void sayUnattended(const ProgramIdentity& identity, int16_t action)
     QDBusConnection system = QDBusConnection::systemBus();
     if (!row || !row->logindCheck || !system.isConnected()) return;
     const QString method = row->logindCheck;
-    const QDBusMessage answer =
-        system.call(QDBusMessage::createMethodCall(logind::kService, logind::kPath, logind::kManager, method),
-                    QDBus::Block, 5000);
+    const QDBusMessage answer = system.call(
+        QDBusMessage::createMethodCall(logind::kService, logind::kPath, logind::kManager, method), QDBus::Block, 5000);
     if (answer.type() != QDBusMessage::ReplyMessage || answer.arguments().isEmpty()) return;
     const QString said = answer.arguments().first().toString();
-    const std::string message =
-        unattendedMessage(action, unattendedVerdict(said), "logind " + method.toStdString() + ": " + said.toStdString());
+    const std::string message = unattendedMessage(action, unattendedVerdict(said),
+                                                  "logind " + method.toStdString() + ": " + said.toStdString());
     if (!message.empty()) say(identity, message);
 }
 

@@ -87,11 +87,15 @@ void DesktopHotkeys::portalProblem(const PortalShortcuts::Problem& problem)
             // XWayland sees the keyboard only while one of its own windows has the focus; the
             // program's windows are among them only where Qt runs on xcb.
             if (x11_ && x11_->connected() && QGuiApplication::platformName() == "xcb")
-                tell("The Ctrl+Alt hotkeys work only while an X11 window (this program's own, or another "
-                     "XWayland program's) has the focus: " + problem.reason + ".");
+                tell(
+                    "The Ctrl+Alt hotkeys work only while an X11 window (this program's own, or another "
+                    "XWayland program's) has the focus: " +
+                    problem.reason + ".");
             else if (x11_ && x11_->connected())
-                tell("The Ctrl+Alt hotkeys work only while a window of an XWayland program has the focus, never "
-                     "while this program's Wayland windows have it: " + problem.reason + ".");
+                tell(
+                    "The Ctrl+Alt hotkeys work only while a window of an XWayland program has the focus, never "
+                    "while this program's Wayland windows have it: " +
+                    problem.reason + ".");
             else
                 tell("The Ctrl+Alt hotkeys are off: " + problem.reason + ".");
             return;

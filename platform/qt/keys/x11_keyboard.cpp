@@ -16,8 +16,14 @@ namespace tolvane {
 
 namespace {
 
-Display* xDisplay(void* display) { return static_cast<Display*>(display); }
-XkbDescPtr xkbMap(void* map) { return static_cast<XkbDescPtr>(map); }
+Display* xDisplay(void* display)
+{
+    return static_cast<Display*>(display);
+}
+XkbDescPtr xkbMap(void* map)
+{
+    return static_cast<XkbDescPtr>(map);
+}
 
 // The group a key uses while the keyboard is in `group`: a key defined for fewer groups
 // brings the group into its range as its own group information says (as the server does).
@@ -28,14 +34,14 @@ int effectiveGroup(XkbDescPtr xkb, int code, int group)
     if (group < groups) return group;
     const unsigned char info = XkbKeyGroupInfo(xkb, code);
     switch (XkbOutOfRangeGroupAction(info)) {
-    case XkbClampIntoRange:
-        return groups - 1;
-    case XkbRedirectIntoRange: {
-        const int redirected = XkbOutOfRangeGroupNumber(info);
-        return redirected < groups ? redirected : 0;
-    }
-    default:
-        return group % groups;
+        case XkbClampIntoRange:
+            return groups - 1;
+        case XkbRedirectIntoRange: {
+            const int redirected = XkbOutOfRangeGroupNumber(info);
+            return redirected < groups ? redirected : 0;
+        }
+        default:
+            return group % groups;
     }
 }
 
@@ -50,16 +56,16 @@ bool isCharacterKey(int vk)
 int virtualKeyForKeysym(unsigned long keysym)
 {
     switch (keysym) {
-    case XK_Control_L:
-    case XK_Control_R:
-        return kVkControl;
-    case XK_Alt_L:
-    case XK_Alt_R:
-    case XK_Meta_L:
-    case XK_Meta_R:
-        return kVkMenu;
-    default:
-        break;
+        case XK_Control_L:
+        case XK_Control_R:
+            return kVkControl;
+        case XK_Alt_L:
+        case XK_Alt_R:
+        case XK_Meta_L:
+        case XK_Meta_R:
+            return kVkMenu;
+        default:
+            break;
     }
     if (keysym >= XK_a && keysym <= XK_z) return static_cast<int>('A' + (keysym - XK_a));
     if (keysym >= XK_A && keysym <= XK_Z) return static_cast<int>('A' + (keysym - XK_A));
@@ -134,7 +140,10 @@ void X11Keyboard::queryKeymap()
     updateInterest();
 }
 
-void X11Keyboard::readEvents() { handleEvents(QueuedAfterReading, true); }
+void X11Keyboard::readEvents()
+{
+    handleEvents(QueuedAfterReading, true);
+}
 
 void X11Keyboard::handleEvents(int mode, bool keys)
 {
@@ -251,7 +260,10 @@ void X11Keyboard::watch(const WatchedKeys& keys)
     updateInterest();
 }
 
-bool X11Keyboard::mayBeDown() const { return !mirrored() || interestDown_; }
+bool X11Keyboard::mayBeDown() const
+{
+    return !mirrored() || interestDown_;
+}
 
 void X11Keyboard::updateInterest()
 {

@@ -24,7 +24,10 @@ LogindRequest requestFor(const DecodedCall& call)
 }
 }  // namespace
 
-LogindRequest requestForExitWindows(uint32_t flags) { return requestFor(decodeExitWindowsEx(flags)); }
+LogindRequest requestForExitWindows(uint32_t flags)
+{
+    return requestFor(decodeExitWindowsEx(flags));
+}
 
 LogindRequest requestForPowerState(bool suspend, bool force)
 {
@@ -145,7 +148,10 @@ bool LogindPower::SetSystemPowerState(bool suspend, bool force)
     return bus_.isConnected();
 }
 
-uintptr_t LogindPower::GetCurrentProcess() { return static_cast<uintptr_t>(getpid()); }
+uintptr_t LogindPower::GetCurrentProcess()
+{
+    return static_cast<uintptr_t>(getpid());
+}
 
 bool LogindPower::OpenProcessToken(uintptr_t process, uint32_t, uintptr_t& token)
 {
@@ -163,8 +169,8 @@ bool LogindPower::LookupPrivilegeValueA(const char*, const char* name, Luid& lui
 
 // There are no privileges to enable on Linux; polkit decides per call. What this step can
 // do is find out once what logind will not do, and say so where an administrator looks.
-bool LogindPower::AdjustTokenPrivileges(uintptr_t, bool, const TokenPrivileges<1>&, uint32_t,
-                                        TokenPrivileges<2>&, uint32_t& returnLength)
+bool LogindPower::AdjustTokenPrivileges(uintptr_t, bool, const TokenPrivileges<1>&, uint32_t, TokenPrivileges<2>&,
+                                        uint32_t& returnLength)
 {
     returnLength = 0;
     if (availabilityAsked_) return true;

@@ -116,8 +116,7 @@ void LogindSession::searchDisplay()
         [this, none](const QDBusMessage& user) {
             if (failed(user)) return none(errorText(user));
             const QString userPath = user.arguments().first().value<QDBusObjectPath>().path();
-            ask(userPath, kProperties, "Get",
-                {kUser, QStringLiteral("Display")},
+            ask(userPath, kProperties, "Get", {kUser, QStringLiteral("Display")},
                 [this, none](const QDBusMessage& reply) {
                     if (failed(reply)) return none(errorText(reply));
                     QString id;
@@ -143,16 +142,15 @@ void LogindSession::found(const QString& path, const std::string& chosen)
         finish(true);
     };
     if (id_) return tell();
-    ask(path, kProperties, "Get", {kSession, QStringLiteral("Id")},
-        [this, tell](const QDBusMessage& reply) {
-            const QString id = property(reply).toString();
-            if (failed(reply) || id.isEmpty()) {
-                if (errors_) errors_("the own session's id cannot be read: " + reply.errorMessage().toStdString());
-                return finish(false);
-            }
-            id_ = id;
-            tell();
-        });
+    ask(path, kProperties, "Get", {kSession, QStringLiteral("Id")}, [this, tell](const QDBusMessage& reply) {
+        const QString id = property(reply).toString();
+        if (failed(reply) || id.isEmpty()) {
+            if (errors_) errors_("the own session's id cannot be read: " + reply.errorMessage().toStdString());
+            return finish(false);
+        }
+        id_ = id;
+        tell();
+    });
 }
 
 void LogindSession::finish(bool found)

@@ -9,7 +9,10 @@ namespace tolvane {
 
 AlertDialogs::AlertDialogs(DialogApi& boxes, bool notify, QDBusConnection bus,
                            std::function<void(const std::string&)> errors)
-    : boxes_(boxes), notify_(notify), bus_(std::move(bus)), errors_(std::move(errors)),
+    : boxes_(boxes),
+      notify_(notify),
+      bus_(std::move(bus)),
+      errors_(std::move(errors)),
       guard_(std::make_unique<QObject>())
 {
 }
@@ -26,7 +29,8 @@ void AlertDialogs::alert(const std::string& title, const std::string& text)
             w->deleteLater();
             if (!w->isError() || told_) return;
             told_ = true;
-            if (errors_) errors_("the alert is not shown as a desktop notification: " + w->error().message().toStdString());
+            if (errors_)
+                errors_("the alert is not shown as a desktop notification: " + w->error().message().toStdString());
         });
     }
     boxes_.MessageBox(title, text);

@@ -65,15 +65,15 @@ int DesignedStyle::pixelMetric(PixelMetric metric, const QStyleOption* option, c
 {
     const int size = QProxyStyle::pixelMetric(metric, option, widget);
     switch (metric) {
-    case PM_IndicatorWidth:
-    case PM_IndicatorHeight:
-    case PM_ExclusiveIndicatorWidth:
-    case PM_ExclusiveIndicatorHeight:
-        return widget && widget->height() > 0 && widget->width() > 0
-                   ? std::min({size, widget->width(), widget->height()})
-                   : size;
-    default:
-        return size;
+        case PM_IndicatorWidth:
+        case PM_IndicatorHeight:
+        case PM_ExclusiveIndicatorWidth:
+        case PM_ExclusiveIndicatorHeight:
+            return widget && widget->height() > 0 && widget->width() > 0
+                       ? std::min({size, widget->width(), widget->height()})
+                       : size;
+        default:
+            return size;
     }
 }
 

@@ -24,14 +24,14 @@ uint32_t QtPictures::handle(const std::string& name)
 QPixmap QtPictures::pixmap(uint32_t handle)
 {
     switch (handle) {
-    case kTolvane:
-        return QPixmap(tolvane_xpm);
-    case kTrayFace:
-        return QPixmap(tray_face_xpm);
-    case kHand:
-        return QPixmap(hand_xpm);
-    default:
-        return QPixmap();
+        case kTolvane:
+            return QPixmap(tolvane_xpm);
+        case kTrayFace:
+            return QPixmap(tray_face_xpm);
+        case kHand:
+            return QPixmap(hand_xpm);
+        default:
+            return QPixmap();
     }
 }
 
@@ -41,6 +41,9 @@ QIcon QtPictures::icon(uint32_t handle)
     return picture.isNull() ? QIcon() : QIcon(picture);
 }
 
-QCursor QtPictures::handCursor() { return QCursor(pixmap(kHand), kHandHotspotX, kHandHotspotY); }
+QCursor QtPictures::handCursor()
+{
+    return QCursor(pixmap(kHand), kHandHotspotX, kHandHotspotY);
+}
 
 }  // namespace tolvane

@@ -30,36 +30,36 @@ QtWindows* backendOf(const QWidget* widget)
 QAccessible::Role qtRole(AccessibleRole role)
 {
     switch (role) {
-    case AccessibleRole::Frame:
-        return QAccessible::Window;
-    case AccessibleRole::Dialog:
-        return QAccessible::Dialog;
-    case AccessibleRole::Alert:
-        return QAccessible::AlertMessage;
-    case AccessibleRole::PushButton:
-        return QAccessible::PushButton;
-    case AccessibleRole::CheckBox:
-        return QAccessible::CheckBox;
-    case AccessibleRole::RadioButton:
-        return QAccessible::RadioButton;
-    case AccessibleRole::ComboBox:
-        return QAccessible::ComboBox;
-    case AccessibleRole::List:
-        return QAccessible::List;
-    case AccessibleRole::EditableText:
-        return QAccessible::EditableText;
-    case AccessibleRole::Label:
-        return QAccessible::StaticText;
-    case AccessibleRole::StatusLine:
-        return QAccessible::StatusBar;
-    case AccessibleRole::Link:
-        return QAccessible::Link;
-    case AccessibleRole::Grouping:
-        return QAccessible::Grouping;
-    case AccessibleRole::Document:
-        return QAccessible::Document;
-    case AccessibleRole::Image:
-        return QAccessible::Graphic;
+        case AccessibleRole::Frame:
+            return QAccessible::Window;
+        case AccessibleRole::Dialog:
+            return QAccessible::Dialog;
+        case AccessibleRole::Alert:
+            return QAccessible::AlertMessage;
+        case AccessibleRole::PushButton:
+            return QAccessible::PushButton;
+        case AccessibleRole::CheckBox:
+            return QAccessible::CheckBox;
+        case AccessibleRole::RadioButton:
+            return QAccessible::RadioButton;
+        case AccessibleRole::ComboBox:
+            return QAccessible::ComboBox;
+        case AccessibleRole::List:
+            return QAccessible::List;
+        case AccessibleRole::EditableText:
+            return QAccessible::EditableText;
+        case AccessibleRole::Label:
+            return QAccessible::StaticText;
+        case AccessibleRole::StatusLine:
+            return QAccessible::StatusBar;
+        case AccessibleRole::Link:
+            return QAccessible::Link;
+        case AccessibleRole::Grouping:
+            return QAccessible::Grouping;
+        case AccessibleRole::Document:
+            return QAccessible::Document;
+        case AccessibleRole::Image:
+            return QAccessible::Graphic;
     }
     return QAccessible::Client;
 }
@@ -81,15 +81,15 @@ public:
         const std::optional<Accessible> f = facts();
         if (!f) return QAccessibleWidget::text(t);
         switch (t) {
-        case QAccessible::Name:
-            return QString::fromStdString(f->name);
-        case QAccessible::Description:
-            return QString::fromStdString(f->description);
-        case QAccessible::Value:
-            if (auto* list = qobject_cast<QComboBox*>(widget())) return list->currentText();
-            return {};
-        default:
-            return QAccessibleWidget::text(t);
+            case QAccessible::Name:
+                return QString::fromStdString(f->name);
+            case QAccessible::Description:
+                return QString::fromStdString(f->description);
+            case QAccessible::Value:
+                if (auto* list = qobject_cast<QComboBox*>(widget())) return list->currentText();
+                return {};
+            default:
+                return QAccessibleWidget::text(t);
         }
     }
 

@@ -32,9 +32,15 @@ namespace tolvane {
 
 namespace {
 
-QString text(const std::string& s) { return QString::fromStdString(s); }
+QString text(const std::string& s)
+{
+    return QString::fromStdString(s);
+}
 // Edit boxes hold UTF-8, as every text of the model.
-QString editText(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+QString editText(const std::string& s)
+{
+    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
 
 }  // namespace
 
@@ -50,71 +56,71 @@ QStyle* QtWindows::designedStyle()
 QWidget* QtWindows::createControl(Control& control, QWidget* parent)
 {
     switch (control.kind()) {
-    case ControlKind::PushButton: {
-        auto* button = new QPushButton(parent);
-        input_.watch(button);
-        return button;
-    }
-    case ControlKind::Label: {
-        auto* label = new QLabel(parent);
-        label->setTextFormat(Qt::PlainText);
-        label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-        label->setWordWrap(true);
-        label->setFocusPolicy(Qt::NoFocus);
-        if (static_cast<Label&>(control).linkLooks) {
-            QPalette palette = label->palette();
-            palette.setColor(QPalette::WindowText, QColor(0, 0, 255));
-            label->setPalette(palette);
-            label->setCursor(QtPictures::handCursor());
+        case ControlKind::PushButton: {
+            auto* button = new QPushButton(parent);
+            input_.watch(button);
+            return button;
         }
-        input_.watch(label);
-        return label;
-    }
-    case ControlKind::Frame: {
-        auto* frame = new QGroupBox(parent);
-        frame->setFocusPolicy(Qt::NoFocus);
-        return frame;
-    }
-    case ControlKind::CheckBox:
-        return new QCheckBox(parent);
-    case ControlKind::OptionButton: {
-        // The model keeps the groups (one per container); Qt's own grouping would fight it.
-        auto* option = new QRadioButton(parent);
-        option->setAutoExclusive(false);
-        input_.watch(option);
-        return option;
-    }
-    case ControlKind::DropDownList: {
-        auto* list = new QComboBox(parent);
-        markAccessible(list, *this);
-        list->setEditable(false);
-        list->setMaxVisibleItems(30);
-        for (const std::string& item : static_cast<ListControl&>(control).items()) list->addItem(text(item));
-        return list;
-    }
-    case ControlKind::ListBox: {
-        auto* list = new QListWidget(parent);
-        list->setSelectionMode(QAbstractItemView::SingleSelection);
-        for (const std::string& item : static_cast<ListControl&>(control).items()) list->addItem(text(item));
-        return list;
-    }
-    case ControlKind::EditBox: {
-        // The model's maximum length governs typing; the widget shows whatever text the
-        // program puts there, a longer key read from the settings included.
-        auto* edit = new QLineEdit(parent);
-        // Every change goes through the model (qt_edit_box.h); no side door around it.
-        new EditBoxInput(edit, [this, edit]() -> EditBox* { return static_cast<EditBox*>(controlOf(edit)); });
-        return edit;
-    }
-    case ControlKind::Image: {
-        auto* image = new QLabel(parent);
-        image->setPixmap(QtPictures::pixmap(QtPictures::handle(static_cast<Image&>(control).picture())));
-        image->setFocusPolicy(Qt::NoFocus);
-        input_.watch(image);
-        return image;
-    }
-    case ControlKind::WebView:
-        return web_.create(parent);
+        case ControlKind::Label: {
+            auto* label = new QLabel(parent);
+            label->setTextFormat(Qt::PlainText);
+            label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+            label->setWordWrap(true);
+            label->setFocusPolicy(Qt::NoFocus);
+            if (static_cast<Label&>(control).linkLooks) {
+                QPalette palette = label->palette();
+                palette.setColor(QPalette::WindowText, QColor(0, 0, 255));
+                label->setPalette(palette);
+                label->setCursor(QtPictures::handCursor());
+            }
+            input_.watch(label);
+            return label;
+        }
+        case ControlKind::Frame: {
+            auto* frame = new QGroupBox(parent);
+            frame->setFocusPolicy(Qt::NoFocus);
+            return frame;
+        }
+        case ControlKind::CheckBox:
+            return new QCheckBox(parent);
+        case ControlKind::OptionButton: {
+            // The model keeps the groups (one per container); Qt's own grouping would fight it.
+            auto* option = new QRadioButton(parent);
+            option->setAutoExclusive(false);
+            input_.watch(option);
+            return option;
+        }
+        case ControlKind::DropDownList: {
+            auto* list = new QComboBox(parent);
+            markAccessible(list, *this);
+            list->setEditable(false);
+            list->setMaxVisibleItems(30);
+            for (const std::string& item : static_cast<ListControl&>(control).items()) list->addItem(text(item));
+            return list;
+        }
+        case ControlKind::ListBox: {
+            auto* list = new QListWidget(parent);
+            list->setSelectionMode(QAbstractItemView::SingleSelection);
+            for (const std::string& item : static_cast<ListControl&>(control).items()) list->addItem(text(item));
+            return list;
+        }
+        case ControlKind::EditBox: {
+            // The model's maximum length governs typing; the widget shows whatever text the
+            // program puts there, a longer key read from the settings included.
+            auto* edit = new QLineEdit(parent);
+            // Every change goes through the model (qt_edit_box.h); no side door around it.
+            new EditBoxInput(edit, [this, edit]() -> EditBox* { return static_cast<EditBox*>(controlOf(edit)); });
+            return edit;
+        }
+        case ControlKind::Image: {
+            auto* image = new QLabel(parent);
+            image->setPixmap(QtPictures::pixmap(QtPictures::handle(static_cast<Image&>(control).picture())));
+            image->setFocusPolicy(Qt::NoFocus);
+            input_.watch(image);
+            return image;
+        }
+        case ControlKind::WebView:
+            return web_.create(parent);
     }
     return new QWidget(parent);
 }
@@ -122,33 +128,33 @@ QWidget* QtWindows::createControl(Control& control, QWidget* parent)
 void QtWindows::connectUserActions(Control& control, QWidget* w)
 {
     switch (control.kind()) {
-    case ControlKind::PushButton:
-    case ControlKind::CheckBox:
-    case ControlKind::OptionButton:
-        // The widget has already changed its own state; the model decides what it really is.
-        connect(static_cast<QAbstractButton*>(w), &QAbstractButton::clicked, this, [this, &control] {
-            control.userClick();
-            if (controlOf_.count(widget(control))) syncControl(control);
-        });
-        break;
-    case ControlKind::DropDownList:
-        connect(static_cast<QComboBox*>(w), &QComboBox::activated, this, [this, &control](int index) {
-            static_cast<ListControl&>(control).userSelectIndex(index);
-            if (controlOf_.count(widget(control))) syncControl(control);
-        });
-        break;
-    case ControlKind::ListBox:
-        connect(static_cast<QListWidget*>(w), &QListWidget::currentRowChanged, this, [this, &control](int row) {
-            static_cast<ListControl&>(control).userSelectIndex(row);
-            if (controlOf_.count(widget(control))) syncControl(control);
-        });
-        break;
-    case ControlKind::Label:  // the clicks of labels and pictures come by their event filter
-    case ControlKind::Frame:
-    case ControlKind::Image:
-    case ControlKind::EditBox:  // typing comes by the edit box's own key handling
-    case ControlKind::WebView:
-        break;
+        case ControlKind::PushButton:
+        case ControlKind::CheckBox:
+        case ControlKind::OptionButton:
+            // The widget has already changed its own state; the model decides what it really is.
+            connect(static_cast<QAbstractButton*>(w), &QAbstractButton::clicked, this, [this, &control] {
+                control.userClick();
+                if (controlOf_.count(widget(control))) syncControl(control);
+            });
+            break;
+        case ControlKind::DropDownList:
+            connect(static_cast<QComboBox*>(w), &QComboBox::activated, this, [this, &control](int index) {
+                static_cast<ListControl&>(control).userSelectIndex(index);
+                if (controlOf_.count(widget(control))) syncControl(control);
+            });
+            break;
+        case ControlKind::ListBox:
+            connect(static_cast<QListWidget*>(w), &QListWidget::currentRowChanged, this, [this, &control](int row) {
+                static_cast<ListControl&>(control).userSelectIndex(row);
+                if (controlOf_.count(widget(control))) syncControl(control);
+            });
+            break;
+        case ControlKind::Label:  // the clicks of labels and pictures come by their event filter
+        case ControlKind::Frame:
+        case ControlKind::Image:
+        case ControlKind::EditBox:  // typing comes by the edit box's own key handling
+        case ControlKind::WebView:
+            break;
     }
 }
 
@@ -158,42 +164,42 @@ void QtWindows::syncControl(Control& control)
     if (!w) return;
     const QSignalBlocker blocker(w);
     switch (control.kind()) {
-    case ControlKind::PushButton:
-        static_cast<QPushButton*>(w)->setText(text(control.caption()));
-        break;
-    case ControlKind::Label:
-        static_cast<QLabel*>(w)->setText(text(control.caption()));
-        break;
-    case ControlKind::Frame:
-        static_cast<QGroupBox*>(w)->setTitle(text(control.caption()));
-        break;
-    case ControlKind::CheckBox: {
-        auto* box = static_cast<QCheckBox*>(w);
-        box->setText(text(control.caption()));
-        box->setChecked(static_cast<CheckBox&>(control).value() == 1);
-        break;
-    }
-    case ControlKind::OptionButton: {
-        auto* option = static_cast<QRadioButton*>(w);
-        option->setText(text(control.caption()));
-        option->setChecked(static_cast<OptionButton&>(control).value());
-        break;
-    }
-    case ControlKind::DropDownList:
-        static_cast<QComboBox*>(w)->setCurrentIndex(static_cast<ListControl&>(control).listIndex());
-        break;
-    case ControlKind::ListBox:
-        static_cast<QListWidget*>(w)->setCurrentRow(static_cast<ListControl&>(control).listIndex());
-        break;
-    case ControlKind::EditBox: {
-        auto* edit = static_cast<QLineEdit*>(w);
-        const QString value = editText(static_cast<EditBox&>(control).text());
-        if (edit->text() != value) edit->setText(value);
-        break;
-    }
-    case ControlKind::Image:
-    case ControlKind::WebView:
-        break;
+        case ControlKind::PushButton:
+            static_cast<QPushButton*>(w)->setText(text(control.caption()));
+            break;
+        case ControlKind::Label:
+            static_cast<QLabel*>(w)->setText(text(control.caption()));
+            break;
+        case ControlKind::Frame:
+            static_cast<QGroupBox*>(w)->setTitle(text(control.caption()));
+            break;
+        case ControlKind::CheckBox: {
+            auto* box = static_cast<QCheckBox*>(w);
+            box->setText(text(control.caption()));
+            box->setChecked(static_cast<CheckBox&>(control).value() == 1);
+            break;
+        }
+        case ControlKind::OptionButton: {
+            auto* option = static_cast<QRadioButton*>(w);
+            option->setText(text(control.caption()));
+            option->setChecked(static_cast<OptionButton&>(control).value());
+            break;
+        }
+        case ControlKind::DropDownList:
+            static_cast<QComboBox*>(w)->setCurrentIndex(static_cast<ListControl&>(control).listIndex());
+            break;
+        case ControlKind::ListBox:
+            static_cast<QListWidget*>(w)->setCurrentRow(static_cast<ListControl&>(control).listIndex());
+            break;
+        case ControlKind::EditBox: {
+            auto* edit = static_cast<QLineEdit*>(w);
+            const QString value = editText(static_cast<EditBox&>(control).text());
+            if (edit->text() != value) edit->setText(value);
+            break;
+        }
+        case ControlKind::Image:
+        case ControlKind::WebView:
+            break;
     }
 }
 

@@ -18,10 +18,16 @@ namespace tolvane {
 
 namespace {
 
-std::string utf8Text(const QString& text) { return text.toUtf8().toStdString(); }
+std::string utf8Text(const QString& text)
+{
+    return text.toUtf8().toStdString();
+}
 
 // Characters, not UTF-16 units: the model's maximum length counts characters.
-int characters(const QString& text) { return static_cast<int>(text.toUcs4().size()); }
+int characters(const QString& text)
+{
+    return static_cast<int>(text.toUcs4().size());
+}
 
 QString firstCharacters(const QString& text, int count)
 {
@@ -54,26 +60,26 @@ bool EditBoxInput::eventFilter(QObject*, QEvent* event)
     EditBox* box = box_();
     if (!box) return false;
     switch (event->type()) {
-    case QEvent::KeyPress:
-        return keyPress(*box, static_cast<QKeyEvent*>(event));
-    case QEvent::InputMethod:
-        inputMethod(*box, static_cast<QInputMethodEvent*>(event));
-        return true;
-    case QEvent::MouseButtonPress:
-    case QEvent::MouseButtonRelease:
-    case QEvent::MouseButtonDblClick:
-        // The middle button pastes the primary selection in a QLineEdit: closed.
-        return static_cast<QMouseEvent*>(event)->button() == Qt::MiddleButton;
-    case QEvent::DragEnter:
-    case QEvent::DragMove:
-    case QEvent::Drop:
-        event->ignore();
-        return true;
-    case QEvent::ContextMenu:
-        contextMenu(static_cast<QContextMenuEvent*>(event)->globalPos());
-        return true;
-    default:
-        return false;
+        case QEvent::KeyPress:
+            return keyPress(*box, static_cast<QKeyEvent*>(event));
+        case QEvent::InputMethod:
+            inputMethod(*box, static_cast<QInputMethodEvent*>(event));
+            return true;
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+            // The middle button pastes the primary selection in a QLineEdit: closed.
+            return static_cast<QMouseEvent*>(event)->button() == Qt::MiddleButton;
+        case QEvent::DragEnter:
+        case QEvent::DragMove:
+        case QEvent::Drop:
+            event->ignore();
+            return true;
+        case QEvent::ContextMenu:
+            contextMenu(static_cast<QContextMenuEvent*>(event)->globalPos());
+            return true;
+        default:
+            return false;
     }
 }
 
@@ -82,48 +88,48 @@ bool EditBoxInput::keyPress(EditBox& box, QKeyEvent* key)
     // Selecting and copying change nothing: the box does them itself.
     if (key->matches(QKeySequence::Copy) || key->matches(QKeySequence::SelectAll)) return false;
     switch (key->key()) {
-    case Qt::Key_Tab:
-    case Qt::Key_Backtab:
-    case Qt::Key_Left:
-    case Qt::Key_Right:
-    case Qt::Key_Up:
-    case Qt::Key_Down:
-    case Qt::Key_Home:
-    case Qt::Key_End:
-    case Qt::Key_Shift:
-    case Qt::Key_Control:
-    case Qt::Key_Alt:
-    case Qt::Key_Meta:
-    case Qt::Key_AltGr:
-    case Qt::Key_CapsLock:
-    case Qt::Key_NumLock:
-    case Qt::Key_Menu:  // not taken, so that Qt asks for the context menu
-        return false;
-    case Qt::Key_Backspace:
-        type(box, 8);
-        return true;
-    case Qt::Key_Delete: {
-        if (edit_->hasSelectedText()) {
-            // Shift+Delete cuts, as on Windows.
-            if (key->modifiers() & Qt::ShiftModifier) QGuiApplication::clipboard()->setText(edit_->selectedText());
-            replaceSelection(box, QString());
-        } else if (edit_->cursorPosition() < edit_->text().size()) {
-            const int caret = edit_->cursorPosition();
-            QString rest = edit_->text();
-            rest.remove(caret, rest.at(caret).isHighSurrogate() ? 2 : 1);
-            setText(box, rest, caret);
+        case Qt::Key_Tab:
+        case Qt::Key_Backtab:
+        case Qt::Key_Left:
+        case Qt::Key_Right:
+        case Qt::Key_Up:
+        case Qt::Key_Down:
+        case Qt::Key_Home:
+        case Qt::Key_End:
+        case Qt::Key_Shift:
+        case Qt::Key_Control:
+        case Qt::Key_Alt:
+        case Qt::Key_Meta:
+        case Qt::Key_AltGr:
+        case Qt::Key_CapsLock:
+        case Qt::Key_NumLock:
+        case Qt::Key_Menu:  // not taken, so that Qt asks for the context menu
+            return false;
+        case Qt::Key_Backspace:
+            type(box, 8);
+            return true;
+        case Qt::Key_Delete: {
+            if (edit_->hasSelectedText()) {
+                // Shift+Delete cuts, as on Windows.
+                if (key->modifiers() & Qt::ShiftModifier) QGuiApplication::clipboard()->setText(edit_->selectedText());
+                replaceSelection(box, QString());
+            } else if (edit_->cursorPosition() < edit_->text().size()) {
+                const int caret = edit_->cursorPosition();
+                QString rest = edit_->text();
+                rest.remove(caret, rest.at(caret).isHighSurrogate() ? 2 : 1);
+                setText(box, rest, caret);
+            }
+            return true;
         }
-        return true;
-    }
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        type(box, 13);
-        return true;
-    case Qt::Key_Escape:
-        type(box, 27);
-        return true;
-    default:
-        break;
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            type(box, 13);
+            return true;
+        case Qt::Key_Escape:
+            type(box, 27);
+            return true;
+        default:
+            break;
     }
     const QList<uint> codes = key->text().toUcs4();
     if (codes.isEmpty()) {

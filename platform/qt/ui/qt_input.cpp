@@ -19,7 +19,10 @@ namespace {
 constexpr const char* kInDoubleClick = "tolvaneInDoubleClick";
 }  // namespace
 
-void QtInput::watch(QWidget* widget) { widget->installEventFilter(this); }
+void QtInput::watch(QWidget* widget)
+{
+    widget->installEventFilter(this);
+}
 
 void QtInput::applyTabOrder(const Window& window)
 {
@@ -78,15 +81,15 @@ bool QtInput::arrowKey(Control& control, const QKeyEvent& key)
     if (key.modifiers() & ~Qt::KeypadModifier) return false;
     bool forward = true;
     switch (key.key()) {
-    case Qt::Key_Down:
-    case Qt::Key_Right:
-        break;
-    case Qt::Key_Up:
-    case Qt::Key_Left:
-        forward = false;
-        break;
-    default:
-        return false;
+        case Qt::Key_Down:
+        case Qt::Key_Right:
+            break;
+        case Qt::Key_Up:
+        case Qt::Key_Left:
+            forward = false;
+            break;
+        default:
+            return false;
     }
     OptionButton* next = nextInGroup(static_cast<OptionButton&>(control), forward);
     QWidget* target = next ? windows_.widget(*next) : nullptr;

@@ -52,7 +52,7 @@ private:
     struct Running {
         QTimer* qtimer = nullptr;
         QTimer* guard = nullptr;  // the wake-up before the next tick of a long timer
-        QElapsedTimer since;  // the start of the count: the ticks fall whole intervals after it
+        QElapsedTimer since;      // the start of the count: the ticks fall whole intervals after it
         bool paused = false;
     };
     void pauseOrResume(Timer& timer, Running& entry);

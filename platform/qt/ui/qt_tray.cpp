@@ -37,7 +37,10 @@ uint32_t QtTray::createMessageWindow(MessageHandler handler)
     return hWnd;
 }
 
-void QtTray::destroyMessageWindow(uint32_t hWnd) { handlers_.erase(hWnd); }
+void QtTray::destroyMessageWindow(uint32_t hWnd)
+{
+    handlers_.erase(hWnd);
+}
 
 QSystemTrayIcon* QtTray::icon(uint32_t hWnd, uint32_t uID) const
 {
@@ -60,29 +63,29 @@ bool QtTray::Shell_NotifyIcon(uint32_t message, const NotifyIconRecord& bytes)
     };
 
     switch (message) {
-    case kNimAdd: {
-        if (it != icons_.end() || record.hWnd == 0) return false;
-        Icon& entry = icons_[key];
-        apply(entry);
-        if (!host_ || host_->mayMakeIcons()) make(record.hWnd, record.uID, entry);
-        return true;
-    }
-    case kNimModify:
-        if (it == icons_.end()) return false;
-        apply(it->second);
-        return true;
-    case kNimDelete:
-        if (it == icons_.end()) return false;
-        if (QSystemTrayIcon* icon = it->second.icon) {
-            icon->hide();
-            // The delete usually comes from the icon's own click: the icon goes once that is over.
-            QObject::disconnect(icon, nullptr, nullptr, nullptr);
-            icon->deleteLater();
+        case kNimAdd: {
+            if (it != icons_.end() || record.hWnd == 0) return false;
+            Icon& entry = icons_[key];
+            apply(entry);
+            if (!host_ || host_->mayMakeIcons()) make(record.hWnd, record.uID, entry);
+            return true;
         }
-        icons_.erase(it);
-        return true;
-    default:
-        return false;
+        case kNimModify:
+            if (it == icons_.end()) return false;
+            apply(it->second);
+            return true;
+        case kNimDelete:
+            if (it == icons_.end()) return false;
+            if (QSystemTrayIcon* icon = it->second.icon) {
+                icon->hide();
+                // The delete usually comes from the icon's own click: the icon goes once that is over.
+                QObject::disconnect(icon, nullptr, nullptr, nullptr);
+                icon->deleteLater();
+            }
+            icons_.erase(it);
+            return true;
+        default:
+            return false;
     }
 }
 
@@ -93,17 +96,17 @@ void QtTray::activated(uint32_t hWnd, uint32_t uID, QSystemTrayIcon::ActivationR
     const uint32_t callback = entry->second.callbackMessage;
     std::vector<uint32_t> mouse;
     switch (reason) {
-    case QSystemTrayIcon::Trigger:
-        mouse = {kWmLButtonDown, kWmLButtonUp};
-        break;
-    case QSystemTrayIcon::Context:
-        mouse = {kWmRButtonDown, kWmRButtonUp};
-        break;
-    case QSystemTrayIcon::DoubleClick:
-        mouse = {kWmLButtonDblClk};
-        break;
-    default:
-        return;
+        case QSystemTrayIcon::Trigger:
+            mouse = {kWmLButtonDown, kWmLButtonUp};
+            break;
+        case QSystemTrayIcon::Context:
+            mouse = {kWmRButtonDown, kWmRButtonUp};
+            break;
+        case QSystemTrayIcon::DoubleClick:
+            mouse = {kWmLButtonDblClk};
+            break;
+        default:
+            return;
     }
     for (uint32_t m : mouse) {
         // The handler may delete the icon or the window; each message finds them afresh.

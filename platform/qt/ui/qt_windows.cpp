@@ -32,7 +32,10 @@ namespace tolvane {
 
 namespace {
 
-QString text(const std::string& s) { return QString::fromStdString(s); }
+QString text(const std::string& s)
+{
+    return QString::fromStdString(s);
+}
 
 // A top-level window of the program. The close box is a request to the model, which
 // may refuse it; the widget itself never closes on its own.
@@ -61,7 +64,10 @@ protected:
     }
 };
 
-bool wayland() { return QGuiApplication::platformName().startsWith("wayland"); }
+bool wayland()
+{
+    return QGuiApplication::platformName().startsWith("wayland");
+}
 
 }  // namespace
 
@@ -86,11 +92,20 @@ int QtWindows::dotsPerInch()
     return wholeDotsPerInch(screen ? screen->logicalDotsPerInchX() : 96.0);
 }
 
-int QtWindows::twipsPerPixelX() { return twipsPerPixel(dotsPerInch()); }
+int QtWindows::twipsPerPixelX()
+{
+    return twipsPerPixel(dotsPerInch());
+}
 
-int QtWindows::pixels(int twips) { return twipsToPixels(twips, dotsPerInch()); }
+int QtWindows::pixels(int twips)
+{
+    return twipsToPixels(twips, dotsPerInch());
+}
 
-uint32_t QtWindows::pictureHandle(const std::string& name) { return QtPictures::handle(name); }
+uint32_t QtWindows::pictureHandle(const std::string& name)
+{
+    return QtPictures::handle(name);
+}
 
 QWidget* QtWindows::widget(const Window& window) const
 {
@@ -222,29 +237,29 @@ void QtWindows::propertyChanged(Window& window, Control* control, Property prope
     QWidget* w = widget(*control);
     if (!w) return;
     switch (property) {
-    case Property::Visible:
-        w->setVisible(std::get<bool>(value));
-        return;
-    case Property::Enabled:
-        w->setEnabled(std::get<bool>(value));
-        return;
-    case Property::FontUnderline: {
-        QFont font = w->font();
-        font.setUnderline(std::get<bool>(value));
-        w->setFont(font);
-        return;
-    }
-    case Property::Caption:
-    case Property::Value:
-    case Property::Text:
-    case Property::Interval: {  // a timer's; no control is told of it
-        auto* label = qobject_cast<QLabel*>(w);
-        const QString before = label ? label->text() : QString();
-        syncControl(*control);
-        syncAccessibleNames(window);
-        if (label && announced(accessibleOf(*control).role)) announceTextChange(w, before, label->text());
-        return;
-    }
+        case Property::Visible:
+            w->setVisible(std::get<bool>(value));
+            return;
+        case Property::Enabled:
+            w->setEnabled(std::get<bool>(value));
+            return;
+        case Property::FontUnderline: {
+            QFont font = w->font();
+            font.setUnderline(std::get<bool>(value));
+            w->setFont(font);
+            return;
+        }
+        case Property::Caption:
+        case Property::Value:
+        case Property::Text:
+        case Property::Interval: {  // a timer's; no control is told of it
+            auto* label = qobject_cast<QLabel*>(w);
+            const QString before = label ? label->text() : QString();
+            syncControl(*control);
+            syncAccessibleNames(window);
+            if (label && announced(accessibleOf(*control).role)) announceTextChange(w, before, label->text());
+            return;
+        }
     }
 }
 
@@ -300,8 +315,8 @@ void QtWindows::mayHaveBeenRestored(const Window& window, QEvent::Type type)
     auto it = rendered_.find(&window);
     if (&window != mainWindow_ || it == rendered_.end() || !it->second.onTaskbar || window.visible()) return;
     QWidget* top = it->second.top;
-    const bool restored =
-        top->isVisible() && (type == QEvent::ActivationChange ? top->isActiveWindow() : !wayland() && !top->isMinimized());
+    const bool restored = top->isVisible() && (type == QEvent::ActivationChange ? top->isActiveWindow()
+                                                                                : !wayland() && !top->isMinimized());
     if (!restored) return;
     it->second.onTaskbar = false;
     if (shownByUser_) shownByUser_();
@@ -334,9 +349,15 @@ bool QtWindows::SetWindowPos(Window& window, int insertAfter, int, int, int, int
     return true;
 }
 
-void QtWindows::MessageBox(const std::string& title, const std::string& message) { showMessageBox(title, message); }
+void QtWindows::MessageBox(const std::string& title, const std::string& message)
+{
+    showMessageBox(title, message);
+}
 
-void QtWindows::processPendingEvents() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+void QtWindows::processPendingEvents()
+{
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
 
 void QtWindows::Navigate(WebView& view, const std::string& url)
 {

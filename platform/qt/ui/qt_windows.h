@@ -67,8 +67,7 @@ public:
     // ModelObserver
     void windowLoaded(Window& window) override;
     void windowUnloaded(Window& window) override;
-    void propertyChanged(Window& window, Control* control, Property property,
-                         const PropertyValue& value) override;
+    void propertyChanged(Window& window, Control* control, Property property, const PropertyValue& value) override;
     void listCleared(Control& control) override;
     void itemAdded(Control& control, const std::string& item) override;
 

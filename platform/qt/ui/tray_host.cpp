@@ -162,7 +162,10 @@ void TrayHost::setHost(bool host)
     if (changed_) changed_();
 }
 
-bool TrayHost::xembedTray() const { return xembed_ && xembed_->present(); }
+bool TrayHost::xembedTray() const
+{
+    return xembed_ && xembed_->present();
+}
 
 bool TrayHost::mayMakeIcons()
 {

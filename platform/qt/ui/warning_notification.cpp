@@ -17,7 +17,10 @@ const QString kService = QStringLiteral("org.freedesktop.Notifications");
 const QString kPath = QStringLiteral("/org/freedesktop/Notifications");
 constexpr uchar kCritical = 2;
 
-bool isWarning(const Window& window) { return window.name() == "Form2"; }
+bool isWarning(const Window& window)
+{
+    return window.name() == "Form2";
+}
 
 }  // namespace
 
@@ -47,8 +50,7 @@ WarningNotification::~WarningNotification()
     close();
 }
 
-void WarningNotification::propertyChanged(Window& window, Control* control, Property property,
-                                          const PropertyValue&)
+void WarningNotification::propertyChanged(Window& window, Control* control, Property property, const PropertyValue&)
 {
     if (control || property != Property::Caption || !isWarning(window) || window.caption().empty()) return;
     next_ = window.caption();
@@ -79,8 +81,7 @@ void WarningNotification::send()
         const QDBusPendingReply<uint32_t> reply = *w;
         if (reply.isError()) {
             if (!told_ && errors_)
-                errors_("the warning is not shown as a desktop notification: " +
-                        reply.error().message().toStdString());
+                errors_("the warning is not shown as a desktop notification: " + reply.error().message().toStdString());
             told_ = true;
         } else {
             id_ = reply.value();

@@ -37,8 +37,7 @@ public:
     WarningNotification(const WarningNotification&) = delete;
     WarningNotification& operator=(const WarningNotification&) = delete;
 
-    void propertyChanged(Window& window, Control* control, Property property,
-                         const PropertyValue& value) override;
+    void propertyChanged(Window& window, Control* control, Property property, const PropertyValue& value) override;
     void windowUnloaded(Window& window) override;
 
 private:
