@@ -132,7 +132,7 @@ protected:
             XSync(keyboard_, False);
         };
         for (const char* key : {"Control_L", "Alt_L", "s"}) send(key, true);
-        waitFor([] { return false; }, ms);
+        letTimePass(ms);
         for (const char* key : {"s", "Alt_L", "Control_L"}) send(key, false);
     }
     // The windows of other programs that are on the screen now, by their titles: a dialog of
@@ -186,7 +186,7 @@ protected:
                 return state == PortalShortcuts::State::Bound || state == PortalShortcuts::State::Failed;
             },
             60000);
-        waitFor([] { return false; }, 1000);  // what the desktop opens after its answer
+        letTimePass(1000);  // what the desktop opens after its answer
         return seen;
     }
     // The keys as ctrlAltS presses them.
