@@ -49,6 +49,9 @@ public:
             serviceDir_ = folder_ + "/services";
             std::filesystem::create_directory(serviceDir_);
             out << "  <servicedir>" << serviceDir_ << "</servicedir>\n";
+            // A desktop's portal may take longer than the bus's usual 25 s to come up on a
+            // loaded machine (seen beside a second build); a service that never comes still fails.
+            out << "  <limit name=\"service_start_timeout\">120000</limit>\n";
         }
         out << "</busconfig>\n";
         out.close();
