@@ -1,14 +1,16 @@
 # make build  builds everything into build/ (build/tolvane-sim among it)
-# make test   installs what is missing, builds, and runs every test
+# make test   installs what is missing, builds, and runs every test (the ones against later
+#             desktops where scripts/desktop-chroots has made their chroots, which it says)
 # make run    builds and starts the desktop program
 # make package builds the Debian package and the Windows setup program into dist/
+# make format rewrites the C++ sources in the project's .clang-format style (make test checks it)
 # make screenshots  pictures of the desktop programs' windows in $(SHOTS), one script per backend
 WERROR ?= OFF
 BUILD ?= build
 JOBS ?= 2
 SHOTS ?= docs/screenshots
 
-.PHONY: deps build test run bench package screenshots clean
+.PHONY: deps build test run bench package screenshots format clean
 
 deps:
 	@scripts/install-deps
@@ -18,6 +20,7 @@ build: deps
 	cmake --build $(BUILD) -j $(JOBS)
 
 test: build
+	@scripts/desktop-chroots status
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 	@if [ -x scripts/test-win32 ]; then scripts/test-win32; fi
 
@@ -37,6 +40,9 @@ bench: build
 screenshots: build
 	scripts/screenshots/linux $(BUILD) $(SHOTS)
 	@if [ -x scripts/screenshots/windows ]; then scripts/screenshots/windows $(SHOTS); fi
+
+format: deps
+	scripts/format
 
 clean:
 	rm -rf $(BUILD)

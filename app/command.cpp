@@ -20,7 +20,7 @@ void Form1::carryOut(const Command& command)
             return;
         case CommandKind::Show:
         case CommandKind::Start:
-            bringBack();
+            trayHandoff.bringBack();
             return;
         case CommandKind::After:
         case CommandKind::At:

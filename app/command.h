@@ -7,6 +7,7 @@
 // user would click them, so the status line, the timers, the warning and the action are the
 // program's own, and a request that cannot be made with the controls is refused here.
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,8 +22,8 @@ enum class CommandKind {
     Cancel,   // --cancel
     Status,   // --status
     Show,     // --show
-    Help,     // --help
-    Version,  // --version
+    Help,     // --help, -h
+    Version,  // --version, -v
 };
 
 // One checked request. For a schedule, the hours and minutes are items of the lists the
@@ -35,7 +36,33 @@ struct Command {
     bool warn = false;
 };
 
-// The words after the program's name. A refusal's message names what is wrong, in one line.
+// A command line split into its options and its other words, as an option parser splits it
+// (the Linux program's is Qt's): the options in the order they were given, each under the
+// name it was typed with ("--after", "-h") and with its value where it takes one (none when
+// the value is missing), and the other words in their order. An option that the parser does
+// not know comes as it was typed, without a value ("--warm", "--cancel=1").
+struct CommandLineWords {
+    struct Option {
+        std::string name;
+        std::optional<std::string> value;
+    };
+    std::vector<Option> options;
+    std::vector<std::string> arguments;
+};
+
+// An option of the command line: each command's, and --warn, which goes with a schedule.
+struct CommandLineOption {
+    const char* name;  // typed after "--"
+    char letter;       // typed after "-" as users of GNU tools type it (-h, -v); 0 for none
+    bool takesTime;    // --after and --at, whose value is a time HH:MM
+};
+const std::vector<CommandLineOption>& commandLineOptions();
+
+// The request of a command line split by an option parser. A refusal's message names what is
+// wrong, in one line.
+Result<Command> readCommandLine(const CommandLineWords& words);
+// The words after the program's name, split here (the simulator's way in): a time follows its
+// option as the next word or after "=" ("--after=01:30").
 Result<Command> parseCommandLine(const std::vector<std::string>& arguments);
 // A schedule request from its parts: kind After or At, the time as "HH:MM" (or "H:MM"), the
 // action's word ("restart").

@@ -9,19 +9,30 @@ namespace tolvane {
 
 namespace {
 
+// Every option with the request it makes; --warn makes none of its own (Start stands for it).
 struct Option {
-    const char* name;
+    CommandLineOption option;
     CommandKind kind;
 };
-const Option kOptions[] = {{"--after", CommandKind::After},   {"--at", CommandKind::At},
-                           {"--cancel", CommandKind::Cancel}, {"--status", CommandKind::Status},
-                           {"--show", CommandKind::Show},     {"--help", CommandKind::Help},
-                           {"-h", CommandKind::Help},         {"--version", CommandKind::Version}};
+const Option kOptions[] = {{{"after", 0, true}, CommandKind::After},        {{"at", 0, true}, CommandKind::At},
+                           {{"cancel", 0, false}, CommandKind::Cancel},     {{"status", 0, false}, CommandKind::Status},
+                           {{"show", 0, false}, CommandKind::Show},         {{"help", 'h', false}, CommandKind::Help},
+                           {{"version", 'v', false}, CommandKind::Version}, {{"warn", 0, false}, CommandKind::Start}};
 
-const char* optionName(CommandKind kind)
+// The option typed as `word` ("--after", "-h"); null for none.
+const Option* optionTyped(const std::string& word)
 {
-    for (const Option& option : kOptions)
-        if (option.kind == kind) return option.name;
+    for (const Option& o : kOptions)
+        if (word == std::string("--") + o.option.name ||
+            (o.option.letter && word == std::string("-") + o.option.letter))
+            return &o;
+    return nullptr;
+}
+
+std::string optionName(CommandKind kind)
+{
+    for (const Option& o : kOptions)
+        if (o.kind == kind) return std::string("--") + o.option.name;
     return "";
 }
 
@@ -67,42 +78,67 @@ Result<Command> scheduleCommand(CommandKind kind, const std::string& time, const
     return Command{kind, twoDigits(hours), twoDigits(minutes), static_cast<int16_t>(actcode), warn};
 }
 
-Result<Command> parseCommandLine(const std::vector<std::string>& arguments)
+const std::vector<CommandLineOption>& commandLineOptions()
 {
-    Command command;
-    std::string given;
+    static const std::vector<CommandLineOption> options = [] {
+        std::vector<CommandLineOption> list;
+        for (const Option& o : kOptions) list.push_back(o.option);
+        return list;
+    }();
+    return options;
+}
+
+// The faults are looked for in this order, and the first one found is told: an unknown option,
+// two commands, a schedule without its time or action, a word too many, --warn without a
+// schedule, and last the time and the action themselves.
+Result<Command> readCommandLine(const CommandLineWords& words)
+{
+    for (const CommandLineWords::Option& o : words.options)
+        if (!optionTyped(o.name)) return Error{"unknown option " + o.name + " (--help lists the commands)"};
+    const CommandLineWords::Option* given = nullptr;
     bool warn = false;
-    for (size_t i = 0; i < arguments.size(); ++i) {
-        const std::string& word = arguments[i];
-        if (word == "--warn") {
+    for (const CommandLineWords::Option& o : words.options) {
+        if (optionTyped(o.name)->kind == CommandKind::Start) {
             warn = true;
             continue;
         }
-        const Option* option = nullptr;
-        for (const Option& o : kOptions)
-            if (word == o.name) option = &o;
-        if (!option) {
-            if (!word.empty() && word[0] == '-')
-                return Error{"unknown option " + word + " (--help lists the commands)"};
-            return Error{"unexpected argument " + word + " (--help lists the commands)"};
-        }
-        if (!given.empty()) return Error{"one command at a time: " + given + " and " + word};
-        given = word;
-        if (option->kind != CommandKind::After && option->kind != CommandKind::At) {
-            command.kind = option->kind;
+        if (given) return Error{"one command at a time: " + given->name + " and " + o.name};
+        given = &o;
+    }
+    Command command;
+    command.kind = given ? optionTyped(given->name)->kind : CommandKind::Start;
+    const bool schedule = command.kind == CommandKind::After || command.kind == CommandKind::At;
+    if (schedule && (!given->value || given->value->rfind("--", 0) == 0 || words.arguments.empty()))
+        return Error{given->name + " needs a time HH:MM and an action"};
+    if (words.arguments.size() > (schedule ? 1u : 0u))
+        return Error{"unexpected argument " + words.arguments[schedule ? 1 : 0] + " (--help lists the commands)"};
+    if (warn && !schedule) return Error{"--warn goes with --after or --at"};
+    if (schedule) return scheduleCommand(command.kind, *given->value, words.arguments.front(), warn);
+    return command;
+}
+
+Result<Command> parseCommandLine(const std::vector<std::string>& arguments)
+{
+    CommandLineWords words;
+    for (size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& word = arguments[i];
+        if (word.empty() || word[0] != '-') {
+            words.arguments.push_back(word);
             continue;
         }
-        if (i + 2 >= arguments.size() || arguments[i + 1].rfind("--", 0) == 0 || arguments[i + 2].rfind("--", 0) == 0)
-            return Error{word + " needs a time HH:MM and an action"};
-        Result<Command> schedule = scheduleCommand(option->kind, arguments[i + 1], arguments[i + 2], false);
-        if (!schedule) return schedule.error();
-        command = schedule.value();
-        i += 2;
+        const size_t equals = word.find('=');
+        const Option* option = optionTyped(word.substr(0, equals));
+        if (!option || !option->option.takesTime) {
+            words.options.push_back({word, std::nullopt});
+        } else if (equals != std::string::npos) {
+            words.options.push_back({word.substr(0, equals), word.substr(equals + 1)});
+        } else if (i + 1 < arguments.size() && arguments[i + 1].rfind("--", 0) != 0) {
+            words.options.push_back({word, arguments[++i]});
+        } else {
+            words.options.push_back({word, std::nullopt});
+        }
     }
-    if (warn && command.kind != CommandKind::After && command.kind != CommandKind::At)
-        return Error{"--warn goes with --after or --at"};
-    command.warn = warn;
-    return command;
+    return readCommandLine(words);
 }
 
 bool startsTheProgram(CommandKind kind)

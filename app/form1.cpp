@@ -61,7 +61,13 @@ Form1::Form1(Program& program_)
       Timer3(*this, "Timer3", 100, true, TimerRest::WhileNoKeyIsDown),
       Timer4(*this, "Timer4", 30000, false),
       Timer5(*this, "Timer5", 1000, false),
-      trayArea(platform.shell, platform.display, program_.rnd())
+      trayArea(platform.shell, platform.display, program_.rnd()),
+      hotkeySettings(
+          platform, [this]() -> HK& { return program.hk(); },
+          [this](const std::string& text) { platform.dialogs.MessageBox(kMessageTitle, text); }),
+      hotkeyMonitor(platform, hotkeySettings),
+      trayHandoff(*this, trayArea, platform.display),
+      webPanel(WebBrowser1, Label4, platform.web, platform.launcher)
 {
     Label4.linkLooks = true;
 
@@ -95,7 +101,7 @@ Form1::~Form1()
 // The start-up sequence; every step runs once, in this order.
 void Form1::Form_Load()
 {
-    openSettings();
+    hotkeySettings.openSettings();
 
     Combo1.setText("Shutdown After");
     Combo2.setText("ShutDown At");
@@ -107,22 +113,56 @@ void Form1::Form_Load()
     SP_proc1(platform.privilege);
     reset();
 
-    prepareTray();
+    trayHandoff.prepareTray();
     program.hk().load();
 
     // Start-up ends in the notification area: hidden, with the icon present.
-    setVisible(false);
-    trayArea.setVisible(true);
+    trayHandoff.sendToTray();
 
-    startWebPanel();
+    webPanel.startWebPanel();
 }
 
 // Closing the main window only puts it away into the notification area.
 void Form1::Form_QueryUnload(int& cancel)
 {
-    setVisible(false);
-    trayArea.setVisible(true);
+    trayHandoff.sendToTray();
     cancel = 1;
+}
+
+// "Hot Keys": the main window makes way for the hotkey window, which shows it again when it
+// is closed.
+void Form1::Command2_Click()
+{
+    setVisible(false);
+    HK& hk = program.hk();
+    hk.load();
+    hk.setVisible(true);
+}
+
+void Form1::Command3_Click()
+{
+    trayHandoff.sendToTray();
+}
+
+void Form1::Command4_Click()
+{
+    webPanel.openHomePage();
+}
+
+void Form1::Label4_Click()
+{
+    webPanel.openRedirectPage();
+}
+
+void Form1::Timer3_Timer()
+{
+    hotkeyMonitor.tick();
+}
+
+// Either button brings the window back; the press already takes the icon away.
+void Form1::TrayArea_MouseDown(int16_t& /*button*/)
+{
+    trayHandoff.bringBack();
 }
 
 }  // namespace tolvane

@@ -1,17 +1,20 @@
 #pragma once
-// Form1, the main window: every control and timer as designed, the schedule members,
-// the settings objects and the cached hotkey copies. Its event handlers and operations
-// are defined beside the subsystem they belong to (app/, hotkeys/, tray/, web/).
-#include <array>
+// Form1, the main window: every control and timer as designed, the schedule members, and
+// the parts it holds for the other subsystems: the hotkey settings and monitor (hotkeys/),
+// the tray control and the hand-off (tray/), the web panel (web/). Its own event handlers
+// and operations are defined in app/; those of another subsystem's control call that part.
 #include <cstdint>
-#include <memory>
 #include <optional>
 #include <string>
 
 #include "app/program.h"
+#include "hotkeys/monitor.h"
+#include "hotkeys/settings.h"
 #include "platform/model/window.h"
 #include "power/actions.h"
+#include "tray/handoff.h"
 #include "tray/tray_area.h"
+#include "web/web_panel.h"
 
 namespace tolvane {
 
@@ -24,10 +27,6 @@ public:
 
     // Operations the other windows use.
     void reset();
-    void loadhkey();
-    void savehkey();
-    // The main window back from the notification area: icon away, window shown.
-    void bringBack();
     // A request of the command line, on the controls as a user would make it (app/command.h).
     void carryOut(const Command& command);
     // The computer woke from sleep: an armed schedule catches up with the clocks (app/moment.cpp).
@@ -67,6 +66,12 @@ public:
 
     TrayArea trayArea;
 
+    // The parts of the other subsystems, which the handlers of their controls call.
+    HotkeySettings hotkeySettings;
+    HotkeyMonitor hotkeyMonitor;
+    TrayHandoff trayHandoff;
+    WebPanel webPanel;
+
     // The schedule (set by SET, run by the countdown and clock-check timers).
     int16_t actcode = 0;
     std::string warntext;
@@ -76,19 +81,6 @@ public:
     std::string nowhm;
     std::string nowmins;
     int16_t warnsecs = 0;
-
-    // The settings database, open for the whole run.
-    std::unique_ptr<Connection> hkeydb;
-    std::unique_ptr<Recordset> kyrs;
-    std::unique_ptr<Recordset> enrs;
-    // Why the settings cannot be used, once something went wrong with them; while set,
-    // the hotkeys are off and the hotkey window does not write.
-    std::optional<std::string> settingsProblem;
-
-    // The hotkey settings as last read, rows 1 to 5 at index 0 to 4.
-    using HotkeyTexts = std::array<std::string, kActions.size()>;
-    HotkeyTexts hkeychar;
-    HotkeyTexts hkeyflag;
 
 private:
     void Form_Load();
@@ -106,16 +98,6 @@ private:
     void Timer5_Timer();
     void TrayArea_MouseDown(int16_t& button);
 
-    // Start-up pieces owned by the settings, tray and web subsystems.
-    void openSettings();
-    void reportSettingsProblem(const std::string& problem);
-    // saved: the read follows the user's save in the hotkey window.
-    Result<void> readSettings(bool saved);
-    // The only writer of the cached copies; tells the key-state service what the monitor
-    // watches from now on.
-    void useHotkeys(const HotkeyTexts& chars, const HotkeyTexts& flags, bool saved);
-    void prepareTray();
-    void startWebPanel();
     // Carries out the armed schedule: idle first, then the action.
     void carryOutSchedule();
     // Timer4's work: the warning window shown and its countdown started from the top.
@@ -144,15 +126,11 @@ private:
     // At SET: what the system said of carrying the action out with nobody at the computer.
     void askUnattended();
 
-    bool afterMode_ = false;          // the mode SET armed
-    std::optional<int64_t> dueAt_;    // the action's moment since boot: "after", or overdue
-    ClockReading lastLook_;           // "at": the clocks at SET or at the last check
-    bool overdue_ = false;            // the moment came unseen: warned, whatever Check6 said
-    unsigned setCount_ = 0;           // SETs so far, so that a late answer finds its own
-    // Rows of the hotkey monitor that fired at its last tick, and those of them whose refusal
-    // has been told: a held hotkey tells once per press.
-    std::array<bool, kActions.size()> hotkeyFiring_{};
-    std::array<bool, kActions.size()> refusalTold_{};
+    bool afterMode_ = false;        // the mode SET armed
+    std::optional<int64_t> dueAt_;  // the action's moment since boot: "after", or overdue
+    ClockReading lastLook_;         // "at": the clocks at SET or at the last check
+    bool overdue_ = false;          // the moment came unseen: warned, whatever Check6 said
+    unsigned setCount_ = 0;         // SETs so far, so that a late answer finds its own
 };
 
 }  // namespace tolvane

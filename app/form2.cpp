@@ -20,7 +20,10 @@ void Form2::SetTopmost(Window& window, int16_t topmost)
                                              kSwpNoSize | kSwpNoMove | kSwpNoActivate);
 }
 
-void Form2::Form_Load() { SetTopmost(*this, 1); }
+void Form2::Form_Load()
+{
+    SetTopmost(*this, 1);
+}
 
 void Form2::Command1_Click()
 {

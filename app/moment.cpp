@@ -52,7 +52,10 @@ void showMinutesLeft(Form1& form)
 
 }  // namespace
 
-Form1::ClockReading Form1::readClock() const { return {platform.clock.sinceBoot(), platform.clock.localTime()}; }
+Form1::ClockReading Form1::readClock() const
+{
+    return {platform.clock.sinceBoot(), platform.clock.localTime()};
+}
 
 void Form1::rememberSet()
 {
@@ -74,7 +77,7 @@ bool Form1::lookPassedTarget(const ClockReading& now, bool slept)
     if (now.local < last.local) return false;  // set back: nothing was passed over
     const auto target = static_cast<int64_t>(number(hourtext) * 60 + number(mintext)) * kMinuteMs;
     int64_t start = now.local - timeOfDay(now.local) + target;  // today's target minute...
-    if (start > now.local) start -= kDayMs;                      // ...or yesterday's, the latest begun
+    if (start > now.local) start -= kDayMs;                     // ...or yesterday's, the latest begun
     if (start + kMinuteMs <= last.local) return false;          // it was over before the last look
     if (now.local >= start + kMinuteMs) return true;            // it came and went unseen
     // The clock shows the target minute. That is the moment reached, as the check expects,

@@ -5,17 +5,11 @@
 
 namespace tolvane {
 
-// A request is one scheduled action, or one press of a hotkey however long it is held: the
-// monitor asks again ten times a second while the keys are down, and each of those calls may
-// be refused again.
+// Told once per request: a scheduled action, or one press of a hotkey however long it is held.
 void Form1::powerRefused(int16_t action, const std::string& reason)
 {
     if (action < 1 || action > kActionCount) return;
-    const auto row = static_cast<size_t>(action - 1);
-    if (hotkeyFiring_[row]) {
-        if (refusalTold_[row]) return;
-        refusalTold_[row] = true;
-    }
+    if (!hotkeyMonitor.tellsRefusal(static_cast<size_t>(action - 1))) return;
     platform.dialogs.alert(kMessageTitle, refusedMessage(action, reason));
 }
 

@@ -13,8 +13,7 @@ namespace {
 class StatusWatch : public ModelObserver {
 public:
     explicit StatusWatch(std::function<void(const std::string&)> changed) : changed_(std::move(changed)) {}
-    void propertyChanged(Window& window, Control* control, Property property,
-                         const PropertyValue& value) override
+    void propertyChanged(Window& window, Control* control, Property property, const PropertyValue& value) override
     {
         if (control && window.name() == "Form1" && control->name() == "Label3" && property == Property::Caption)
             changed_(std::get<std::string>(value));
@@ -38,11 +37,20 @@ void Program::start()
     form1().load();
 }
 
-void Program::showMainWindow() { form1().bringBack(); }
+void Program::showMainWindow()
+{
+    form1().trayHandoff.bringBack();
+}
 
-void Program::command(const Command& command) { form1().carryOut(command); }
+void Program::command(const Command& command)
+{
+    form1().carryOut(command);
+}
 
-std::string Program::statusLine() { return form1().Label3.caption(); }
+std::string Program::statusLine()
+{
+    return form1().Label3.caption();
+}
 
 void Program::watchStatusLine(std::function<void(const std::string&)> changed)
 {
@@ -70,8 +78,9 @@ Form2& Program::form2()
 HK& Program::hk()
 {
     if (!hk_) {
+        Form1& main = form1();
         releaseRetired();
-        hk_ = std::make_unique<HK>(*this);
+        hk_ = std::make_unique<HK>(platform_.windows, main.hotkeySettings, main);
         hk_->afterUnload = [this] { retire(*hk_); };
     }
     return *hk_;
@@ -83,6 +92,9 @@ void Program::retire(Window& window)
     if (hk_.get() == &window) retired_.push_back(std::move(hk_));
 }
 
-void Program::releaseRetired() { retired_.clear(); }
+void Program::releaseRetired()
+{
+    retired_.clear();
+}
 
 }  // namespace tolvane

@@ -6,7 +6,10 @@
 
 namespace tolvane {
 
-void Form1::Label9_Click() { Check6.setValue(Check6.value() == 1 ? 0 : 1); }
+void Form1::Label9_Click()
+{
+    Check6.setValue(Check6.value() == 1 ? 0 : 1);
+}
 
 void Form1::Timer4_Timer()
 {

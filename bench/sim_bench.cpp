@@ -77,10 +77,11 @@ void longSchedule()
     sim.advance((23LL * 60 + 59) * 60 * 1000);
     const double cpu = cpuSeconds() - start;
     const bool done = sim.powerCalls().size() == 1 && sim.powerCalls()[0] == "ExitWindowsEx(5, 0)";
-    std::printf("23h59m schedule, Ctrl held: %ld monitor ticks (%llu passed over), action %s, %.3f s CPU, %.0f "
-                "simulated ticks per CPU second\n",
-                ticks, static_cast<unsigned long long>(sim.idleTicksPassedOver()), done ? "carried out" : "MISSING",
-                cpu, static_cast<double>(ticks) / cpu);
+    std::printf(
+        "23h59m schedule, Ctrl held: %ld monitor ticks (%llu passed over), action %s, %.3f s CPU, %.0f "
+        "simulated ticks per CPU second\n",
+        ticks, static_cast<unsigned long long>(sim.idleTicksPassedOver()), done ? "carried out" : "MISSING", cpu,
+        static_cast<double>(ticks) / cpu);
 }
 
 void idleYear()
@@ -126,8 +127,9 @@ void startUp()
             times.push_back(wallSeconds() - start);
         }
     }
-    std::printf("whole start-up in the simulator (each in a fresh folder, the default file copied in): median %.1f us of 200\n",
-                median(times) * 1e6);
+    std::printf(
+        "whole start-up in the simulator (each in a fresh folder, the default file copied in): median %.1f us of 200\n",
+        median(times) * 1e6);
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 #include "hotkeys/hk.h"
 
-#include "app/form1.h"
+#include "hotkeys/settings.h"
 #include "power/actions.h"
 
 namespace tolvane {
@@ -14,8 +14,8 @@ int hkeyFilter(int code)
     return 0;
 }
 
-HK::HK(Program& program)
-    : Window(program.platform().windows, {"HK", "Setup Hot Keys", 3030, 4440, "tolvane"}),
+HK::HK(WindowSystem& windows, HotkeySettings& settings, Window& mainWindow)
+    : Window(windows, {"HK", "Setup Hot Keys", 3030, 4440, "tolvane"}),
       Check1(*this, {"Check1", {360, 240, 255, 255}, 0, "Check1"}),
       Label4(*this, {"Label4", {600, 240, 1815, 255}, 16, kActions[0].rowCaption}),
       Text1(*this, {"Text1", {2400, 240, 270, 270}, 1, ""}, 1),
@@ -34,11 +34,12 @@ HK::HK(Program& program)
       la(*this, {"la", {195, 2565, 2640, 255}, 17, " Current Settings"}),
       combo1(*this, {"combo1", {120, 2895, 2790, 1035}, 10, ""}),
       Command1(*this, {"Command1", {870, 3990, 1335, 375}, 11, "SET"}),
-      program_(program)
+      settings_(settings),
+      mainWindow_(mainWindow)
 {
-    onLoad = [this] { program_.form1().loadhkey(); };
-    onUnload = [this] { program_.form1().setVisible(true); };
-    Command1.onClick = [this] { program_.form1().savehkey(); };
+    onLoad = [this] { settings_.loadhkey(); };
+    onUnload = [this] { mainWindow_.setVisible(true); };
+    Command1.onClick = [this] { settings_.savehkey(); };
     for (EditBox* box : keys()) box->onKeyPress = hkeyFilter;
 }
 

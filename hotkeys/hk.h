@@ -3,14 +3,17 @@
 // for each action, the list of the stored settings, and SET.
 #include <array>
 
-#include "app/program.h"
 #include "platform/model/window.h"
 
 namespace tolvane {
 
+class HotkeySettings;
+
 class HK : public Window {
 public:
-    explicit HK(Program& program);
+    // Loading the window runs loadhkey, its SET runs savehkey, and closing it shows the main
+    // window again.
+    HK(WindowSystem& windows, HotkeySettings& settings, Window& mainWindow);
 
     CheckBox Check1;
     Label Label4;
@@ -36,7 +39,8 @@ public:
     std::array<EditBox*, 5> keys() { return {&Text1, &Text2, &Text3, &Text4, &Text5}; }
 
 private:
-    Program& program_;
+    HotkeySettings& settings_;
+    Window& mainWindow_;
 };
 
 // The key filter of the five key boxes: Backspace, digits and capitals pass, small

@@ -1,18 +1,18 @@
-// The hotkey monitor: Timer3 polls the keyboard ten times a second and carries out the
-// action of every enabled row whose key is down together with Ctrl and Alt.
-#include "app/form1.h"
+#include "hotkeys/monitor.h"
+
 #include "hotkeys/values.h"
 #include "power/power_action.h"
 
 namespace tolvane {
 
-void Form1::Timer3_Timer()
+void HotkeyMonitor::tick()
 {
-    platform.events.processPendingEvents();
+    platform_.events.processPendingEvents();
 
-    KeyboardApi& keyboard = platform.keyboard;
+    KeyboardApi& keyboard = platform_.keyboard;
+    const HotkeySettings::HotkeyTexts& hkeychar = settings_.hkeychar;
     // A row that stops firing ends its press: a refusal of its next press is told again.
-    auto notFiring = [this](size_t row) { hotkeyFiring_[row] = refusalTold_[row] = false; };
+    auto notFiring = [this](size_t row) { firing_[row] = refusalTold_[row] = false; };
     for (int modifier : kHotkeyModifiers) {
         if ((keyboard.GetAsyncKeyState(modifier) & kKeyDown) == 0) {
             for (size_t row = 0; row < hkeychar.size(); ++row) notFiring(row);
@@ -22,21 +22,21 @@ void Form1::Timer3_Timer()
     for (size_t row = 0; row < hkeychar.size(); ++row) {
         // A row that cannot be evaluated (no key, a flag that is no number) is skipped.
         const auto code = keyCode(hkeychar[row]);
-        if (!code || (keyboard.GetAsyncKeyState(*code) & kKeyDown) == 0 || !hotkeyEnabled(hkeyflag[row])) {
+        if (!code || (keyboard.GetAsyncKeyState(*code) & kKeyDown) == 0 || !hotkeyEnabled(settings_.hkeyflag[row])) {
             notFiring(row);
             continue;
         }
-        hotkeyFiring_[row] = true;
-        RunPowerAction(platform.power, static_cast<int16_t>(row + 1));
+        firing_[row] = true;
+        RunPowerAction(platform_.power, static_cast<int16_t>(row + 1));
     }
 }
 
-// What the tick reacts to changes only here, and the key-state service hears of it at once.
-void Form1::useHotkeys(const HotkeyTexts& chars, const HotkeyTexts& flags, bool saved)
+bool HotkeyMonitor::tellsRefusal(size_t row)
 {
-    hkeychar = chars;
-    hkeyflag = flags;
-    platform.keyboard.watch(watchedKeys(hkeychar, hkeyflag, saved));
+    if (!firing_[row]) return true;
+    if (refusalTold_[row]) return false;
+    refusalTold_[row] = true;
+    return true;
 }
 
 }  // namespace tolvane

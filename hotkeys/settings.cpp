@@ -1,8 +1,6 @@
-// The hotkey settings: opening the settings database at start-up, loadhkey and
-// savehkey on the main window, and "Hot Keys".
-#include <optional>
+// The hotkey settings: opening the settings database at start-up, loadhkey and savehkey.
+#include "hotkeys/settings.h"
 
-#include "app/form1.h"
 #include "hotkeys/hk.h"
 #include "hotkeys/values.h"
 
@@ -13,17 +11,25 @@ namespace {
 constexpr const char* kFileName = "tolvdata.v";
 constexpr int adConnectUnspecified = -1, adOpenDynamic = 2, adLockOptimistic = 3, adCmdUnspecified = -1;
 
-// The settings file: the folder that plays the Windows directory, then the file name.
-std::string settingsFile(EnvironmentApi& env) { return env.windowsDirectory() + env.pathSeparator() + kFileName; }
-
 }  // namespace
 
-void Form1::openSettings()
+HotkeySettings::HotkeySettings(Platform& platform, std::function<HK&()> hk,
+                               std::function<void(const std::string&)> tell)
+    : platform_(platform), hk_(std::move(hk)), tell_(std::move(tell))
+{
+}
+
+// The settings file: the folder that plays the Windows directory, then the file name.
+std::string HotkeySettings::settingsFile() const
+{
+    return platform_.environment.windowsDirectory() + platform_.environment.pathSeparator() + kFileName;
+}
+
+void HotkeySettings::openSettings()
 {
     const std::string connection =
-        "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + settingsFile(platform.environment) + ";" +
-        "Persist Security Info=False";
-    hkeydb = platform.store.createConnection();
+        "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + settingsFile() + ";" + "Persist Security Info=False";
+    hkeydb = platform_.store.createConnection();
     if (auto opened = hkeydb->open(connection, "", "", adConnectUnspecified); !opened) {
         reportSettingsProblem(opened.error().message);
         return;
@@ -43,25 +49,24 @@ void Form1::openSettings()
 }
 
 // The first problem is told once; from then on the hotkeys are off and nothing is written.
-void Form1::reportSettingsProblem(const std::string& problem)
+void HotkeySettings::reportSettingsProblem(const std::string& problem)
 {
     useHotkeys({}, {}, false);
-    if (settingsProblem) return;
-    settingsProblem = problem;
-    platform.dialogs.MessageBox(kMessageTitle, "The hotkey settings in " + settingsFile(platform.environment) +
-                                                   " cannot be used: " + problem +
-                                                   ". Tolvane runs without hotkeys and leaves the file as it is.");
+    if (settingsProblem_) return;
+    settingsProblem_ = problem;
+    tell_("The hotkey settings in " + settingsFile() + " cannot be used: " + problem +
+          ". Tolvane runs without hotkeys and leaves the file as it is.");
 }
 
-void Form1::loadhkey()
+void HotkeySettings::loadhkey()
 {
-    if (settingsProblem) return;
+    if (settingsProblem_) return;
     if (auto read = readSettings(false); !read) reportSettingsProblem(read.error().message);
 }
 
 // Both records into the cached copies, then into the hotkey window. Nothing is taken
 // over unless all ten values could be read.
-Result<void> Form1::readSettings(bool saved)
+Result<void> HotkeySettings::readSettings(bool saved)
 {
     HotkeyTexts flags, chars;
     for (int16_t row = 0; row < kActionCount; ++row) {
@@ -77,7 +82,7 @@ Result<void> Form1::readSettings(bool saved)
     }
     useHotkeys(chars, flags, saved);
 
-    HK& hk = program.hk();
+    HK& hk = hk_();
     for (size_t row = 0; row < 5; ++row) hk.checks()[row]->setValue(hotkeyEnabled(hkeyflag[row]) ? 1 : 0);
     for (size_t row = 0; row < 5; ++row) hk.keys()[row]->setText(hkeychar[row]);
     hk.combo1.clear();
@@ -87,28 +92,27 @@ Result<void> Form1::readSettings(bool saved)
     return success();
 }
 
-void Form1::savehkey()
+void HotkeySettings::savehkey()
 {
     // A settings file that could not be read is never written to.
-    if (settingsProblem) {
-        platform.dialogs.MessageBox(kMessageTitle,
-                                    "The hotkey settings were not saved, because the settings file cannot be used: " +
-                                        *settingsProblem + ".");
+    if (settingsProblem_) {
+        tell_("The hotkey settings were not saved, because the settings file cannot be used: " + *settingsProblem_ +
+              ".");
         return;
     }
-    HK& hk = program.hk();
+    HK& hk = hk_();
     const auto boxes = hk.keys();
     for (size_t a = 0; a < 5; ++a) {
         for (size_t b = a + 1; b < 5; ++b) {
             if (boxes[a]->text() == boxes[b]->text()) {
-                platform.dialogs.MessageBox(kMessageTitle, "No duplicate values allowed");
+                tell_("No duplicate values allowed");
                 return;
             }
         }
     }
     for (EditBox* box : boxes) {
         if (box->text().empty()) {
-            platform.dialogs.MessageBox(kMessageTitle, "No blank fields please");
+            tell_("No blank fields please");
             return;
         }
     }
@@ -134,30 +138,27 @@ void Form1::savehkey()
         enrs->cancelUpdate();
         kyrs->cancelUpdate();
         hkeydb->rollbackTrans();
-        platform.dialogs.MessageBox(kMessageTitle,
-                                    "The hotkey settings were not saved: " + written.error().message + ".");
+        tell_("The hotkey settings were not saved: " + written.error().message + ".");
         return;
     }
     // The file holds the new settings now. If they cannot be read back, the hotkeys stay
     // off rather than act on values that were not read, and the user hears why.
     if (auto reread = readSettings(true); !reread) {
         useHotkeys({}, {}, false);
-        settingsProblem = reread.error().message;
-        platform.dialogs.MessageBox(kMessageTitle, "The hotkey settings were saved in " +
-                                                       settingsFile(platform.environment) +
-                                                       ", but cannot be read back: " + reread.error().message +
-                                                       ". Tolvane runs without hotkeys until it is started again.");
+        settingsProblem_ = reread.error().message;
+        tell_("The hotkey settings were saved in " + settingsFile() + ", but cannot be read back: " +
+              reread.error().message + ". Tolvane runs without hotkeys until it is started again.");
         return;
     }
-    platform.dialogs.MessageBox(kMessageTitle, "Settings Saved");
+    tell_("Settings Saved");
 }
 
-void Form1::Command2_Click()
+// What the monitor reacts to changes only here, and the key-state service hears of it at once.
+void HotkeySettings::useHotkeys(const HotkeyTexts& chars, const HotkeyTexts& flags, bool saved)
 {
-    setVisible(false);
-    HK& hk = program.hk();
-    hk.load();
-    hk.setVisible(true);
+    hkeychar = chars;
+    hkeyflag = flags;
+    platform_.keyboard.watch(watchedKeys(hkeychar, hkeyflag, saved));
 }
 
 }  // namespace tolvane

@@ -2,6 +2,8 @@
 
 #include <charconv>
 
+#include "platform/model/text_encoding.h"
+
 namespace tolvane {
 
 std::optional<int> flagNumber(const std::string& text)
@@ -17,19 +19,21 @@ std::optional<int> flagNumber(const std::string& text)
     return value;
 }
 
-bool hotkeyEnabled(const std::string& flagText) { return flagNumber(flagText) == 1; }
+bool hotkeyEnabled(const std::string& flagText)
+{
+    return flagNumber(flagText) == 1;
+}
 
 std::optional<int> keyCode(const std::string& text)
 {
     if (text.empty()) return std::nullopt;
+    // Texts are stored as UTF-8; a character up to U+00FF is its Latin-1 code. Only a whole
+    // character of one or two bytes is read: a longer one has no ANSI code anyway.
     const auto lead = static_cast<unsigned char>(text[0]);
-    if (lead < 0x80) return lead;
-    // Texts are stored as UTF-8; a two-byte character up to U+00FF is its Latin-1 code.
-    if ((lead & 0xE0) == 0xC0 && text.size() >= 2) {
-        const int code = ((lead & 0x1F) << 6) | (static_cast<unsigned char>(text[1]) & 0x3F);
-        if (code <= 0xFF) return code;
-    }
-    return std::nullopt;
+    if (lead >= 0x80 && ((lead & 0xE0) != 0xC0 || text.size() < 2)) return std::nullopt;
+    const Utf8Character character = utf8At(text, 0);
+    if (character.code > 0xFF) return std::nullopt;
+    return static_cast<int>(character.code);
 }
 
 WatchedKeys watchedKeys(std::span<const std::string> keyTexts, std::span<const std::string> flagTexts, bool saved)

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "model/result.h"
+#include "model/win_codes.h"
 
 namespace tolvane {
 
@@ -104,21 +105,21 @@ public:
 // The notification area. Requests carry the 88-byte ANSI NOTIFYICONDATA record; the
 // shell keeps one icon per (hWnd, uID) and sends mouse activity on an icon to the
 // window hWnd names, as callback messages with the mouse message in lParam.
-enum NotifyMessage : uint32_t { NIM_ADD = 0, NIM_MODIFY = 1, NIM_DELETE = 2 };
-using NotifyIconRecord = std::array<uint8_t, 88>;
+// The record's layout and the requests' numbers are in platform/model/win_codes.h.
+using NotifyIconRecord = std::array<uint8_t, kNotifyRecordSize>;
 
 // "NIM_ADD", "NIM_MODIFY", "NIM_DELETE", or the number of any other request.
 inline std::string notifyMessageName(uint32_t message)
 {
     switch (message) {
-    case NIM_ADD:
-        return "NIM_ADD";
-    case NIM_MODIFY:
-        return "NIM_MODIFY";
-    case NIM_DELETE:
-        return "NIM_DELETE";
-    default:
-        return std::to_string(message);
+        case kNimAdd:
+            return "NIM_ADD";
+        case kNimModify:
+            return "NIM_MODIFY";
+        case kNimDelete:
+            return "NIM_DELETE";
+        default:
+            return std::to_string(message);
     }
 }
 
@@ -188,15 +189,18 @@ public:
 inline constexpr int64_t kDayMs = 24LL * 60 * 60 * 1000;
 
 // The time of day of a localTime() reading, in milliseconds from midnight.
-inline int64_t timeOfDay(int64_t localTime) { return (localTime % kDayMs + kDayMs) % kDayMs; }
+inline int64_t timeOfDay(int64_t localTime)
+{
+    return (localTime % kDayMs + kDayMs) % kDayMs;
+}
 
 // "hh:mm:ss" of a localTime() reading, 24-hour clock.
 inline std::string timeOfDayText(int64_t localTime)
 {
     const int64_t ms = timeOfDay(localTime);
     char text[16];
-    std::snprintf(text, sizeof text, "%02d:%02d:%02d", static_cast<int>(ms / 3600000), static_cast<int>(ms / 60000 % 60),
-                  static_cast<int>(ms / 1000 % 60));
+    std::snprintf(text, sizeof text, "%02d:%02d:%02d", static_cast<int>(ms / 3600000),
+                  static_cast<int>(ms / 60000 % 60), static_cast<int>(ms / 1000 % 60));
     return text;
 }
 
@@ -241,8 +245,8 @@ public:
     virtual ~Connection() = default;
     virtual Result<void> open(const std::string& connectionString, const std::string& userId,
                               const std::string& password, int options) = 0;
-    virtual Result<std::unique_ptr<Recordset>> openRecordset(const std::string& source, int cursorType,
-                                                             int lockType, int options) = 0;
+    virtual Result<std::unique_ptr<Recordset>> openRecordset(const std::string& source, int cursorType, int lockType,
+                                                             int options) = 0;
     virtual Result<void> beginTrans() = 0;
     virtual Result<void> commitTrans() = 0;
     virtual Result<void> rollbackTrans() = 0;

@@ -10,7 +10,10 @@ const ActionRow* actionRow(int action)
     return &kActions[static_cast<size_t>(action - 1)];
 }
 
-int16_t actionNumber(const ActionRow& row) { return static_cast<int16_t>(&row - kActions.data() + 1); }
+int16_t actionNumber(const ActionRow& row)
+{
+    return static_cast<int16_t>(&row - kActions.data() + 1);
+}
 
 int actionOfWord(const std::string& word)
 {
@@ -21,12 +24,25 @@ int actionOfWord(const std::string& word)
 
 DecodedCall decodeExitWindowsEx(uint32_t flags)
 {
-    const PowerAction action = (flags & kEwxReboot) != 0                    ? PowerAction::Restart
+    const PowerAction action = (flags & kEwxReboot) != 0                      ? PowerAction::Restart
                                : (flags & (kEwxShutdown | kEwxPowerOff)) != 0 ? PowerAction::Shutdown
                                                                               : PowerAction::LogOff;
     return {*actionRow(actionCode(action)), (flags & kEwxForce) != 0};
 }
 
-DecodedCall decodeSetSystemPowerState(bool suspend, bool force) { return {*actionRow(actionCode(suspend ? PowerAction::StandBy : PowerAction::Hibernate)), force}; }
+DecodedCall decodeSetSystemPowerState(bool suspend, bool force)
+{
+    return {*actionRow(actionCode(suspend ? PowerAction::StandBy : PowerAction::Hibernate)), force};
+}
+
+std::string exitWindowsExText(uint32_t flags, uint32_t reserved)
+{
+    return "ExitWindowsEx(" + std::to_string(flags) + ", " + std::to_string(reserved) + ")";
+}
+
+std::string setSystemPowerStateText(bool suspend, bool force)
+{
+    return std::string("SetSystemPowerState(") + (suspend ? "1" : "0") + ", " + (force ? "1" : "0") + ")";
+}
 
 }  // namespace tolvane

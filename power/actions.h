@@ -16,6 +16,10 @@ namespace tolvane {
 // The one operating-system call that carries an action out.
 enum class PowerCall { ExitWindowsEx, SetSystemPowerState };
 
+// What the systemd-logind method of an action is given: whether it may ask the user for a
+// password (polkit's interactive flag), or the login session it ends.
+enum class LogindArgument { Interactive, SessionId };
+
 struct ActionRow {
     // The call and its arguments: ExitWindowsEx(exitFlags, 0), or SetSystemPowerState(suspend, force).
     PowerCall call = PowerCall::ExitWindowsEx;
@@ -37,9 +41,11 @@ struct ActionRow {
     const char* word = "";
     // What the desktop shows beside the shortcut; in lower case, how notes name the action.
     const char* description = "";
-    // The systemd-logind method that stands for the call, and the Can* method that says
-    // whether it is available (none for ending the session, which is always allowed).
+    // The systemd-logind method that stands for the call, what it is given, and the Can*
+    // method that says whether it is available (none for ending the session, which is always
+    // allowed).
     const char* logindMethod = "";
+    LogindArgument logindArgument = LogindArgument::Interactive;
     const char* logindCheck = nullptr;
 };
 
@@ -72,7 +78,8 @@ inline constexpr std::array kActions = std::to_array<ActionRow>({
      .listCaption = "Log off on Ctrl+Alt+",
      .word = "logoff",
      .description = "Log off",
-     .logindMethod = "TerminateSession"},
+     .logindMethod = "TerminateSession",
+     .logindArgument = LogindArgument::SessionId},
     {.call = PowerCall::SetSystemPowerState,
      .suspend = false,
      .force = false,
@@ -115,5 +122,10 @@ struct DecodedCall {
 // The reboot flag wins; then shutdown or power-off; ending the session is what is left.
 DecodedCall decodeExitWindowsEx(uint32_t flags);
 DecodedCall decodeSetSystemPowerState(bool suspend, bool force);
+
+// A call as a backend that only writes it down puts it, with its arguments as numbers:
+// "ExitWindowsEx(5, 0)", "SetSystemPowerState(1, 1)".
+std::string exitWindowsExText(uint32_t flags, uint32_t reserved);
+std::string setSystemPowerStateText(bool suspend, bool force);
 
 }  // namespace tolvane

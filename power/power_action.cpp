@@ -9,12 +9,12 @@ void RunPowerAction(PowerApi& power, int16_t action)
     const ActionRow* row = actionRow(action);
     if (!row) return;
     switch (row->call) {
-    case PowerCall::ExitWindowsEx:
-        power.ExitWindowsEx(row->exitFlags, 0);
-        break;
-    case PowerCall::SetSystemPowerState:
-        power.SetSystemPowerState(row->suspend, row->force);
-        break;
+        case PowerCall::ExitWindowsEx:
+            power.ExitWindowsEx(row->exitFlags, 0);
+            break;
+        case PowerCall::SetSystemPowerState:
+            power.SetSystemPowerState(row->suspend, row->force);
+            break;
     }
 }
 

@@ -21,7 +21,8 @@ int main(int argc, char** argv)
     std::remove(argv[2]);
     sqlite3* db = nullptr;
     char* message = nullptr;
-    if (sqlite3_open(argv[2], &db) != SQLITE_OK || sqlite3_exec(db, sql.str().c_str(), nullptr, nullptr, &message) != SQLITE_OK) {
+    if (sqlite3_open(argv[2], &db) != SQLITE_OK ||
+        sqlite3_exec(db, sql.str().c_str(), nullptr, nullptr, &message) != SQLITE_OK) {
         std::fprintf(stderr, "%s: %s\n", argv[2], message ? message : sqlite3_errmsg(db));
         sqlite3_free(message);
         sqlite3_close(db);

@@ -57,22 +57,20 @@ TEST(IdleTicks, AYearWithNoKeyDownIsPassedOverWhole)
     EXPECT_EQ(r.status, 0) << r.err;
     // Every tick of the monitor, 10 a second from 100 ms after start-up to the end.
     EXPECT_EQ(r.passedOver, 8760ULL * 3600 * 10);
-    EXPECT_NE(r.out.find("[12:00:00.000] Form1.Label3.Caption = \"Currently no action scheduled\""),
-              std::string::npos);
+    EXPECT_NE(r.out.find("[12:00:00.000] Form1.Label3.Caption = \"Currently no action scheduled\""), std::string::npos);
 }
 
 TEST(IdleTicks, TheLongestSpanTheRunnerHoldsIsPassedOverToo)
 {
     // 10^12 hours from 12:00 end at 04:00; a key pressed 100 ms before is seen then.
-    const Outcome r = run(
-        "start\ntray left\nclick Form1.Command2\nclick HK.Check1\nclick HK.Command1\nclose HK\n"
-        "advance 999999999999h59m59s900ms\nprint Form1.Label3\nkeydown ctrl alt S\nadvance 100ms\nadvance 1ms\n",
-        true);
+    const Outcome r =
+        run("start\ntray left\nclick Form1.Command2\nclick HK.Check1\nclick HK.Command1\nclose HK\n"
+            "advance 999999999999h59m59s900ms\nprint Form1.Label3\nkeydown ctrl alt S\nadvance 100ms\nadvance 1ms\n",
+            true);
     EXPECT_EQ(r.status, 2);
     EXPECT_NE(r.err.find("line 11: the simulated time would pass"), std::string::npos) << r.err;
     EXPECT_EQ(r.passedOver, 36'000'000'000'000'000ULL - 1);
-    EXPECT_NE(r.out.find("[03:59:59.900] Form1.Label3.Caption = \"Currently no action scheduled\""),
-              std::string::npos);
+    EXPECT_NE(r.out.find("[03:59:59.900] Form1.Label3.Caption = \"Currently no action scheduled\""), std::string::npos);
     EXPECT_NE(r.out.find("[04:00:00.000] ExitWindowsEx(5, 0)\n"), std::string::npos) << r.out;
 }
 
@@ -130,71 +128,71 @@ std::string randomScenario(std::mt19937& random)
     auto twoDigits = [](int n) { return std::string(n < 10 ? "0" : "") + std::to_string(n); };
     const char* const keys[] = {"ctrl", "alt", "S", "R", "shift", "5", "num5", "H"};
     std::set<std::string> down;
-    std::string s = pick(3) == 0 ? "clock " + twoDigits(pick(24)) + ":" + twoDigits(pick(60)) + ":" +
-                                       twoDigits(pick(60)) + "\n"
-                                 : "";
+    std::string s = pick(3) == 0
+                        ? "clock " + twoDigits(pick(24)) + ":" + twoDigits(pick(60)) + ":" + twoDigits(pick(60)) + "\n"
+                        : "";
     s += "start\ntray left\n";
     if (pick(2) == 0) s += "click Form1.Command2\nclick HK.Check1\nclick HK.Check2\nclick HK.Command1\nclose HK\n";
     for (int step = 0, steps = 10 + pick(30); step < steps; ++step) {
         switch (pick(14)) {
-        case 0:
-        case 1:
-        case 2: {
-            // Up to hours with no key down, up to 3 s while one is (every tick then works).
-            int ms = pick(3000);
-            if (down.empty()) ms = pick(4) == 0 ? pick(6 * 3600) * 1000 + pick(1000) : pick(200'000);
-            s += "advance " + std::to_string(ms) + "ms\n";
-            break;
-        }
-        case 3: {
-            // Now and then the whole of a hotkey at once.
-            const std::string key = keys[pick(8)];
-            const std::string with = pick(4) == 0 ? "ctrl alt " : "";
-            s += "keydown " + with + key + "\n";
-            down.insert(key);
-            if (!with.empty()) down.insert({"ctrl", "alt"});
-            break;
-        }
-        case 4:
-        case 5:
-            if (!down.empty()) {
-                auto key = std::next(down.begin(), pick(static_cast<int>(down.size())));
-                s += "keyup " + *key + "\n";
-                down.erase(key);
+            case 0:
+            case 1:
+            case 2: {
+                // Up to hours with no key down, up to 3 s while one is (every tick then works).
+                int ms = pick(3000);
+                if (down.empty()) ms = pick(4) == 0 ? pick(6 * 3600) * 1000 + pick(1000) : pick(200'000);
+                s += "advance " + std::to_string(ms) + "ms\n";
+                break;
             }
-            break;
-        case 6:
-            s += "click Form1.Command1\n";
-            break;
-        case 7:
-            s += "select Form1.Combo1 " + std::string(tolvane::kActions[pick(5)].afterLabel) +
-                 "\nselect Form1.Combo3 " +
-                 twoDigits(pick(2)) + "\nselect Form1.Combo4 " + twoDigits(1 + pick(3)) + "\n";
-            if (pick(2) == 0) s += "click Form1.Label9\n";
-            if (pick(4) != 0) s += "click Form1.Command1\n";
-            break;
-        case 8:
-            s += "click Form1.Option2\nselect Form1.Combo2 " + std::string(tolvane::kActions[pick(5)].atLabel) +
-                 "\nselect Form1.Combo6 " + twoDigits(pick(24)) + "\nselect Form1.Combo5 " +
-                 twoDigits(pick(60)) + "\n";
-            if (pick(2) == 0) s += "click Form1.Label9\n";
-            if (pick(4) != 0) s += "click Form1.Command1\n";
-            break;
-        case 9:
-            s += pick(2) == 0 ? "click Form1.Label9\n" : "click Form1.Option1\n";
-            break;
-        case 10:
-            s += pick(2) == 0 ? "click Form2.Command1\n" : "close Form2\n";
-            break;
-        case 11:
-            s += "clock " + twoDigits(pick(24)) + ":" + twoDigits(pick(60)) + ":" + twoDigits(pick(60)) + "\n";
-            break;
-        case 12:
-            s += pick(2) == 0 ? "tray left\n" : "tray double\n";
-            break;
-        default:
-            s += "print Form1.Label3\nprint Form2\n";
-            break;
+            case 3: {
+                // Now and then the whole of a hotkey at once.
+                const std::string key = keys[pick(8)];
+                const std::string with = pick(4) == 0 ? "ctrl alt " : "";
+                s += "keydown " + with + key + "\n";
+                down.insert(key);
+                if (!with.empty()) down.insert({"ctrl", "alt"});
+                break;
+            }
+            case 4:
+            case 5:
+                if (!down.empty()) {
+                    auto key = std::next(down.begin(), pick(static_cast<int>(down.size())));
+                    s += "keyup " + *key + "\n";
+                    down.erase(key);
+                }
+                break;
+            case 6:
+                s += "click Form1.Command1\n";
+                break;
+            case 7:
+                s += "select Form1.Combo1 " + std::string(tolvane::kActions[pick(5)].afterLabel) +
+                     "\nselect Form1.Combo3 " + twoDigits(pick(2)) + "\nselect Form1.Combo4 " + twoDigits(1 + pick(3)) +
+                     "\n";
+                if (pick(2) == 0) s += "click Form1.Label9\n";
+                if (pick(4) != 0) s += "click Form1.Command1\n";
+                break;
+            case 8:
+                s += "click Form1.Option2\nselect Form1.Combo2 " + std::string(tolvane::kActions[pick(5)].atLabel) +
+                     "\nselect Form1.Combo6 " + twoDigits(pick(24)) + "\nselect Form1.Combo5 " + twoDigits(pick(60)) +
+                     "\n";
+                if (pick(2) == 0) s += "click Form1.Label9\n";
+                if (pick(4) != 0) s += "click Form1.Command1\n";
+                break;
+            case 9:
+                s += pick(2) == 0 ? "click Form1.Label9\n" : "click Form1.Option1\n";
+                break;
+            case 10:
+                s += pick(2) == 0 ? "click Form2.Command1\n" : "close Form2\n";
+                break;
+            case 11:
+                s += "clock " + twoDigits(pick(24)) + ":" + twoDigits(pick(60)) + ":" + twoDigits(pick(60)) + "\n";
+                break;
+            case 12:
+                s += pick(2) == 0 ? "tray left\n" : "tray double\n";
+                break;
+            default:
+                s += "print Form1.Label3\nprint Form2\n";
+                break;
         }
     }
     return s;

@@ -24,9 +24,21 @@ Outcome run(const std::string& scenario)
 
 TEST(Runner, RefusesWhatItCannotUnderstandAndStopsThere)
 {
-    const char* bad[] = {"dance", "advance 5x", "advance ms", "advance", "click Form9.Command1", "click Form1.Command9",
-                         "select Form1.Combo4 00", "keydown ctrl F13", "clock 25:00:00", "tray sideways",
-                         "click Form1.Combo1", "suspend 5x", "suspend", "fail", "fail hotkeys"};
+    const char* bad[] = {"dance",
+                         "advance 5x",
+                         "advance ms",
+                         "advance",
+                         "click Form9.Command1",
+                         "click Form1.Command9",
+                         "select Form1.Combo4 00",
+                         "keydown ctrl F13",
+                         "clock 25:00:00",
+                         "tray sideways",
+                         "click Form1.Combo1",
+                         "suspend 5x",
+                         "suspend",
+                         "fail",
+                         "fail hotkeys"};
     for (const char* line : bad) {
         // The list item and the click need the window shown; reach it first.
         const Outcome r = run(std::string("start\ntray left\n") + line + "\nprint Form1.Label3\n");
@@ -38,8 +50,9 @@ TEST(Runner, RefusesWhatItCannotUnderstandAndStopsThere)
 
 TEST(Runner, UnreachableWindowsGiveANoteAndTheRunGoesOn)
 {
-    const Outcome r = run("click HK.Command1\nstart\nclick Form1.Command1\nclose Form2\ntray left\ntray left\n"
-                      "print Form2\nprint Form1.Label3\n");
+    const Outcome r =
+        run("click HK.Command1\nstart\nclick Form1.Command1\nclose Form2\ntray left\ntray left\n"
+            "print Form2\nprint Form1.Label3\n");
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("] ! HK is not shown"), std::string::npos);
     EXPECT_NE(r.out.find("] ! Form1 is not shown"), std::string::npos);
@@ -50,8 +63,9 @@ TEST(Runner, UnreachableWindowsGiveANoteAndTheRunGoesOn)
 
 TEST(Runner, TimePassesOnlyInAdvanceAndSuspendAndEndsExactlyThere)
 {
-    const Outcome r = run("clock 23:59:59\nadvance 1s500ms\nprint Form1\nadvance 1h1m1s\nprint Form1\n"
-                          "suspend 2s\nprint Form1\nclock 00:00:01\nprint Form1\n");
+    const Outcome r =
+        run("clock 23:59:59\nadvance 1s500ms\nprint Form1\nadvance 1h1m1s\nprint Form1\n"
+            "suspend 2s\nprint Form1\nclock 00:00:01\nprint Form1\n");
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("[00:00:00.500] Form1 not loaded"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("[01:01:01.500] Form1 not loaded"), std::string::npos) << r.out;

@@ -1,30 +1,23 @@
-// Putting the main window away into the notification area and bringing it back.
-#include "app/form1.h"
+#include "tray/handoff.h"
 
 namespace tolvane {
 
-void Form1::prepareTray()
+void TrayHandoff::prepareTray()
 {
-    trayArea.setIcon(platform.display.pictureHandle(design().icon));
-    trayArea.setToolTip("Open");
+    trayArea_.setIcon(display_.pictureHandle(mainWindow_.design().icon));
+    trayArea_.setToolTip("Open");
 }
 
-void Form1::Command3_Click()
+void TrayHandoff::sendToTray()
 {
-    setVisible(false);
-    trayArea.setVisible(true);
+    mainWindow_.setVisible(false);
+    trayArea_.setVisible(true);
 }
 
-void Form1::TrayArea_MouseDown(int16_t& /*button*/)
+void TrayHandoff::bringBack()
 {
-    bringBack();
-}
-
-// What a press on the tray icon does; a second start of the program asks for the same.
-void Form1::bringBack()
-{
-    trayArea.setVisible(false);
-    setVisible(true);
+    trayArea_.setVisible(false);
+    mainWindow_.setVisible(true);
 }
 
 }  // namespace tolvane

@@ -4,11 +4,11 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/model/text_encoding.h"
+#include "platform/model/win_codes.h"
 #include "platform/services.h"
 
 namespace tolvane {
-
-enum NotifyFlags : uint32_t { NIF_MESSAGE = 1, NIF_ICON = 2, NIF_TIP = 4 };
 
 struct NotifyRecord {
     uint32_t cbSize = 0;
@@ -18,7 +18,7 @@ struct NotifyRecord {
     uint32_t uCallbackMessage = 0;
     uint32_t hIcon = 0;
     // The 64-character tip field, as the control keeps it.
-    std::string szTip = std::string(64, '\0');
+    std::string szTip = std::string(kNotifyTipSize, '\0');
 
     NotifyIconRecord bytes() const;
     static NotifyRecord fromBytes(const NotifyIconRecord& bytes);
@@ -29,8 +29,5 @@ struct NotifyRecord {
 // The tip field for a text: the text in the ANSI code page, one NUL, spaces up to 64
 // characters; cut at 64.
 std::string tipField(const std::string& text);
-// UTF-8 to the ANSI code page (Latin-1 here; a character it lacks becomes '?') and back.
-std::string toAnsi(const std::string& text);
-std::string fromAnsi(const std::string& text);
 
 }  // namespace tolvane

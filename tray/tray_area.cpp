@@ -21,7 +21,7 @@ TrayArea::TrayArea(ShellApi& shell, DisplayApi& display, Rnd& rnd) : shell_(shel
 
 TrayArea::~TrayArea()
 {
-    shell_.Shell_NotifyIcon(NIM_DELETE, trayRecord_.bytes());
+    shell_.Shell_NotifyIcon(kNimDelete, trayRecord_.bytes());
     shell_.destroyMessageWindow(hWnd_);
 }
 
@@ -31,18 +31,18 @@ void TrayArea::setIcon(Picture New_Icon)
     if (!New_Icon) {
         setVisible(false);
     } else if (visibleFlag_ != 0) {
-        trayRecord_.uFlags = NIF_ICON;
+        trayRecord_.uFlags = kNifIcon;
         trayRecord_.hIcon = *New_Icon;
-        shell_.Shell_NotifyIcon(NIM_MODIFY, trayRecord_.bytes());
+        shell_.Shell_NotifyIcon(kNimModify, trayRecord_.bytes());
     }
 }
 
 void TrayArea::setToolTip(const std::string& New_ToolTip)
 {
     tooltip_ = trimSpaces(New_ToolTip);
-    trayRecord_.uFlags = NIF_TIP;
+    trayRecord_.uFlags = kNifTip;
     trayRecord_.szTip = tipField(tooltip_);
-    shell_.Shell_NotifyIcon(NIM_MODIFY, trayRecord_.bytes());
+    shell_.Shell_NotifyIcon(kNimModify, trayRecord_.bytes());
 }
 
 void TrayArea::setVisible(bool New_Visible)
@@ -52,22 +52,22 @@ void TrayArea::setVisible(bool New_Visible)
     visibleFlag_ = flag;
     if (New_Visible) {
         if (!userMode) return;
-        trayRecord_.cbSize = 88;
+        trayRecord_.cbSize = kNotifyRecordSize;
         trayRecord_.hWnd = hWnd_;
         trayRecord_.uID = static_cast<uint32_t>(rnd_.next() * 65535 + 1);
-        trayRecord_.uFlags = NIF_MESSAGE;
+        trayRecord_.uFlags = kNifMessage;
         if (picture_) {
-            trayRecord_.uFlags += NIF_ICON;
+            trayRecord_.uFlags += kNifIcon;
             trayRecord_.hIcon = *picture_;
         }
         if (!tooltip_.empty()) {
-            trayRecord_.uFlags += NIF_TIP;
+            trayRecord_.uFlags += kNifTip;
             trayRecord_.szTip = tipField(tooltip_);
         }
         trayRecord_.uCallbackMessage = kWmMouseMove;
-        shell_.Shell_NotifyIcon(NIM_ADD, trayRecord_.bytes());
+        shell_.Shell_NotifyIcon(kNimAdd, trayRecord_.bytes());
     } else {
-        shell_.Shell_NotifyIcon(NIM_DELETE, trayRecord_.bytes());
+        shell_.Shell_NotifyIcon(kNimDelete, trayRecord_.bytes());
     }
 }
 

@@ -8,8 +8,17 @@
 
 namespace tolvane {
 
-inline std::string homePageAddress() { return std::string("http://") + TOLVANE_WEB_HOST; }
-inline std::string infoPageAddress() { return homePageAddress() + "/info.php?n=tolv"; }
-inline std::string redirectPageAddress() { return homePageAddress() + "/redirect.html"; }
+inline std::string homePageAddress()
+{
+    return std::string("http://") + TOLVANE_WEB_HOST;
+}
+inline std::string infoPageAddress()
+{
+    return homePageAddress() + "/info.php?n=tolv";
+}
+inline std::string redirectPageAddress()
+{
+    return homePageAddress() + "/redirect.html";
+}
 
 }  // namespace tolvane

@@ -71,26 +71,26 @@ const AccessibleDesign* designOf(std::string_view window, std::string_view contr
 AccessibleRole roleOfKind(const Control& control)
 {
     switch (control.kind()) {
-    case ControlKind::PushButton:
-        return AccessibleRole::PushButton;
-    case ControlKind::Label:
-        return static_cast<const Label&>(control).linkLooks ? AccessibleRole::Link : AccessibleRole::Label;
-    case ControlKind::Frame:
-        return AccessibleRole::Grouping;
-    case ControlKind::CheckBox:
-        return AccessibleRole::CheckBox;
-    case ControlKind::OptionButton:
-        return AccessibleRole::RadioButton;
-    case ControlKind::DropDownList:
-        return AccessibleRole::ComboBox;
-    case ControlKind::ListBox:
-        return AccessibleRole::List;
-    case ControlKind::EditBox:
-        return AccessibleRole::EditableText;
-    case ControlKind::Image:
-        return AccessibleRole::Image;
-    case ControlKind::WebView:
-        return AccessibleRole::Document;
+        case ControlKind::PushButton:
+            return AccessibleRole::PushButton;
+        case ControlKind::Label:
+            return static_cast<const Label&>(control).linkLooks ? AccessibleRole::Link : AccessibleRole::Label;
+        case ControlKind::Frame:
+            return AccessibleRole::Grouping;
+        case ControlKind::CheckBox:
+            return AccessibleRole::CheckBox;
+        case ControlKind::OptionButton:
+            return AccessibleRole::RadioButton;
+        case ControlKind::DropDownList:
+            return AccessibleRole::ComboBox;
+        case ControlKind::ListBox:
+            return AccessibleRole::List;
+        case ControlKind::EditBox:
+            return AccessibleRole::EditableText;
+        case ControlKind::Image:
+            return AccessibleRole::Image;
+        case ControlKind::WebView:
+            return AccessibleRole::Document;
     }
     return AccessibleRole::Label;
 }
@@ -99,19 +99,19 @@ AccessibleRole roleOfKind(const Control& control)
 std::string shownText(const Control& control)
 {
     switch (control.kind()) {
-    case ControlKind::DropDownList:
-    case ControlKind::ListBox:
-        return static_cast<const ListControl&>(control).text();
-    case ControlKind::EditBox:
-        return static_cast<const EditBox&>(control).text();
-    case ControlKind::PushButton:
-    case ControlKind::Label:
-    case ControlKind::Frame:
-    case ControlKind::CheckBox:
-    case ControlKind::OptionButton:
-    case ControlKind::Image:
-    case ControlKind::WebView:
-        return control.caption();
+        case ControlKind::DropDownList:
+        case ControlKind::ListBox:
+            return static_cast<const ListControl&>(control).text();
+        case ControlKind::EditBox:
+            return static_cast<const EditBox&>(control).text();
+        case ControlKind::PushButton:
+        case ControlKind::Label:
+        case ControlKind::Frame:
+        case ControlKind::CheckBox:
+        case ControlKind::OptionButton:
+        case ControlKind::Image:
+        case ControlKind::WebView:
+            return control.caption();
     }
     return control.caption();
 }
@@ -139,7 +139,8 @@ Accessible accessibleOf(const Control& control)
     if (!design) return result;
     result.description = design->description;
     if (design->action != AccessibleAction::None) result.action = design->action;
-    const Control* namer = design->namedBy.empty() ? nullptr : control.window().findControl(std::string(design->namedBy));
+    const Control* namer =
+        design->namedBy.empty() ? nullptr : control.window().findControl(std::string(design->namedBy));
     if (!namer) {
         if (!design->name.empty()) result.name = design->name;
         return result;

@@ -51,6 +51,9 @@ Accessible accessibleOf(const Window& window);
 
 // Whether a change of the text a reader reads as this role's content (a status line's
 // caption, an alert's title) is announced as it happens, wherever the focus is.
-constexpr bool announced(AccessibleRole role) { return role == AccessibleRole::StatusLine || role == AccessibleRole::Alert; }
+constexpr bool announced(AccessibleRole role)
+{
+    return role == AccessibleRole::StatusLine || role == AccessibleRole::Alert;
+}
 
 }  // namespace tolvane

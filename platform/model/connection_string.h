@@ -2,7 +2,8 @@
 // The settings file named in the ADO-style connection string the logic builds
 // ("Provider=...;Data Source=C:\WINDOWS\tolvdata.v;Persist Security Info=False"). Every
 // settings store reads the file from it here. Keywords of a connection string are not case
-// sensitive for ADO, so neither are they here; the value is kept as it is written.
+// sensitive for ADO, so neither are they here; the value is kept as it is written. The
+// recordsets' sources are read here too.
 #include <algorithm>
 #include <string>
 
@@ -36,6 +37,13 @@ inline std::string withDataSource(const std::string& connectionString, const std
     size_t start = 0, end = 0;
     if (!findDataSource(connectionString, start, end)) return connectionString;
     return connectionString.substr(0, start) + path + connectionString.substr(end);
+}
+
+// The table a recordset's source reads: its last word ("select * from ky" reads ky).
+inline std::string tableOf(const std::string& source)
+{
+    const size_t blank = source.find_last_of(' ');
+    return blank == std::string::npos ? source : source.substr(blank + 1);
 }
 
 }  // namespace tolvane

@@ -9,8 +9,13 @@
 namespace tolvane {
 
 Control::Control(Window& owner, ControlKind kind, ControlDesign design)
-    : owner_(owner), kind_(kind), name_(std::move(design.name)), geometry_(design.geometry),
-      tabIndex_(design.tabIndex), container_(design.container), caption_(std::move(design.caption))
+    : owner_(owner),
+      kind_(kind),
+      name_(std::move(design.name)),
+      geometry_(design.geometry),
+      tabIndex_(design.tabIndex),
+      container_(design.container),
+      caption_(std::move(design.caption))
 {
     owner.adopt(*this);
 }
@@ -18,18 +23,18 @@ Control::Control(Window& owner, ControlKind kind, ControlDesign design)
 bool Control::takesFocus() const
 {
     switch (kind_) {
-    case ControlKind::Label:
-    case ControlKind::Frame:
-    case ControlKind::Image:
-        return false;
-    case ControlKind::PushButton:
-    case ControlKind::CheckBox:
-    case ControlKind::OptionButton:
-    case ControlKind::DropDownList:
-    case ControlKind::ListBox:
-    case ControlKind::EditBox:
-    case ControlKind::WebView:
-        return tabIndex_ >= 0;
+        case ControlKind::Label:
+        case ControlKind::Frame:
+        case ControlKind::Image:
+            return false;
+        case ControlKind::PushButton:
+        case ControlKind::CheckBox:
+        case ControlKind::OptionButton:
+        case ControlKind::DropDownList:
+        case ControlKind::ListBox:
+        case ControlKind::EditBox:
+        case ControlKind::WebView:
+            return tabIndex_ >= 0;
     }
     return false;
 }
@@ -102,7 +107,10 @@ ListControl::ListControl(Window& w, ControlKind kind, ControlDesign s, std::vect
 {
 }
 
-std::string ListControl::text() const { return index_ >= 0 ? items_[static_cast<size_t>(index_)] : std::string(); }
+std::string ListControl::text() const
+{
+    return index_ >= 0 ? items_[static_cast<size_t>(index_)] : std::string();
+}
 
 void ListControl::selectIndex(int index)
 {
@@ -156,36 +164,6 @@ bool DropDownList::setText(const std::string& text)
     return false;
 }
 
-// Texts are UTF-8; the box counts characters, not bytes.
-size_t characterCount(const std::string& text)
-{
-    return static_cast<size_t>(std::count_if(text.begin(), text.end(), [](char c) {
-        return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-    }));
-}
-
-std::string utf8(int code)
-{
-    std::string out;
-    const auto c = static_cast<unsigned>(code);
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x110000) {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-    return out;
-}
-
 void EditBox::setText(std::string text)
 {
     if (text == text_) return;
@@ -200,7 +178,7 @@ void EditBox::userType(int code)
     if (code == 8) {
         // Backspace removes the last character: its continuation bytes and its lead byte.
         size_t end = text_.size();
-        while (end > 0 && (static_cast<unsigned char>(text_[end - 1]) & 0xC0) == 0x80) --end;
+        while (end > 0 && continuesCharacter(text_[end - 1])) --end;
         if (end > 0) --end;
         if (!text_.empty()) setText(text_.substr(0, end));
         return;
@@ -215,7 +193,7 @@ void EditBox::userPaste(const std::string& text)
     std::string limited;
     size_t count = 0;
     for (size_t i = 0; i < text.size(); ++i) {
-        const bool starts = (static_cast<unsigned char>(text[i]) & 0xC0) != 0x80;
+        const bool starts = !continuesCharacter(text[i]);
         if (starts && maxLength_ > 0 && count++ == static_cast<size_t>(maxLength_)) break;
         limited += text[i];
     }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "observer.h"
+#include "text_encoding.h"
 
 namespace tolvane {
 
@@ -111,7 +112,9 @@ public:
 class Image : public Control {
 public:
     Image(Window& w, ControlDesign s, std::string picture)
-        : Control(w, ControlKind::Image, std::move(s)), picture_(std::move(picture)) {}
+        : Control(w, ControlKind::Image, std::move(s)), picture_(std::move(picture))
+    {
+    }
     const std::string& picture() const { return picture_; }
 
 private:
@@ -177,7 +180,9 @@ private:
 class DropDownList : public ListControl {
 public:
     DropDownList(Window& w, ControlDesign s, std::vector<std::string> items)
-        : ListControl(w, ControlKind::DropDownList, std::move(s), std::move(items)) {}
+        : ListControl(w, ControlKind::DropDownList, std::move(s), std::move(items))
+    {
+    }
     bool setText(const std::string& text);
 };
 
@@ -191,7 +196,9 @@ public:
 class EditBox : public Control {
 public:
     EditBox(Window& w, ControlDesign s, int maxLength)
-        : Control(w, ControlKind::EditBox, std::move(s)), maxLength_(maxLength) {}
+        : Control(w, ControlKind::EditBox, std::move(s)), maxLength_(maxLength)
+    {
+    }
     const std::string& text() const { return text_; }
     void setText(std::string text);
     int maxLength() const { return maxLength_; }
@@ -206,10 +213,5 @@ private:
     std::string text_;
     int maxLength_;
 };
-
-// The number of characters of a UTF-8 text, and one character code as UTF-8 (nothing for a
-// code past U+10FFFF).
-size_t characterCount(const std::string& text);
-std::string utf8(int code);
 
 }  // namespace tolvane

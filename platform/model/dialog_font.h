@@ -8,34 +8,11 @@
 #include <functional>
 #include <string>
 
+#include "control_order.h"
 #include "twips.h"
 #include "window.h"
 
 namespace tolvane {
-
-// The design's layers, bottom to top: frames, then labels (windowless in the design and
-// drawn on their container), then every windowed control.
-enum class DesignLayer { Frames, Labels, Windowed };
-
-constexpr DesignLayer designLayer(ControlKind kind)
-{
-    switch (kind) {
-    case ControlKind::Frame:
-        return DesignLayer::Frames;
-    case ControlKind::Label:
-        return DesignLayer::Labels;
-    case ControlKind::PushButton:
-    case ControlKind::CheckBox:
-    case ControlKind::OptionButton:
-    case ControlKind::DropDownList:
-    case ControlKind::ListBox:
-    case ControlKind::EditBox:
-    case ControlKind::Image:
-    case ControlKind::WebView:
-        return DesignLayer::Windowed;
-    }
-    return DesignLayer::Windowed;
-}
 
 constexpr int kOneLineLabel = 255;  // twips: the designed height of a one-line label
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "control.h"
+#include "control_order.h"
 #include "window.h"
 
 namespace tolvane {
@@ -14,12 +15,10 @@ namespace tolvane {
 inline OptionButton* nextInGroup(const OptionButton& from, bool forward)
 {
     std::vector<OptionButton*> group;
-    for (Control* c : from.window().controls())
+    for (Control* c : tabOrder(from.window()))
         if (c->kind() == ControlKind::OptionButton && c->container() == from.container() && c->visible() &&
             c->enabled())
             group.push_back(static_cast<OptionButton*>(c));
-    std::stable_sort(group.begin(), group.end(),
-                     [](const Control* a, const Control* b) { return a->tabIndex() < b->tabIndex(); });
     const auto at = std::find(group.begin(), group.end(), &from);
     if (at == group.end() || group.size() < 2) return nullptr;
     const auto index = static_cast<size_t>(at - group.begin());

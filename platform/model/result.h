@@ -40,6 +40,9 @@ private:
     bool ok_ = true;
 };
 
-inline Result<void> success() { return {}; }
+inline Result<void> success()
+{
+    return {};
+}
 
 }  // namespace tolvane

@@ -6,7 +6,11 @@
 namespace tolvane {
 
 Timer::Timer(Window& owner, std::string name, int intervalMs, bool enabled, TimerRest rest)
-    : owner_(owner), name_(std::move(name)), interval_(intervalMs), enabled_(enabled), rest_(rest),
+    : owner_(owner),
+      name_(std::move(name)),
+      interval_(intervalMs),
+      enabled_(enabled),
+      rest_(rest),
       order_(owner.system().nextTimerOrder())
 {
     owner.adopt(*this);
@@ -17,7 +21,10 @@ Timer::~Timer()
     if (TimerDriver* d = owner_.system().timerDriver()) d->stop(*this);
 }
 
-bool Timer::active() const { return enabled_ && interval_ > 0 && owner_.loaded(); }
+bool Timer::active() const
+{
+    return enabled_ && interval_ > 0 && owner_.loaded();
+}
 
 void Timer::setEnabled(bool enabled)
 {

@@ -3,6 +3,7 @@
 // the simulator and the backends that stand in for Windows. <windows.h> defines the same
 // numbers as macros (VK_CONTROL, EWX_FORCE, ...), so these carry names of their own that no
 // macro can replace where a Windows backend includes both.
+#include <cstddef>
 #include <cstdint>
 
 namespace tolvane {
@@ -42,5 +43,25 @@ inline constexpr uint32_t kWmRButtonUp = 517;
 inline constexpr uint32_t kWmRButtonDblClk = 518;
 inline constexpr uint32_t kWmMButtonDown = 519;
 inline constexpr uint32_t kWmMButtonUp = 520;
+
+// Shell_NotifyIcon's requests, and the flags of its record that say which fields count.
+inline constexpr uint32_t kNimAdd = 0;
+inline constexpr uint32_t kNimModify = 1;
+inline constexpr uint32_t kNimDelete = 2;
+inline constexpr uint32_t kNifMessage = 1;
+inline constexpr uint32_t kNifIcon = 2;
+inline constexpr uint32_t kNifTip = 4;
+
+// The record Shell_NotifyIcon takes: the first, 88-byte ANSI version of NOTIFYICONDATA. Its
+// fields are 32-bit little-endian numbers at these offsets, then the 64-byte tip.
+inline constexpr size_t kNotifyRecordSize = 88;
+inline constexpr size_t kNotifySizeAt = 0;       // cbSize
+inline constexpr size_t kNotifyWindowAt = 4;     // hWnd
+inline constexpr size_t kNotifyIdAt = 8;         // uID
+inline constexpr size_t kNotifyFlagsAt = 12;     // uFlags
+inline constexpr size_t kNotifyCallbackAt = 16;  // uCallbackMessage
+inline constexpr size_t kNotifyIconAt = 20;      // hIcon
+inline constexpr size_t kNotifyTipAt = 24;       // szTip
+inline constexpr size_t kNotifyTipSize = 64;
 
 }  // namespace tolvane

@@ -4,7 +4,10 @@
 
 namespace tolvane {
 
-Window::Window(WindowSystem& system, WindowDesign design) : system_(system), design_(std::move(design)), caption_(design_.caption) {}
+Window::Window(WindowSystem& system, WindowDesign design)
+    : system_(system), design_(std::move(design)), caption_(design_.caption)
+{
+}
 
 // The timers are members of the derived windows and have stopped themselves by now.
 Window::~Window() = default;

@@ -12,7 +12,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include "platform/qt/instance.h"
+#include "platform/qt/session/instance.h"
 
 namespace tolvane {
 
@@ -27,7 +27,10 @@ namespace {
 // Under XWayland X11 sees the keyboard only while one of its own windows has the focus and
 // misses every other press without an error, so a Wayland session asks the desktop for
 // global shortcuts even where an X display is there too.
-HotkeySource hotkeySource() { return waylandSession() ? HotkeySource::Portal : HotkeySource::X11; }
+HotkeySource hotkeySource()
+{
+    return waylandSession() ? HotkeySource::Portal : HotkeySource::X11;
+}
 
 PortalApp portalApp(PowerMode mode)
 {
@@ -99,7 +102,10 @@ void QtDesktop::trayHostChanged()
     windows_.trayAvailabilityChanged();
 }
 
-void QtDesktop::start() { program_.start(); }
+void QtDesktop::start()
+{
+    program_.start();
+}
 
 namespace {
 int signalPipe[2] = {-1, -1};
@@ -156,6 +162,9 @@ void quitWithTheSession()
         QObject::connect(gui, &QGuiApplication::commitDataRequest, [](QSessionManager& manager) { manager.release(); });
 }
 
-int runUntilTheSessionEnds() { return sessionEnding ? 0 : QCoreApplication::exec(); }
+int runUntilTheSessionEnds()
+{
+    return sessionEnding ? 0 : QCoreApplication::exec();
+}
 
 }  // namespace tolvane

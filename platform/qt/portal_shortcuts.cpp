@@ -54,6 +54,10 @@ const QString kShortcuts = QStringLiteral("org.freedesktop.portal.GlobalShortcut
 const QString kRequest = QStringLiteral("org.freedesktop.portal.Request");
 const QString kSession = QStringLiteral("org.freedesktop.portal.Session");
 const QString kRegistry = QStringLiteral("org.freedesktop.host.portal.Registry");
+// KDE's portal backend, asked which interface version it speaks.
+const QString kKdeBackend = QStringLiteral("org.freedesktop.impl.portal.desktop.kde");
+const QString kImplShortcuts = QStringLiteral("org.freedesktop.impl.portal.GlobalShortcuts");
+const QString kProperties = QStringLiteral("org.freedesktop.DBus.Properties");
 // The desktops' portal backends, org.freedesktop.impl.portal.desktop.kde and the like (QtDBus
 // watches a namespace for a name that ends in "*").
 const QString kBackends = QStringLiteral("org.freedesktop.impl.portal.desktop*");
@@ -226,12 +230,12 @@ QList<ShortcutEntry> entriesOf(const std::vector<PortalShortcut>& shortcuts)
 QString modifierName(int virtualKey)
 {
     switch (virtualKey) {
-    case kVkControl:
-        return "CTRL";
-    case kVkMenu:
-        return "ALT";
-    default:
-        return {};
+        case kVkControl:
+            return "CTRL";
+        case kVkMenu:
+            return "ALT";
+        default:
+            return {};
     }
 }
 
@@ -610,9 +614,29 @@ void PortalShortcuts::shortcutsListed(const QVariantMap& results)
         bindShortcuts();
         return;
     }
-    state_ = State::Bound;
-    keepTriggers(results);
-    tellRowsNotBound();
+    // A desktop activates a row only once the session has bound it, even one it lists (Plasma
+    // from 6.7.4; GNOME starts every session empty), and asks nothing for rows it knows. Plasma
+    // up to 6.4 (its backend's interface version 1) is the exception: it activates what it has
+    // filed when the session starts, and opens its settings page at every BindShortcuts.
+    const int generation = generation_;
+    QDBusMessage call = QDBusMessage::createMethodCall(kKdeBackend, kPortalPath, kProperties, "Get");
+    call << kImplShortcuts << QStringLiteral("version");
+    auto* pending = new QDBusPendingCallWatcher(bus_.asyncCall(call), guard_.get());
+    QObject::connect(
+        pending, &QDBusPendingCallWatcher::finished, pending, [this, generation, results](QDBusPendingCallWatcher* w) {
+            w->deleteLater();
+            if (generation != generation_) return;
+            const QDBusMessage reply = w->reply();
+            const bool activatesFiled = reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty() &&
+                                        reply.arguments().first().value<QDBusVariant>().variant().toUInt() == 1;
+            if (!activatesFiled) {
+                bindShortcuts();
+                return;
+            }
+            state_ = State::Bound;
+            keepTriggers(results);
+            tellRowsNotBound();
+        });
 }
 
 void PortalShortcuts::bindShortcuts()

@@ -4,9 +4,9 @@
 #include <QTimer>
 #include <cstdio>
 
-#include "platform/qt/command_line.h"
-#include "platform/qt/display_choice.h"
-#include "platform/qt/instance.h"
+#include "platform/qt/bus/command_line.h"
+#include "platform/qt/session/instance.h"
+#include "platform/qt/ui/display_choice.h"
 
 namespace tolvane {
 

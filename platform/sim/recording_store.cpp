@@ -1,5 +1,7 @@
 #include "platform/sim/recording_store.h"
 
+#include "platform/model/connection_string.h"
+
 namespace tolvane {
 
 namespace {
@@ -76,10 +78,8 @@ public:
             return opened;
         }
         transcript_.write(call);
-        const size_t space = source.find_last_of(' ');
-        std::string table = space == std::string::npos ? source : source.substr(space + 1);
         return std::unique_ptr<Recordset>(
-            std::make_unique<RecordingRecordset>(std::move(opened.value()), std::move(table), transcript_));
+            std::make_unique<RecordingRecordset>(std::move(opened.value()), tableOf(source), transcript_));
     }
 
     Result<void> beginTrans() override { return logged(transcript_, "Connection.BeginTrans()", inner_->beginTrans()); }

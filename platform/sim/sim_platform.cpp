@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "platform/model/text_encoding.h"
 #include "platform/model/timer.h"
 #include "platform/model/win_codes.h"
 #include "platform/model/window.h"
@@ -35,11 +36,14 @@ SimPlatform::SimPlatform(std::string windowsDirectory, std::string defaultSettin
         [this](const Timer& timer) { return keysDown_.empty() && timer.rest() == TimerRest::WhileNoKeyIsDown; });
     windows_.addObserver(transcript_);
     store_ = std::make_unique<RecordingStore>(std::make_unique<SqliteStore>(std::move(defaultSettings)), transcript_);
-    platform_ = std::make_unique<Platform>(Platform{windows_, loop_, *this, *this, loop_, *this, *this, *this, *this,
-                                                    *this, *this, *this, *store_});
+    platform_ = std::make_unique<Platform>(
+        Platform{windows_, loop_, *this, *this, loop_, *this, *this, *this, *this, *this, *this, *this, *store_});
 }
 
-SimPlatform::~SimPlatform() { windows_.setTimerDriver(nullptr); }
+SimPlatform::~SimPlatform()
+{
+    windows_.setTimerDriver(nullptr);
+}
 
 uintptr_t SimPlatform::GetCurrentProcess()
 {
@@ -82,14 +86,12 @@ bool SimPlatform::recordPower(const std::string& call, int16_t action)
 
 bool SimPlatform::ExitWindowsEx(uint32_t flags, uint32_t reserved)
 {
-    return recordPower("ExitWindowsEx(" + std::to_string(flags) + ", " + std::to_string(reserved) + ")",
-                       actionNumber(decodeExitWindowsEx(flags).action));
+    return recordPower(exitWindowsExText(flags, reserved), actionNumber(decodeExitWindowsEx(flags).action));
 }
 
 bool SimPlatform::SetSystemPowerState(bool suspend, bool force)
 {
-    return recordPower("SetSystemPowerState(" + std::to_string(suspend ? 1 : 0) + ", " + std::to_string(force ? 1 : 0) +
-                           ")",
+    return recordPower(setSystemPowerStateText(suspend, force),
                        actionNumber(decodeSetSystemPowerState(suspend, force).action));
 }
 
@@ -103,26 +105,26 @@ bool SimPlatform::Shell_NotifyIcon(uint32_t message, const NotifyIconRecord& byt
     const NotifyRecord record = NotifyRecord::fromBytes(bytes);
     std::string line = "Shell_NotifyIcon(" + notifyMessageName(message) + ", uID=" + std::to_string(record.uID) +
                        ", uFlags=" + std::to_string(record.uFlags);
-    if ((record.uFlags & NIF_TIP) != 0) line += ", szTip=" + quote(fromAnsi(record.tipText()));
+    if ((record.uFlags & kNifTip) != 0) line += ", szTip=" + quote(fromAnsi(record.tipText()));
     transcript_.write(line + ")");
 
     const auto id = std::make_pair(record.hWnd, record.uID);
     auto icon = icons_.find(id);
     switch (message) {
-    case NIM_ADD:
-        if (icon != icons_.end()) return false;
-        icons_[id] = bytes;
-        return true;
-    case NIM_MODIFY:
-        if (icon == icons_.end()) return false;
-        icon->second = bytes;
-        return true;
-    case NIM_DELETE:
-        if (icon == icons_.end()) return false;
-        icons_.erase(icon);
-        return true;
-    default:
-        return false;
+        case kNimAdd:
+            if (icon != icons_.end()) return false;
+            icons_[id] = bytes;
+            return true;
+        case kNimModify:
+            if (icon == icons_.end()) return false;
+            icon->second = bytes;
+            return true;
+        case kNimDelete:
+            if (icon == icons_.end()) return false;
+            icons_.erase(icon);
+            return true;
+        default:
+            return false;
     }
 }
 
@@ -147,9 +149,15 @@ uint32_t SimPlatform::createMessageWindow(MessageHandler handler)
     return nextWindow_++;
 }
 
-void SimPlatform::destroyMessageWindow(uint32_t hWnd) { messageWindows_.erase(hWnd); }
+void SimPlatform::destroyMessageWindow(uint32_t hWnd)
+{
+    messageWindows_.erase(hWnd);
+}
 
-void SimPlatform::InitCommonControls() { transcript_.write("InitCommonControls()"); }
+void SimPlatform::InitCommonControls()
+{
+    transcript_.write("InitCommonControls()");
+}
 
 bool SimPlatform::SetWindowPos(Window& window, int insertAfter, int x, int y, int cx, int cy, uint32_t flags)
 {
@@ -159,7 +167,10 @@ bool SimPlatform::SetWindowPos(Window& window, int insertAfter, int x, int y, in
     return true;
 }
 
-uint32_t SimPlatform::pictureHandle(const std::string&) { return 0x2A; }
+uint32_t SimPlatform::pictureHandle(const std::string&)
+{
+    return 0x2A;
+}
 
 void SimPlatform::MessageBox(const std::string& title, const std::string& text)
 {
@@ -172,6 +183,9 @@ double SimPlatform::Shell(const std::string& commandLine, int windowStyle)
     return nextTask_++;
 }
 
-void SimPlatform::Navigate(WebView&, const std::string& url) { transcript_.write("Navigate(" + quote(url) + ")"); }
+void SimPlatform::Navigate(WebView&, const std::string& url)
+{
+    transcript_.write("Navigate(" + quote(url) + ")");
+}
 
 }  // namespace tolvane

@@ -27,20 +27,31 @@ std::string formatValue(const PropertyValue& value)
     return quote(std::get<std::string>(value));
 }
 
-std::string qualifiedName(const Control& control) { return control.window().name() + "." + control.name(); }
+std::string qualifiedName(const Control& control)
+{
+    return control.window().name() + "." + control.name();
+}
 
-void Transcript::windowLoaded(Window& window) { write("load " + window.name()); }
+void Transcript::windowLoaded(Window& window)
+{
+    write("load " + window.name());
+}
 
-void Transcript::windowUnloaded(Window& window) { write("unload " + window.name()); }
+void Transcript::windowUnloaded(Window& window)
+{
+    write("unload " + window.name());
+}
 
-void Transcript::propertyChanged(Window& window, Control* control, Property property,
-                                 const PropertyValue& value)
+void Transcript::propertyChanged(Window& window, Control* control, Property property, const PropertyValue& value)
 {
     const std::string owner = control ? qualifiedName(*control) : window.name();
     write(owner + "." + std::string(propertyName(property)) + " = " + formatValue(value));
 }
 
-void Transcript::listCleared(Control& control) { write(qualifiedName(control) + ".Clear"); }
+void Transcript::listCleared(Control& control)
+{
+    write(qualifiedName(control) + ".Clear");
+}
 
 void Transcript::itemAdded(Control& control, const std::string& item)
 {

@@ -20,8 +20,7 @@ public:
 
     void windowLoaded(Window& window) override;
     void windowUnloaded(Window& window) override;
-    void propertyChanged(Window& window, Control* control, Property property,
-                         const PropertyValue& value) override;
+    void propertyChanged(Window& window, Control* control, Property property, const PropertyValue& value) override;
     void listCleared(Control& control) override;
     void itemAdded(Control& control, const std::string& item) override;
     void timerChanged(Timer& timer, Property property, const PropertyValue& value) override;

@@ -23,10 +23,7 @@ namespace {
 
 class Statement {
 public:
-    Statement(sqlite3* db, const std::string& sql)
-    {
-        rc_ = sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt_, nullptr);
-    }
+    Statement(sqlite3* db, const std::string& sql) { rc_ = sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt_, nullptr); }
     ~Statement() { sqlite3_finalize(stmt_); }
     Statement(const Statement&) = delete;
     Statement& operator=(const Statement&) = delete;
@@ -55,8 +52,7 @@ std::string sqlName(const std::string& name)
 // a transaction the file stays the one the transaction began on.
 class Database {
 public:
-    Database(std::string path, std::string defaultFile)
-        : path_(std::move(path)), defaultFile_(std::move(defaultFile))
+    Database(std::string path, std::string defaultFile) : path_(std::move(path)), defaultFile_(std::move(defaultFile))
     {
     }
     ~Database() { close(); }
@@ -72,16 +68,17 @@ public:
                 return Error{"the file does not exist and no delivered default was found"};
             // Put the delivered default in place; never over a file that exists.
             fs::copy_file(defaultFile_, path_, fs::copy_options::none, ec);
-            if (ec) return Error{"the file does not exist and the delivered default could not be copied there (" +
-                                 ec.message() + ")"};
+            if (ec)
+                return Error{"the file does not exist and the delivered default could not be copied there (" +
+                             ec.message() + ")"};
         }
         close();
         ++generation_;
         // Which file this is, taken before it is opened: a file replaced in between is
         // noticed at the next look.
         struct stat named {};
-        file_ = ::stat(path_.c_str(), &named) == 0 ? std::optional(std::pair(named.st_dev, named.st_ino))
-                                                   : std::nullopt;
+        file_ =
+            ::stat(path_.c_str(), &named) == 0 ? std::optional(std::pair(named.st_dev, named.st_ino)) : std::nullopt;
         const auto failed = [this](std::string why) -> Result<void> {
             close();
             return Error{std::move(why)};
@@ -136,13 +133,6 @@ private:
     std::optional<std::pair<dev_t, ino_t>> file_;
 };
 
-// "select * from ky" reads table ky.
-std::string tableOf(const std::string& source)
-{
-    const size_t space = source.find_last_of(' ');
-    return space == std::string::npos ? source : source.substr(space + 1);
-}
-
 // A table as a recordset over it sees it: its fields in order, and its first record.
 struct TableView {
     std::vector<std::string> columns;
@@ -173,7 +163,10 @@ Result<TableView> viewTable(sqlite3* db, const std::string& source, const std::s
 class SqliteRecordset : public Recordset {
 public:
     SqliteRecordset(std::shared_ptr<Database> db, std::string source, std::string table, TableView view)
-        : db_(std::move(db)), source_(std::move(source)), table_(std::move(table)), view_(std::move(view)),
+        : db_(std::move(db)),
+          source_(std::move(source)),
+          table_(std::move(table)),
+          view_(std::move(view)),
           generation_(db_->generation())
     {
     }
@@ -196,20 +189,20 @@ public:
         }
         const std::string where = "field " + std::to_string(position) + " of table " + table_;
         switch (sqlite3_column_type(read.get(), 0)) {
-        case SQLITE_NULL:
-            return Error{where + " is empty (Null)"};
-        case SQLITE_INTEGER:
-            return std::to_string(sqlite3_column_int64(read.get(), 0));
-        case SQLITE_FLOAT: {
-            char text[32];
-            std::snprintf(text, sizeof text, "%.15g", sqlite3_column_double(read.get(), 0));
-            return std::string(text);
-        }
-        case SQLITE_TEXT:
-            return std::string(reinterpret_cast<const char*>(sqlite3_column_text(read.get(), 0)),
-                               static_cast<size_t>(sqlite3_column_bytes(read.get(), 0)));
-        default:
-            return Error{where + " holds binary data, not a value"};
+            case SQLITE_NULL:
+                return Error{where + " is empty (Null)"};
+            case SQLITE_INTEGER:
+                return std::to_string(sqlite3_column_int64(read.get(), 0));
+            case SQLITE_FLOAT: {
+                char text[32];
+                std::snprintf(text, sizeof text, "%.15g", sqlite3_column_double(read.get(), 0));
+                return std::string(text);
+            }
+            case SQLITE_TEXT:
+                return std::string(reinterpret_cast<const char*>(sqlite3_column_text(read.get(), 0)),
+                                   static_cast<size_t>(sqlite3_column_bytes(read.get(), 0)));
+            default:
+                return Error{where + " holds binary data, not a value"};
         }
     }
 
@@ -326,7 +319,10 @@ private:
 
 }  // namespace
 
-std::unique_ptr<Connection> SqliteStore::createConnection() { return std::make_unique<SqliteConnection>(defaultFile_); }
+std::unique_ptr<Connection> SqliteStore::createConnection()
+{
+    return std::make_unique<SqliteConnection>(defaultFile_);
+}
 
 std::string findDefaultSettings()
 {

@@ -55,14 +55,14 @@ inline constexpr Call kCatalogActiveConnection{L"ActiveConnection", Kind::Get, {
 constexpr WORD dispatchFlags(const Call& call)
 {
     switch (call.kind) {
-    case Kind::Put:
-        return DISPATCH_PROPERTYPUT;
-    case Kind::Get:
-        // Fields.Item(position) is a property with an argument, which Visual Basic calls
-        // both ways; the type library's dispatch accepts either.
-        return call.argCount ? DISPATCH_METHOD | DISPATCH_PROPERTYGET : DISPATCH_PROPERTYGET;
-    case Kind::Method:
-        break;
+        case Kind::Put:
+            return DISPATCH_PROPERTYPUT;
+        case Kind::Get:
+            // Fields.Item(position) is a property with an argument, which Visual Basic calls
+            // both ways; the type library's dispatch accepts either.
+            return call.argCount ? DISPATCH_METHOD | DISPATCH_PROPERTYGET : DISPATCH_PROPERTYGET;
+        case Kind::Method:
+            break;
     }
     return DISPATCH_METHOD;
 }

@@ -19,27 +19,30 @@ namespace tolvane::win32 {
 namespace {
 
 // A BSTR as the program's UTF-8 (narrow, win32_text.h), NULs of its own included.
-std::string toUtf8(BSTR text) { return text ? narrow(std::wstring(text, SysStringLen(text))) : std::string(); }
+std::string toUtf8(BSTR text)
+{
+    return text ? narrow(std::wstring(text, SysStringLen(text))) : std::string();
+}
 
 // Codes that come without a description (Wine's ADO gives none), in words.
 std::string hresultText(HRESULT hr)
 {
     const char* words = "";
     switch (static_cast<unsigned long>(hr)) {
-    case 0x800A0BCDul:
-        words = "there is no current record, ";
-        break;
-    case 0x800A0CC1ul:
-        words = "there is no such item, ";
-        break;
-    case 0x80004001ul:
-        words = "this ADO does not implement it, ";
-        break;
-    case 0x8002801Dul:
-        words = "ADO's type library is not registered, ";
-        break;
-    default:
-        break;
+        case 0x800A0BCDul:
+            words = "there is no current record, ";
+            break;
+        case 0x800A0CC1ul:
+            words = "there is no such item, ";
+            break;
+        case 0x80004001ul:
+            words = "this ADO does not implement it, ";
+            break;
+        case 0x8002801Dul:
+            words = "ADO's type library is not registered, ";
+            break;
+        default:
+            break;
     }
     char text[96];
     std::snprintf(text, sizeof text, "%serror 0x%08lX", words, static_cast<unsigned long>(hr));
@@ -208,12 +211,6 @@ Result<Disp> createObject(const wchar_t* progId)
     return Disp(object);
 }
 
-std::string tableOf(const std::string& source)
-{
-    const size_t blank = source.find_last_of(' ');
-    return blank == std::string::npos ? source : source.substr(blank + 1);
-}
-
 class AdoRecordset : public Recordset {
 public:
     AdoRecordset(Disp recordset, std::string table) : rs_(std::move(recordset)), table_(std::move(table)) {}
@@ -238,8 +235,8 @@ public:
             args.text(value.text);
         else
             args.i2(value.number);
-        if (auto r = invoke(field.value().get(), value.isText ? ado::kFieldSetText : ado::kFieldSetNumber, &args,
-                            nullptr);
+        if (auto r =
+                invoke(field.value().get(), value.isText ? ado::kFieldSetText : ado::kFieldSetNumber, &args, nullptr);
             !r)
             return Error{"field " + std::to_string(position) + " of table " + table_ + " cannot be written (" +
                          r.error().message + ")"};
@@ -270,7 +267,8 @@ private:
         args.i2(position);
         Var field;
         if (auto r = invoke(fieldsObject.get(), ado::kFieldsItem, &args, &field.v); !r)
-            return Error{"table " + table_ + " has no field " + std::to_string(position) + " (" + r.error().message + ")"};
+            return Error{"table " + table_ + " has no field " + std::to_string(position) + " (" + r.error().message +
+                         ")"};
         Disp fieldObject = field.takeDispatch();
         if (!fieldObject) return Error{"table " + table_ + " has no field " + std::to_string(position)};
         return fieldObject;
@@ -312,7 +310,8 @@ public:
         Args args;
         args.text(source).object(conn_.get()).i4(cursorType).i4(lockType).i4(options);
         if (auto r = invoke(recordset.value().get(), ado::kRecordsetOpen, &args, nullptr); !r) return r.error();
-        return std::unique_ptr<Recordset>(std::make_unique<AdoRecordset>(std::move(recordset.value()), tableOf(source)));
+        return std::unique_ptr<Recordset>(
+            std::make_unique<AdoRecordset>(std::move(recordset.value()), tableOf(source)));
     }
 
     Result<void> beginTrans() override { return call(ado::kConnectionBeginTrans); }
@@ -429,7 +428,10 @@ std::vector<std::string> sqlStatements(const std::string& script)
     return statements;
 }
 
-std::unique_ptr<Connection> AdoStore::createConnection() { return std::make_unique<AdoConnection>(providerString()); }
+std::unique_ptr<Connection> AdoStore::createConnection()
+{
+    return std::make_unique<AdoConnection>(providerString());
+}
 
 AdoStore::ProviderString AdoStore::providerString() const
 {

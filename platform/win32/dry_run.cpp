@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "power/actions.h"
+
 namespace tolvane::win32 {
 
 void DryRunLog::line(const std::string& text)
@@ -18,13 +20,13 @@ void DryRunLog::line(const std::string& text)
 
 bool LoggingPower::callExitWindowsEx(uint32_t flags, uint32_t reserved)
 {
-    log_.line("ExitWindowsEx(" + std::to_string(flags) + ", " + std::to_string(reserved) + ")");
+    log_.line(exitWindowsExText(flags, reserved));
     return true;
 }
 
 bool LoggingPower::callSetSystemPowerState(bool suspend, bool force)
 {
-    log_.line(std::string("SetSystemPowerState(") + (suspend ? "1" : "0") + ", " + (force ? "1" : "0") + ")");
+    log_.line(setSystemPowerStateText(suspend, force));
     return true;
 }
 
@@ -32,7 +34,7 @@ bool LoggingShell::Shell_NotifyIcon(uint32_t message, const NotifyIconRecord& re
 {
     const bool ok = shell_.Shell_NotifyIcon(message, record);
     uint32_t uid = 0;
-    std::memcpy(&uid, record.data() + 8, sizeof uid);
+    std::memcpy(&uid, record.data() + kNotifyIdAt, sizeof uid);
     log_.line("Shell_NotifyIcon(" + notifyMessageName(message) + ", uID " + std::to_string(uid) + ")");
     return ok;
 }
@@ -42,7 +44,10 @@ uint32_t LoggingShell::createMessageWindow(MessageHandler handler)
     return shell_.createMessageWindow(std::move(handler));
 }
 
-void LoggingShell::destroyMessageWindow(uint32_t hWnd) { shell_.destroyMessageWindow(hWnd); }
+void LoggingShell::destroyMessageWindow(uint32_t hWnd)
+{
+    shell_.destroyMessageWindow(hWnd);
+}
 
 void LoggingDialogs::write(const std::string& title, const std::string& text)
 {

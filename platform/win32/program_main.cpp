@@ -45,8 +45,8 @@ int runProgram(void* instance, const std::string& name, Win32Power& power, Store
     Win32Launcher launcher;
     Win32Clock clock(instance);
     Win32Environment environment;
-    Platform platform{windows, ui,       display, dialogs, clock,       power, power,
-                      keyboard, shell,   launcher, ui,     environment, store};
+    Platform platform{windows,  ui,    display,  dialogs, clock,       power, power,
+                      keyboard, shell, launcher, ui,      environment, store};
 
     int code = 0;
     {

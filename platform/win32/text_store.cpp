@@ -4,6 +4,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "platform/model/connection_string.h"
 #include "platform/win32/win32_text.h"
 
 namespace tolvane::win32 {
@@ -20,7 +21,9 @@ struct SharedState {
 class TextRecordset : public Recordset {
 public:
     TextRecordset(std::shared_ptr<SharedState> state, std::string table)
-        : state_(std::move(state)), table_(std::move(table)) {}
+        : state_(std::move(state)), table_(std::move(table))
+    {
+    }
 
     Result<std::string> fieldText(int16_t position) override
     {
@@ -68,7 +71,10 @@ private:
 
 class TextConnection : public Connection {
 public:
-    explicit TextConnection(std::string path) : state_(std::make_shared<SharedState>()) { state_->path = std::move(path); }
+    explicit TextConnection(std::string path) : state_(std::make_shared<SharedState>())
+    {
+        state_->path = std::move(path);
+    }
 
     // The connection string names Jet's file; this store's file was chosen by the test.
     Result<void> open(const std::string&, const std::string&, const std::string&, int) override
@@ -83,8 +89,7 @@ public:
     Result<std::unique_ptr<Recordset>> openRecordset(const std::string& source, int, int, int) override
     {
         if (!open_) return Error{"the settings store is not open"};
-        const size_t blank = source.find_last_of(' ');
-        const std::string table = blank == std::string::npos ? source : source.substr(blank + 1);
+        const std::string table = tableOf(source);
         if (!state_->tables.count(table)) return Error{"the settings store has no table " + table};
         return std::unique_ptr<Recordset>(std::make_unique<TextRecordset>(state_, table));
     }
@@ -166,6 +171,9 @@ Result<void> writeTextTables(const std::string& path, const TextTables& tables)
     return success();
 }
 
-std::unique_ptr<Connection> TextStore::createConnection() { return std::make_unique<TextConnection>(path_); }
+std::unique_ptr<Connection> TextStore::createConnection()
+{
+    return std::make_unique<TextConnection>(path_);
+}
 
 }  // namespace tolvane::win32

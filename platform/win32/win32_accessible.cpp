@@ -26,41 +26,44 @@ constexpr const char* kLiveProperty = "TolvaneLive";
 LONG msaaRole(AccessibleRole role)
 {
     switch (role) {
-    case AccessibleRole::Frame:
-        return ROLE_SYSTEM_CLIENT;
-    case AccessibleRole::Dialog:
-        return ROLE_SYSTEM_DIALOG;
-    case AccessibleRole::Alert:
-        return ROLE_SYSTEM_ALERT;
-    case AccessibleRole::PushButton:
-        return ROLE_SYSTEM_PUSHBUTTON;
-    case AccessibleRole::CheckBox:
-        return ROLE_SYSTEM_CHECKBUTTON;
-    case AccessibleRole::RadioButton:
-        return ROLE_SYSTEM_RADIOBUTTON;
-    case AccessibleRole::ComboBox:
-        return ROLE_SYSTEM_COMBOBOX;
-    case AccessibleRole::List:
-        return ROLE_SYSTEM_LIST;
-    case AccessibleRole::EditableText:
-        return ROLE_SYSTEM_TEXT;
-    case AccessibleRole::Label:
-        return ROLE_SYSTEM_STATICTEXT;
-    case AccessibleRole::StatusLine:
-        return ROLE_SYSTEM_STATUSBAR;
-    case AccessibleRole::Link:
-        return ROLE_SYSTEM_LINK;
-    case AccessibleRole::Grouping:
-        return ROLE_SYSTEM_GROUPING;
-    case AccessibleRole::Document:
-        return ROLE_SYSTEM_DOCUMENT;
-    case AccessibleRole::Image:
-        return ROLE_SYSTEM_GRAPHIC;
+        case AccessibleRole::Frame:
+            return ROLE_SYSTEM_CLIENT;
+        case AccessibleRole::Dialog:
+            return ROLE_SYSTEM_DIALOG;
+        case AccessibleRole::Alert:
+            return ROLE_SYSTEM_ALERT;
+        case AccessibleRole::PushButton:
+            return ROLE_SYSTEM_PUSHBUTTON;
+        case AccessibleRole::CheckBox:
+            return ROLE_SYSTEM_CHECKBUTTON;
+        case AccessibleRole::RadioButton:
+            return ROLE_SYSTEM_RADIOBUTTON;
+        case AccessibleRole::ComboBox:
+            return ROLE_SYSTEM_COMBOBOX;
+        case AccessibleRole::List:
+            return ROLE_SYSTEM_LIST;
+        case AccessibleRole::EditableText:
+            return ROLE_SYSTEM_TEXT;
+        case AccessibleRole::Label:
+            return ROLE_SYSTEM_STATICTEXT;
+        case AccessibleRole::StatusLine:
+            return ROLE_SYSTEM_STATUSBAR;
+        case AccessibleRole::Link:
+            return ROLE_SYSTEM_LINK;
+        case AccessibleRole::Grouping:
+            return ROLE_SYSTEM_GROUPING;
+        case AccessibleRole::Document:
+            return ROLE_SYSTEM_DOCUMENT;
+        case AccessibleRole::Image:
+            return ROLE_SYSTEM_GRAPHIC;
     }
     return ROLE_SYSTEM_CLIENT;
 }
 
-bool self(const VARIANT& child) { return child.vt == VT_I4 && child.lVal == CHILDID_SELF; }
+bool self(const VARIANT& child)
+{
+    return child.vt == VT_I4 && child.lVal == CHILDID_SELF;
+}
 
 HRESULT answer(const std::string& utf8Text, BSTR* out)
 {
@@ -101,7 +104,10 @@ public:
 
     // IDispatch
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* n) override { return inner_->GetTypeInfoCount(n); }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT i, LCID l, ITypeInfo** t) override { return inner_->GetTypeInfo(i, l, t); }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT i, LCID l, ITypeInfo** t) override
+    {
+        return inner_->GetTypeInfo(i, l, t);
+    }
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID r, LPOLESTR* n, UINT c, LCID l, DISPID* d) override
     {
         return inner_->GetIDsOfNames(r, n, c, l, d);
@@ -170,7 +176,10 @@ public:
     {
         return inner_->accLocation(x, y, w, h, c);
     }
-    HRESULT STDMETHODCALLTYPE accNavigate(long d, VARIANT s, VARIANT* e) override { return inner_->accNavigate(d, s, e); }
+    HRESULT STDMETHODCALLTYPE accNavigate(long d, VARIANT s, VARIANT* e) override
+    {
+        return inner_->accNavigate(d, s, e);
+    }
     HRESULT STDMETHODCALLTYPE accHitTest(long x, long y, VARIANT* c) override { return inner_->accHitTest(x, y, c); }
     HRESULT STDMETHODCALLTYPE put_accName(VARIANT c, BSTR n) override { return inner_->put_accName(c, n); }
     HRESULT STDMETHODCALLTYPE put_accValue(VARIANT c, BSTR v) override { return inner_->put_accValue(c, v); }
@@ -197,8 +206,8 @@ void markLive(HWND hwnd, bool live)
         VariantInit(&polite);
         polite.vt = VT_I4;
         polite.lVal = kPolite;
-        if (SUCCEEDED(services->SetHwndProp(hwnd, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF,
-                                            kLiveSettingProperty, polite)))
+        if (SUCCEEDED(services->SetHwndProp(hwnd, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF, kLiveSettingProperty,
+                                            polite)))
             SetPropA(hwnd, kLiveProperty, reinterpret_cast<HANDLE>(1));
     } else {
         services->ClearHwndProps(hwnd, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF, &kLiveSettingProperty, 1);
@@ -215,11 +224,13 @@ LRESULT CALLBACK accessibleProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
         // The proxy asks for its control through the subclass, which goes with the window.
         AccessibleSource source{[hwnd]() -> std::optional<Accessible> {
                                     DWORD_PTR owner = 0;
-                                    if (!GetWindowSubclass(hwnd, accessibleProc, kAccessible, &owner)) return std::nullopt;
+                                    if (!GetWindowSubclass(hwnd, accessibleProc, kAccessible, &owner))
+                                        return std::nullopt;
                                     return accessibleOf(*reinterpret_cast<Control*>(owner));
                                 },
                                 [hwnd, control] {
-                                    if (GetWindowSubclass(hwnd, accessibleProc, kAccessible, nullptr)) control->userClick();
+                                    if (GetWindowSubclass(hwnd, accessibleProc, kAccessible, nullptr))
+                                        control->userClick();
                                 }};
         if (const LRESULT served = answerGetObject(hwnd, wParam, lParam, std::move(source))) return served;
     } else if (message == WM_NCDESTROY) {

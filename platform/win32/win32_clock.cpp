@@ -31,8 +31,8 @@ Win32Clock::Win32Clock(void* instance) : tickCount64_(kernelFunction("GetTickCou
 {
     HINSTANCE inst = static_cast<HINSTANCE>(instance);
     registerWindowClass(inst, {kWakeClass, wakeProc});
-    HWND hwnd = CreateWindowExA(WS_EX_TOOLWINDOW, kWakeClass, "Tolvane", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, inst,
-                                nullptr);
+    HWND hwnd =
+        CreateWindowExA(WS_EX_TOOLWINDOW, kWakeClass, "Tolvane", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, inst, nullptr);
     if (hwnd) setOwner(hwnd, this);
     window_ = hwnd;
 }
@@ -48,17 +48,17 @@ Win32Clock::~Win32Clock()
 void Win32Clock::powerEvent(uintptr_t event)
 {
     switch (event) {
-    case PBT_APMSUSPEND:
-        wakeTold_ = false;
-        return;
-    case PBT_APMRESUMEAUTOMATIC:
-    case PBT_APMRESUMESUSPEND:
-        if (wakeTold_) return;  // the second message of a wake already told
-        break;
-    case PBT_APMRESUMECRITICAL:  // the sleep came without PBT_APMSUSPEND: a wake of its own
-        break;
-    default:
-        return;
+        case PBT_APMSUSPEND:
+            wakeTold_ = false;
+            return;
+        case PBT_APMRESUMEAUTOMATIC:
+        case PBT_APMRESUMESUSPEND:
+            if (wakeTold_) return;  // the second message of a wake already told
+            break;
+        case PBT_APMRESUMECRITICAL:  // the sleep came without PBT_APMSUSPEND: a wake of its own
+            break;
+        default:
+            return;
     }
     wakeTold_ = true;
     if (woke) woke();

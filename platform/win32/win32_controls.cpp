@@ -22,19 +22,19 @@ constexpr ListMessages kListMessages{LB_ADDSTRING, LB_RESETCONTENT, LB_SETCURSEL
 const ListMessages* listMessagesOf(const Control& control)
 {
     switch (control.kind()) {
-    case ControlKind::DropDownList:
-        return &kComboMessages;
-    case ControlKind::ListBox:
-        return &kListMessages;
-    case ControlKind::PushButton:
-    case ControlKind::Label:
-    case ControlKind::Frame:
-    case ControlKind::CheckBox:
-    case ControlKind::OptionButton:
-    case ControlKind::EditBox:
-    case ControlKind::Image:
-    case ControlKind::WebView:
-        return nullptr;
+        case ControlKind::DropDownList:
+            return &kComboMessages;
+        case ControlKind::ListBox:
+            return &kListMessages;
+        case ControlKind::PushButton:
+        case ControlKind::Label:
+        case ControlKind::Frame:
+        case ControlKind::CheckBox:
+        case ControlKind::OptionButton:
+        case ControlKind::EditBox:
+        case ControlKind::Image:
+        case ControlKind::WebView:
+            return nullptr;
     }
     return nullptr;
 }
@@ -77,58 +77,58 @@ HWND createControlWindow(Control& control, const ControlPlace& place, Win32WebPa
     std::string text = control.caption();
     int height = r.height;
     switch (control.kind()) {
-    case ControlKind::PushButton:
-        cls = "BUTTON";
-        style |= BS_PUSHBUTTON;
-        break;
-    case ControlKind::Label:
-        style |= SS_LEFT | SS_NOTIFY;
-        break;
-    case ControlKind::Frame:
-        cls = "BUTTON";
-        style |= BS_GROUPBOX;
-        break;
-    // The model decides the values (a check box toggles, an option button clears its
-    // group), so the native buttons are the non-automatic kinds and only show them.
-    case ControlKind::CheckBox:
-        cls = "BUTTON";
-        style |= BS_CHECKBOX;
-        break;
-    case ControlKind::OptionButton:
-        cls = "BUTTON";
-        style |= BS_RADIOBUTTON;
-        break;
-    case ControlKind::DropDownList:
-        cls = "COMBOBOX";
-        style |= CBS_DROPDOWNLIST | WS_VSCROLL;
-        text.clear();
-        height = r.height + twipsToPixels(2400, place.dotsPerInch);  // room for the opened list
-        break;
-    case ControlKind::ListBox:
-        cls = "LISTBOX";
-        style |= LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL;
-        exStyle |= WS_EX_CLIENTEDGE;
-        text.clear();
-        break;
-    case ControlKind::EditBox:
-        cls = "EDIT";
-        style |= ES_AUTOHSCROLL;
-        exStyle |= WS_EX_CLIENTEDGE;
-        text = static_cast<EditBox&>(control).text();
-        break;
-    case ControlKind::Image:
-        style |= SS_ICON;
-        text.clear();
-        break;
-    case ControlKind::WebView: {
-        text.clear();
-        const char* hosted = "";
-        if (web.host(cls, hosted))
-            text = hosted;
-        else
-            style |= WS_BORDER;
-        break;
-    }
+        case ControlKind::PushButton:
+            cls = "BUTTON";
+            style |= BS_PUSHBUTTON;
+            break;
+        case ControlKind::Label:
+            style |= SS_LEFT | SS_NOTIFY;
+            break;
+        case ControlKind::Frame:
+            cls = "BUTTON";
+            style |= BS_GROUPBOX;
+            break;
+        // The model decides the values (a check box toggles, an option button clears its
+        // group), so the native buttons are the non-automatic kinds and only show them.
+        case ControlKind::CheckBox:
+            cls = "BUTTON";
+            style |= BS_CHECKBOX;
+            break;
+        case ControlKind::OptionButton:
+            cls = "BUTTON";
+            style |= BS_RADIOBUTTON;
+            break;
+        case ControlKind::DropDownList:
+            cls = "COMBOBOX";
+            style |= CBS_DROPDOWNLIST | WS_VSCROLL;
+            text.clear();
+            height = r.height + twipsToPixels(2400, place.dotsPerInch);  // room for the opened list
+            break;
+        case ControlKind::ListBox:
+            cls = "LISTBOX";
+            style |= LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL;
+            exStyle |= WS_EX_CLIENTEDGE;
+            text.clear();
+            break;
+        case ControlKind::EditBox:
+            cls = "EDIT";
+            style |= ES_AUTOHSCROLL;
+            exStyle |= WS_EX_CLIENTEDGE;
+            text = static_cast<EditBox&>(control).text();
+            break;
+        case ControlKind::Image:
+            style |= SS_ICON;
+            text.clear();
+            break;
+        case ControlKind::WebView: {
+            text.clear();
+            const char* hosted = "";
+            if (web.host(cls, hosted))
+                text = hosted;
+            else
+                style |= WS_BORDER;
+            break;
+        }
     }
     // A box centred on its caption's line lands a row above a control no taller than
     // the box, and loses its top edge (Check6 under Wine); the caption of such a
@@ -158,27 +158,27 @@ void fillControl(HWND hwnd, Control& control, const ControlPlace& place)
             SendMessageA(hwnd, list->add, 0, reinterpret_cast<LPARAM>(ansiFromUtf8(item).c_str()));
     }
     switch (control.kind()) {
-    case ControlKind::DropDownList:
-        keepDesignedHeight(hwnd, pixelRect(control, place.dotsPerInch).height);
-        break;
-    case ControlKind::EditBox: {
-        auto& box = static_cast<EditBox&>(control);
-        if (box.maxLength() > 0) SendMessageA(hwnd, EM_LIMITTEXT, static_cast<WPARAM>(box.maxLength()), 0);
-        filterTypedKeys(hwnd, box);
-        break;
-    }
-    case ControlKind::Image:
-        if (HICON icon = LoadIconA(place.instance, resourceName(static_cast<Image&>(control).picture()).c_str()))
-            SendMessageA(hwnd, STM_SETICON, reinterpret_cast<WPARAM>(icon), 0);
-        break;
-    case ControlKind::PushButton:
-    case ControlKind::Label:
-    case ControlKind::Frame:
-    case ControlKind::CheckBox:
-    case ControlKind::OptionButton:
-    case ControlKind::ListBox:
-    case ControlKind::WebView:
-        break;
+        case ControlKind::DropDownList:
+            keepDesignedHeight(hwnd, pixelRect(control, place.dotsPerInch).height);
+            break;
+        case ControlKind::EditBox: {
+            auto& box = static_cast<EditBox&>(control);
+            if (box.maxLength() > 0) SendMessageA(hwnd, EM_LIMITTEXT, static_cast<WPARAM>(box.maxLength()), 0);
+            filterTypedKeys(hwnd, box);
+            break;
+        }
+        case ControlKind::Image:
+            if (HICON icon = LoadIconA(place.instance, resourceName(static_cast<Image&>(control).picture()).c_str()))
+                SendMessageA(hwnd, STM_SETICON, reinterpret_cast<WPARAM>(icon), 0);
+            break;
+        case ControlKind::PushButton:
+        case ControlKind::Label:
+        case ControlKind::Frame:
+        case ControlKind::CheckBox:
+        case ControlKind::OptionButton:
+        case ControlKind::ListBox:
+        case ControlKind::WebView:
+            break;
     }
 }
 
@@ -190,30 +190,30 @@ void showCaption(HWND hwnd, const Control& control)
 void showValue(HWND hwnd, const Control& control)
 {
     switch (control.kind()) {
-    case ControlKind::CheckBox:
-        SendMessageA(hwnd, BM_SETCHECK, static_cast<const CheckBox&>(control).value() == 1 ? BST_CHECKED : BST_UNCHECKED,
-                     0);
-        break;
-    case ControlKind::OptionButton:
-        SendMessageA(hwnd, BM_SETCHECK, static_cast<const OptionButton&>(control).value() ? BST_CHECKED : BST_UNCHECKED,
-                     0);
-        break;
-    case ControlKind::DropDownList:
-    case ControlKind::ListBox:
-        SendMessageA(hwnd, listMessagesOf(control)->select,
-                     static_cast<WPARAM>(static_cast<const ListControl&>(control).listIndex()), 0);
-        break;
-    case ControlKind::EditBox: {
-        const std::string& text = static_cast<const EditBox&>(control).text();
-        if (windowText(hwnd) != text) setWindowText(hwnd, text);
-        break;
-    }
-    case ControlKind::PushButton:
-    case ControlKind::Label:
-    case ControlKind::Frame:
-    case ControlKind::Image:
-    case ControlKind::WebView:
-        break;
+        case ControlKind::CheckBox:
+            SendMessageA(hwnd, BM_SETCHECK,
+                         static_cast<const CheckBox&>(control).value() == 1 ? BST_CHECKED : BST_UNCHECKED, 0);
+            break;
+        case ControlKind::OptionButton:
+            SendMessageA(hwnd, BM_SETCHECK,
+                         static_cast<const OptionButton&>(control).value() ? BST_CHECKED : BST_UNCHECKED, 0);
+            break;
+        case ControlKind::DropDownList:
+        case ControlKind::ListBox:
+            SendMessageA(hwnd, listMessagesOf(control)->select,
+                         static_cast<WPARAM>(static_cast<const ListControl&>(control).listIndex()), 0);
+            break;
+        case ControlKind::EditBox: {
+            const std::string& text = static_cast<const EditBox&>(control).text();
+            if (windowText(hwnd) != text) setWindowText(hwnd, text);
+            break;
+        }
+        case ControlKind::PushButton:
+        case ControlKind::Label:
+        case ControlKind::Frame:
+        case ControlKind::Image:
+        case ControlKind::WebView:
+            break;
     }
 }
 
@@ -231,30 +231,30 @@ void addItem(HWND hwnd, const Control& control, const std::string& item)
 void tellUserAction(Control& control, HWND hwnd, unsigned code, const Control*& typing)
 {
     switch (control.kind()) {
-    case ControlKind::PushButton:
-    case ControlKind::CheckBox:
-    case ControlKind::OptionButton:
-    case ControlKind::Label:  // STN_CLICKED is 0 as BN_CLICKED is
-        if (code == BN_CLICKED) control.userClick();
-        break;
-    case ControlKind::DropDownList:
-    case ControlKind::ListBox:
-        if (const ListMessages* list = listMessagesOf(control); code == list->selectionChanged) {
-            const auto index = SendMessageA(hwnd, list->selection, 0, 0);
-            static_cast<ListControl&>(control).userSelectIndex(static_cast<int>(index));
-        }
-        break;
-    case ControlKind::EditBox:
-        if (code == EN_CHANGE) {
-            typing = &control;
-            static_cast<EditBox&>(control).setText(windowText(hwnd));
-            typing = nullptr;
-        }
-        break;
-    case ControlKind::Frame:
-    case ControlKind::Image:
-    case ControlKind::WebView:
-        break;
+        case ControlKind::PushButton:
+        case ControlKind::CheckBox:
+        case ControlKind::OptionButton:
+        case ControlKind::Label:  // STN_CLICKED is 0 as BN_CLICKED is
+            if (code == BN_CLICKED) control.userClick();
+            break;
+        case ControlKind::DropDownList:
+        case ControlKind::ListBox:
+            if (const ListMessages* list = listMessagesOf(control); code == list->selectionChanged) {
+                const auto index = SendMessageA(hwnd, list->selection, 0, 0);
+                static_cast<ListControl&>(control).userSelectIndex(static_cast<int>(index));
+            }
+            break;
+        case ControlKind::EditBox:
+            if (code == EN_CHANGE) {
+                typing = &control;
+                static_cast<EditBox&>(control).setText(windowText(hwnd));
+                typing = nullptr;
+            }
+            break;
+        case ControlKind::Frame:
+        case ControlKind::Image:
+        case ControlKind::WebView:
+            break;
     }
 }
 

@@ -11,9 +11,9 @@ namespace tolvane::win32 {
 std::string systemMessage(uint32_t error)
 {
     wchar_t* buffer = nullptr;
-    const DWORD n = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS |
-                                       FORMAT_MESSAGE_ALLOCATE_BUFFER,
-                                   nullptr, error, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    const DWORD n =
+        FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_ALLOCATE_BUFFER,
+                       nullptr, error, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
     std::wstring text(buffer ? buffer : L"", n);
     if (buffer) LocalFree(buffer);
     while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ')) text.pop_back();
@@ -38,7 +38,8 @@ bool Win32Power::ExitWindowsEx(uint32_t flags, uint32_t reserved)
 
 bool Win32Power::SetSystemPowerState(bool suspend, bool force)
 {
-    return told(callSetSystemPowerState(suspend, force), actionNumber(decodeSetSystemPowerState(suspend, force).action));
+    return told(callSetSystemPowerState(suspend, force),
+                actionNumber(decodeSetSystemPowerState(suspend, force).action));
 }
 
 bool Win32Power::told(bool ok, int16_t action)
@@ -59,7 +60,10 @@ void Win32Power::notePrivilegeStep(bool failed, const char* step)
     SetLastError(error);  // as the caller would find it after the call itself
 }
 
-uintptr_t Win32Power::GetCurrentProcess() { return reinterpret_cast<uintptr_t>(::GetCurrentProcess()); }
+uintptr_t Win32Power::GetCurrentProcess()
+{
+    return reinterpret_cast<uintptr_t>(::GetCurrentProcess());
+}
 
 bool Win32Power::OpenProcessToken(uintptr_t process, uint32_t desiredAccess, uintptr_t& token)
 {
@@ -81,8 +85,7 @@ bool Win32Power::LookupPrivilegeValueA(const char* systemName, const char* name,
 }
 
 bool Win32Power::AdjustTokenPrivileges(uintptr_t token, bool disableAll, const TokenPrivileges<1>& newState,
-                                       uint32_t bufferLength, TokenPrivileges<2>& previousState,
-                                       uint32_t& returnLength)
+                                       uint32_t bufferLength, TokenPrivileges<2>& previousState, uint32_t& returnLength)
 {
     static_assert(sizeof(TokenPrivileges<1>) == sizeof(TOKEN_PRIVILEGES), "TOKEN_PRIVILEGES layout");
     static_assert(sizeof(TokenPrivileges<2>) == 4 + 2 * sizeof(LUID_AND_ATTRIBUTES), "two entries");
@@ -90,8 +93,7 @@ bool Win32Power::AdjustTokenPrivileges(uintptr_t token, bool disableAll, const T
     std::memcpy(&state, &newState, sizeof state);
     DWORD length = 0;
     const BOOL ok = ::AdjustTokenPrivileges(reinterpret_cast<HANDLE>(token), disableAll ? TRUE : FALSE, &state,
-                                            bufferLength, reinterpret_cast<PTOKEN_PRIVILEGES>(&previousState),
-                                            &length);
+                                            bufferLength, reinterpret_cast<PTOKEN_PRIVILEGES>(&previousState), &length);
     returnLength = length;
     // It succeeds with ERROR_NOT_ALL_ASSIGNED when the account does not hold the privilege at
     // all: the call worked, and the privilege is not there.

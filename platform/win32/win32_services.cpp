@@ -19,13 +19,24 @@
 namespace tolvane::win32 {
 
 static_assert(sizeof(void*) == 4, "the tray record carries 32-bit handles: tolv.exe is a 32-bit program");
-static_assert(NOTIFYICONDATAA_V1_SIZE == 88, "the first NOTIFYICONDATAA is 88 bytes");
-static_assert(offsetof(NOTIFYICONDATAA, szTip) == 24, "szTip follows hIcon");
+// The logic's record (platform/model/win_codes.h) is the first NOTIFYICONDATAA, field for field.
+static_assert(NOTIFYICONDATAA_V1_SIZE == kNotifyRecordSize, "the first NOTIFYICONDATAA is 88 bytes");
+static_assert(offsetof(NOTIFYICONDATAA, cbSize) == kNotifySizeAt &&
+                  offsetof(NOTIFYICONDATAA, hWnd) == kNotifyWindowAt && offsetof(NOTIFYICONDATAA, uID) == kNotifyIdAt &&
+                  offsetof(NOTIFYICONDATAA, uFlags) == kNotifyFlagsAt &&
+                  offsetof(NOTIFYICONDATAA, uCallbackMessage) == kNotifyCallbackAt &&
+                  offsetof(NOTIFYICONDATAA, hIcon) == kNotifyIconAt &&
+                  offsetof(NOTIFYICONDATAA, szTip) == kNotifyTipAt &&
+                  kNotifyTipAt + kNotifyTipSize == NOTIFYICONDATAA_V1_SIZE,
+              "the tray record's fields lie where the logic writes them");
+static_assert(NIM_ADD == kNimAdd && NIM_MODIFY == kNimModify && NIM_DELETE == kNimDelete &&
+                  NIF_MESSAGE == kNifMessage && NIF_ICON == kNifIcon && NIF_TIP == kNifTip,
+              "the tray requests and flags are Windows' own numbers");
 
 namespace {
 
 constexpr const char* kTrayClass = "TolvaneTray";
-constexpr UINT kTrayCallback = 512;  // WM_MOUSEMOVE, as the tray control asks for
+constexpr UINT kTrayCallback = kWmMouseMove;  // as the tray control asks for
 
 LRESULT CALLBACK trayProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
@@ -44,11 +55,14 @@ int16_t Win32Keyboard::GetAsyncKeyState(int virtualKey)
     return static_cast<int16_t>(::GetAsyncKeyState(virtualKey));
 }
 
-void copyNotifyRecord(const NotifyIconRecord& record, void* out) { std::memcpy(out, record.data(), record.size()); }
+void copyNotifyRecord(const NotifyIconRecord& record, void* out)
+{
+    std::memcpy(out, record.data(), record.size());
+}
 
 std::string systemTipField(const uint8_t* field64)
 {
-    constexpr size_t kField = 64;
+    constexpr size_t kField = kNotifyTipSize;
     const auto* end = static_cast<const uint8_t*>(std::memchr(field64, 0, kField));
     const bool terminated = end != nullptr;
     if (!end) end = field64 + kField;
@@ -95,7 +109,10 @@ void Win32Shell::destroyMessageWindow(uint32_t hWnd)
     DestroyWindow(hwnd);
 }
 
-void Win32Display::InitCommonControls() { ::InitCommonControls(); }
+void Win32Display::InitCommonControls()
+{
+    ::InitCommonControls();
+}
 
 bool Win32Display::SetWindowPos(Window& window, int insertAfter, int x, int y, int cx, int cy, uint32_t flags)
 {
@@ -105,7 +122,10 @@ bool Win32Display::SetWindowPos(Window& window, int insertAfter, int x, int y, i
     return ::SetWindowPos(hwnd, after, x, y, cx, cy, flags) != FALSE;
 }
 
-int Win32Display::twipsPerPixelX() { return twipsPerPixel(ui_.dotsPerInch()); }
+int Win32Display::twipsPerPixelX()
+{
+    return twipsPerPixel(ui_.dotsPerInch());
+}
 
 uint32_t Win32Display::pictureHandle(const std::string& name)
 {

@@ -34,14 +34,29 @@ inline std::string bytesFrom(UINT codePage, const std::wstring& wide)
 }
 
 // UTF-8 to UTF-16 and back (COM's BSTRs, the W functions).
-inline std::wstring widen(const std::string& utf8) { return wideFrom(CP_UTF8, utf8); }
-inline std::string narrow(const std::wstring& wide) { return bytesFrom(CP_UTF8, wide); }
-inline std::string narrow(const wchar_t* wide) { return wide ? narrow(std::wstring(wide)) : std::string(); }
+inline std::wstring widen(const std::string& utf8)
+{
+    return wideFrom(CP_UTF8, utf8);
+}
+inline std::string narrow(const std::wstring& wide)
+{
+    return bytesFrom(CP_UTF8, wide);
+}
+inline std::string narrow(const wchar_t* wide)
+{
+    return wide ? narrow(std::wstring(wide)) : std::string();
+}
 
 // UTF-8 to the system's ANSI code page and back; a character the code page lacks
 // becomes the code page's default character ('?').
-inline std::string ansiFromUtf8(const std::string& utf8) { return bytesFrom(CP_ACP, widen(utf8)); }
-inline std::string utf8FromAnsi(const std::string& ansi) { return narrow(wideFrom(CP_ACP, ansi)); }
+inline std::string ansiFromUtf8(const std::string& utf8)
+{
+    return bytesFrom(CP_ACP, widen(utf8));
+}
+inline std::string utf8FromAnsi(const std::string& ansi)
+{
+    return narrow(wideFrom(CP_ACP, ansi));
+}
 
 // One character code of an ANSI window's WM_CHAR as its Unicode code, and back; 0 when
 // the code page has no such character.
@@ -73,7 +88,10 @@ inline std::string windowText(HWND hwnd)
     return utf8FromAnsi(text);
 }
 
-inline void setWindowText(HWND hwnd, const std::string& utf8) { SetWindowTextA(hwnd, ansiFromUtf8(utf8).c_str()); }
+inline void setWindowText(HWND hwnd, const std::string& utf8)
+{
+    SetWindowTextA(hwnd, ansiFromUtf8(utf8).c_str());
+}
 
 // The resource of a picture the model names ("tolvane"): resource names are upper case.
 inline std::string resourceName(std::string picture)

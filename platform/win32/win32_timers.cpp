@@ -21,7 +21,10 @@ LRESULT CALLBACK timerProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
     return DefWindowProcA(hwnd, message, wParam, lParam);
 }
 
-HWND hwndOf(void* handle) { return static_cast<HWND>(handle); }
+HWND hwndOf(void* handle)
+{
+    return static_cast<HWND>(handle);
+}
 
 }  // namespace
 

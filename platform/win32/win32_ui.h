@@ -11,7 +11,7 @@
 // It offers the logic the event loop and the web panel, and the services that place a
 // window (win32_services.h) its native window and the screen's resolution.
 // Windows headers stay out of this header (handles travel as void*), because they
-// define macros (MessageBox, NIM_ADD, ...) that collide with the service interfaces.
+// define macros (MessageBox, Shell_NotifyIcon, ...) that collide with the service interfaces.
 #include <string>
 
 #include "platform/model/control.h"

@@ -6,6 +6,7 @@
 
 #include "platform/model/control.h"
 #include "platform/model/accessibility.h"
+#include "platform/model/control_order.h"
 #include "platform/model/dialog_font.h"
 #include "platform/model/option_group.h"
 #include "platform/model/window.h"
@@ -26,7 +27,10 @@ constexpr const char* kWindowClass = "TolvaneWindow";
 constexpr const char* kNameProperty = "TolvaneName";
 constexpr int kFirstControlId = 100;
 
-HWND hwndOf(void* handle) { return static_cast<HWND>(handle); }
+HWND hwndOf(void* handle)
+{
+    return static_cast<HWND>(handle);
+}
 
 }  // namespace
 
@@ -152,8 +156,8 @@ void Win32Windows::windowLoaded(Window& window)
 
     if (!window.design().icon.empty()) {
         const std::string resource = resourceName(window.design().icon);
-        HANDLE big = LoadImageA(inst, resource.c_str(), IMAGE_ICON, GetSystemMetrics(SM_CXICON),
-                                GetSystemMetrics(SM_CYICON), 0);
+        HANDLE big =
+            LoadImageA(inst, resource.c_str(), IMAGE_ICON, GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), 0);
         HANDLE small = LoadImageA(inst, resource.c_str(), IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
                                   GetSystemMetrics(SM_CYSMICON), 0);
         if (big) SendMessageA(hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big));
@@ -162,13 +166,7 @@ void Win32Windows::windowLoaded(Window& window)
 
     // Creation order is the dialog manager's tab order, so controls are made in the
     // order of their tab places; those without a place come last.
-    std::vector<Control*> ordered(window.controls().begin(), window.controls().end());
-    std::stable_sort(ordered.begin(), ordered.end(), [](const Control* a, const Control* b) {
-        const int ta = a->tabIndex() < 0 ? 1 << 30 : a->tabIndex();
-        const int tb = b->tabIndex() < 0 ? 1 << 30 : b->tabIndex();
-        return ta < tb;
-    });
-    for (Control* control : ordered) createControl(native, *control);
+    for (Control* control : tabOrder(window)) createControl(native, *control);
     layer(native);
     if (announced(accessibleOf(window).role)) markLive(hwnd, true);
     if (window.visible()) ShowWindow(hwnd, SW_SHOW);
@@ -177,9 +175,10 @@ void Win32Windows::windowLoaded(Window& window)
 void Win32Windows::createControl(NativeWindow& native, Control& control)
 {
     const auto& all = native.model->controls();
-    const ControlPlace place{static_cast<HINSTANCE>(instance_), native.hwnd,
-                             kFirstControlId + static_cast<int>(std::find(all.begin(), all.end(), &control) - all.begin()),
-                             native.fonts->plain(), dpi_};
+    const ControlPlace place{
+        static_cast<HINSTANCE>(instance_), native.hwnd,
+        kFirstControlId + static_cast<int>(std::find(all.begin(), all.end(), &control) - all.begin()),
+        native.fonts->plain(), dpi_};
     HWND hwnd = createControlWindow(control, place, web_);
     if (!hwnd) return;
     SetPropA(hwnd, kNameProperty,
@@ -198,15 +197,12 @@ void Win32Windows::createControl(NativeWindow& native, Control& control)
 // focusable, all windowed, controls) is unchanged.
 void Win32Windows::layer(NativeWindow& native)
 {
-    std::vector<HWND> order;
-    for (DesignLayer level : {DesignLayer::Windowed, DesignLayer::Labels, DesignLayer::Frames}) {
-        for (HWND h = GetWindow(native.hwnd, GW_CHILD); h; h = GetWindow(h, GW_HWNDNEXT)) {
-            Control* control = native.controlOf(h);
-            if (control && designLayer(control->kind()) == level) order.push_back(h);
-        }
-    }
+    std::vector<Control*> made;
+    for (HWND h = GetWindow(native.hwnd, GW_CHILD); h; h = GetWindow(h, GW_HWNDNEXT))
+        if (Control* control = native.controlOf(h)) made.push_back(control);
     HWND after = HWND_TOP;
-    for (HWND h : order) {
+    for (Control* control : topLayerFirst(made)) {
+        HWND h = native.handlesByControl[control];
         SetWindowPos(h, after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
         after = h;
     }
@@ -230,8 +226,7 @@ void Win32Windows::windowUnloaded(Window& window)
     native->destroy();
 }
 
-void Win32Windows::propertyChanged(Window& window, Control* control, Property property,
-                                   const PropertyValue& value)
+void Win32Windows::propertyChanged(Window& window, Control* control, Property property, const PropertyValue& value)
 {
     if (!control) {
         NativeWindow* native = nativeOf(window);
@@ -251,25 +246,25 @@ void Win32Windows::propertyChanged(Window& window, Control* control, Property pr
     HWND hwnd = hwndOf(controlHandle(*control));
     if (!hwnd) return;
     switch (property) {
-    case Property::Caption:
-        showCaption(hwnd, *control);
-        tellNameChanges(*nativeOf(window));
-        return;
-    case Property::Visible:
-        ShowWindow(hwnd, std::get<bool>(value) ? SW_SHOWNA : SW_HIDE);
-        return;
-    case Property::Enabled:
-        EnableWindow(hwnd, std::get<bool>(value) ? TRUE : FALSE);
-        return;
-    case Property::FontUnderline:
-        setUnderline(*control, std::get<bool>(value));
-        return;
-    case Property::Value:
-    case Property::Text:
-    case Property::Interval:  // a timer's; no control is told of it
-        if (typing_ != control) showValue(hwnd, *control);
-        tellNameChanges(*nativeOf(window));
-        return;
+        case Property::Caption:
+            showCaption(hwnd, *control);
+            tellNameChanges(*nativeOf(window));
+            return;
+        case Property::Visible:
+            ShowWindow(hwnd, std::get<bool>(value) ? SW_SHOWNA : SW_HIDE);
+            return;
+        case Property::Enabled:
+            EnableWindow(hwnd, std::get<bool>(value) ? TRUE : FALSE);
+            return;
+        case Property::FontUnderline:
+            setUnderline(*control, std::get<bool>(value));
+            return;
+        case Property::Value:
+        case Property::Text:
+        case Property::Interval:  // a timer's; no control is told of it
+            if (typing_ != control) showValue(hwnd, *control);
+            tellNameChanges(*nativeOf(window));
+            return;
     }
 }
 
@@ -294,15 +289,15 @@ bool Win32Windows::arrowKey(void* handle, unsigned message, uintptr_t key)
     if (GetKeyState(VK_CONTROL) < 0 || GetKeyState(VK_MENU) < 0 || GetKeyState(VK_SHIFT) < 0) return false;
     bool forward = true;
     switch (key) {
-    case VK_DOWN:
-    case VK_RIGHT:
-        break;
-    case VK_UP:
-    case VK_LEFT:
-        forward = false;
-        break;
-    default:
-        return false;
+        case VK_DOWN:
+        case VK_RIGHT:
+            break;
+        case VK_UP:
+        case VK_LEFT:
+            forward = false;
+            break;
+        default:
+            return false;
     }
     OptionButton* next = nextInGroup(*static_cast<OptionButton*>(control), forward);
     HWND target = next ? hwndOf(controlHandle(*next)) : nullptr;
@@ -326,58 +321,58 @@ intptr_t Win32Windows::handleWindowMessage(NativeWindow& native, unsigned messag
 {
     HWND hwnd = native.hwnd;
     switch (message) {
-    case WM_COMMAND:
-        if (Control* control = native.controlOf(reinterpret_cast<HWND>(lParam)))
-            tellUserAction(*control, reinterpret_cast<HWND>(lParam), HIWORD(wParam), typing_);
-        return 0;
-    case WM_CLOSE:
-        native.model->userClose();
-        return 0;
-    case WM_GETOBJECT: {
-        // The proxy asks for the model window through the native window, which forgets it on unload.
-        AccessibleSource source{[hwnd]() -> std::optional<Accessible> {
-                                    const NativeWindow* owner = ownerOf<NativeWindow>(hwnd);
-                                    if (!owner) return std::nullopt;
-                                    return accessibleOf(*owner->model);
-                                },
-                                nullptr};
-        if (const LRESULT served = answerGetObject(hwnd, wParam, lParam, std::move(source))) return served;
-        break;
-    }
-    // The refusal to close is for the user's requests; when Windows ends the session the
-    // program lets it end.
-    case WM_QUERYENDSESSION:
-        return TRUE;
-    case WM_ENDSESSION:
-        return 0;
-    case WM_ACTIVATE:
-        if (LOWORD(wParam) == WA_INACTIVE) {
-            HWND focus = GetFocus();
-            if (focus && IsChild(hwnd, focus)) native.lastFocus = focus;
-        } else {
-            HWND target = native.lastFocus && IsWindow(native.lastFocus) ? native.lastFocus
-                                                                          : GetNextDlgTabItem(hwnd, nullptr, FALSE);
-            if (target) SetFocus(target);
+        case WM_COMMAND:
+            if (Control* control = native.controlOf(reinterpret_cast<HWND>(lParam)))
+                tellUserAction(*control, reinterpret_cast<HWND>(lParam), HIWORD(wParam), typing_);
+            return 0;
+        case WM_CLOSE:
+            native.model->userClose();
+            return 0;
+        case WM_GETOBJECT: {
+            // The proxy asks for the model window through the native window, which forgets it on unload.
+            AccessibleSource source{[hwnd]() -> std::optional<Accessible> {
+                                        const NativeWindow* owner = ownerOf<NativeWindow>(hwnd);
+                                        if (!owner) return std::nullopt;
+                                        return accessibleOf(*owner->model);
+                                    },
+                                    nullptr};
+            if (const LRESULT served = answerGetObject(hwnd, wParam, lParam, std::move(source))) return served;
+            break;
         }
-        return 0;
-    case WM_CTLCOLORSTATIC: {
-        auto* label = dynamic_cast<Label*>(native.controlOf(reinterpret_cast<HWND>(lParam)));
-        if (!label || !label->linkLooks) break;
-        HDC dc = reinterpret_cast<HDC>(wParam);
-        SetTextColor(dc, RGB(0, 0, 255));
-        SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
-        return reinterpret_cast<intptr_t>(GetSysColorBrush(COLOR_BTNFACE));
-    }
-    case WM_SETCURSOR: {
-        auto* label = dynamic_cast<Label*>(native.controlOf(reinterpret_cast<HWND>(wParam)));
-        if (label && label->linkLooks && handCursor_) {
-            SetCursor(static_cast<HCURSOR>(handCursor_));
+        // The refusal to close is for the user's requests; when Windows ends the session the
+        // program lets it end.
+        case WM_QUERYENDSESSION:
             return TRUE;
+        case WM_ENDSESSION:
+            return 0;
+        case WM_ACTIVATE:
+            if (LOWORD(wParam) == WA_INACTIVE) {
+                HWND focus = GetFocus();
+                if (focus && IsChild(hwnd, focus)) native.lastFocus = focus;
+            } else {
+                HWND target = native.lastFocus && IsWindow(native.lastFocus) ? native.lastFocus
+                                                                             : GetNextDlgTabItem(hwnd, nullptr, FALSE);
+                if (target) SetFocus(target);
+            }
+            return 0;
+        case WM_CTLCOLORSTATIC: {
+            auto* label = dynamic_cast<Label*>(native.controlOf(reinterpret_cast<HWND>(lParam)));
+            if (!label || !label->linkLooks) break;
+            HDC dc = reinterpret_cast<HDC>(wParam);
+            SetTextColor(dc, RGB(0, 0, 255));
+            SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+            return reinterpret_cast<intptr_t>(GetSysColorBrush(COLOR_BTNFACE));
         }
-        break;
-    }
-    default:
-        break;
+        case WM_SETCURSOR: {
+            auto* label = dynamic_cast<Label*>(native.controlOf(reinterpret_cast<HWND>(wParam)));
+            if (label && label->linkLooks && handCursor_) {
+                SetCursor(static_cast<HCURSOR>(handCursor_));
+                return TRUE;
+            }
+            break;
+        }
+        default:
+            break;
     }
     return DefWindowProcA(hwnd, message, wParam, lParam);
 }

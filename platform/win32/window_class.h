@@ -32,7 +32,10 @@ inline void registerWindowClass(HINSTANCE instance, const WindowClass& c)
 
 // Hands the window the object it serves from now on (null: none, and its messages take
 // the default handling).
-inline void setOwner(HWND hwnd, void* owner) { SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(owner)); }
+inline void setOwner(HWND hwnd, void* owner)
+{
+    SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(owner));
+}
 
 // The object the window serves, or null.
 template <class T>

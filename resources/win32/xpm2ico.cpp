@@ -64,8 +64,8 @@ bool parseColour(std::string value, Rgb& rgb)
 {
     for (char& c : value) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     static const std::map<std::string, Rgb> names = {
-        {"black", {0, 0, 0}}, {"white", {255, 255, 255}}, {"red", {255, 0, 0}},
-        {"green", {0, 255, 0}}, {"blue", {0, 0, 255}}, {"gray", {190, 190, 190}}, {"grey", {190, 190, 190}}};
+        {"black", {0, 0, 0}},  {"white", {255, 255, 255}}, {"red", {255, 0, 0}},     {"green", {0, 255, 0}},
+        {"blue", {0, 0, 255}}, {"gray", {190, 190, 190}},  {"grey", {190, 190, 190}}};
     if (auto it = names.find(value); it != names.end()) {
         rgb = it->second;
         return true;
@@ -186,7 +186,8 @@ std::vector<uint8_t> dib(const Picture& p, int bits)
     for (int y = p.height - 1; y >= 0; --y) {
         std::vector<uint8_t> row(static_cast<size_t>(andStride), 0);
         for (int x = 0; x < p.width; ++x)
-            if (p.pixels[static_cast<size_t>(y * p.width + x)] < 0) row[static_cast<size_t>(x / 8)] |= static_cast<uint8_t>(0x80 >> (x % 8));
+            if (p.pixels[static_cast<size_t>(y * p.width + x)] < 0)
+                row[static_cast<size_t>(x / 8)] |= static_cast<uint8_t>(0x80 >> (x % 8));
         out.insert(out.end(), row.begin(), row.end());
     }
     return out;

@@ -4,15 +4,16 @@
 # expected ones, the metainfo passes appstreamcli and the bash completion completes, the
 # dependencies are those of the binaries' libraries, the dry run starts from an extracted
 # copy and takes the default settings delivered beside it, and removing the package leaves
-# the users' settings files as they were.
+# the users' settings files as they were; on Debian 13 (the trixie chroot of
+# scripts/desktop-chroots) apt-get installs it and its dry run takes a real Ctrl+Alt hotkey.
 # Usage: deb_test.sh BUILD_DIR VERSION MAKE_SETTINGS_TOOL SETTINGS_SQL
 set -eu
 build=$1 version=$2 make_settings=$3 sql=$4
 here=$(cd "$(dirname "$0")/../.." && pwd)
 tmp=$(mktemp -d "${TMPDIR:-/tmp}/tolvane-deb-test.XXXXXX")
-pid=""
+pid="" xvfb=""
 cleanup() {
-  if [ -n "$pid" ]; then kill -9 "$pid" 2>/dev/null || true; fi
+  for p in $pid $xvfb; do kill -9 "$p" 2>/dev/null || true; done
   rm -rf "$tmp"
 }
 trap cleanup EXIT
@@ -145,4 +146,43 @@ check "every file of the package is gone" sh -c "! find '$root/usr' '$root/etc' 
 check "the user's settings file is untouched" cmp "$tmp/windir/tolvdata.v" "$root/home/user/.config/tolvane/tolvdata.v"
 check "the settings file in windir is untouched" cmp "$tmp/other.v" "$root/windir/tolvdata.v"
 
-[ $failures -eq 0 ] || { cat "$tmp/dpkg.log" "$tmp/err" >&2; echo "$failures checks failed" >&2; exit 1; }
+# On Debian 13, as its users get it: apt-get installs the package in the trixie chroot that
+# scripts/desktop-chroots keeps (on an overlay that goes with the run), the installed dry run
+# starts there on an X display of this test's own, and Ctrl+Alt+S pressed with XTest gives
+# its shutdown request.
+if "$here/scripts/desktop-chroots" root trixie >/dev/null && command -v Xvfb >/dev/null && command -v xdotool >/dev/null; then
+  { cat "$sql"; echo "UPDATE en SET shutdown = 1;"; } >"$tmp/enabled.sql"
+  mkdir "$tmp/windir13"
+  "$make_settings" "$tmp/enabled.sql" "$tmp/windir13/tolvdata.v"
+  Xvfb -displayfd 1 -nolisten tcp -screen 0 800x600x24 >"$tmp/display" 2>/dev/null &
+  xvfb=$!
+  i=0
+  until [ -s "$tmp/display" ] || [ $i -ge 100 ]; do i=$((i + 1)); sleep 0.1; done
+  display=:$(cat "$tmp/display")
+  "$here/scripts/desktop-chroots" run trixie --share "$tmp" -- /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin \
+    DEBIAN_FRONTEND=noninteractive DISPLAY="$display" QT_QPA_PLATFORM=xcb windir="$tmp/windir13" HOME="$tmp" \
+    DBUS_SYSTEM_BUS_ADDRESS=unix:path=/nonexistent/tolvane-deb-test DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent/tolvane-deb-test \
+    sh -c "apt-get install -y '$deb' >'$tmp/apt13.log' 2>&1 && exec tolvane-dryrun" >"$tmp/out13" 2>"$tmp/err13" &
+  pid=$!
+  i=0
+  until grep -qx 'dry-run ready' "$tmp/out13" 2>/dev/null || ! kill -0 $pid 2>/dev/null || [ $i -ge 1200 ]; do
+    i=$((i + 1))
+    sleep 0.1
+  done
+  check "apt-get installs the package on Debian 13" grep -q 'Setting up tolvane (' "$tmp/apt13.log"
+  check "the installed dry run starts there" grep -qx 'dry-run ready' "$tmp/out13"
+  DISPLAY=$display xdotool keydown ctrl alt s sleep 0.3 keyup s alt ctrl
+  i=0
+  until grep -q '^dry-run shutdown ' "$tmp/out13" || [ $i -ge 50 ]; do i=$((i + 1)); sleep 0.1; done
+  check "and Ctrl+Alt+S gives its shutdown request" grep -qx 'dry-run shutdown PowerOff(true)' "$tmp/out13"
+  kill -TERM $pid 2>/dev/null || true
+  wait $pid 2>/dev/null || true
+  pid=""
+  kill $xvfb
+  wait $xvfb 2>/dev/null || true
+  xvfb=""
+else
+  echo "skip the package on Debian 13: the trixie chroot is not made (scripts/desktop-chroots make trixie)"
+fi
+
+[ $failures -eq 0 ] || { cat "$tmp/dpkg.log" "$tmp/err" "$tmp/apt13.log" "$tmp/err13" >&2 2>/dev/null; echo "$failures checks failed" >&2; exit 1; }

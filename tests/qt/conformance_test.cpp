@@ -41,7 +41,10 @@
 namespace tolvane::test {
 namespace {
 
-QRect toRect(const PixelRect& r) { return {r.left, r.top, r.width, r.height}; }
+QRect toRect(const PixelRect& r)
+{
+    return {r.left, r.top, r.width, r.height};
+}
 
 // The texts a widget draws, each with where it lands and the clip it is drawn in, in the
 // widget's pixels: what the style really does with a text, which its metrics need not tell.
@@ -75,13 +78,23 @@ protected:
     int metric(PaintDeviceMetric metric) const override
     {
         switch (metric) {
-        case PdmWidth: return size_.width();
-        case PdmHeight: return size_.height();
-        case PdmDpiX: case PdmDpiY: case PdmPhysicalDpiX: case PdmPhysicalDpiY: return 96;
-        case PdmDepth: return 32;
-        case PdmDevicePixelRatio: return 1;
-        case PdmDevicePixelRatioScaled: return static_cast<int>(devicePixelRatioFScale());
-        default: return QPaintDevice::metric(metric);
+            case PdmWidth:
+                return size_.width();
+            case PdmHeight:
+                return size_.height();
+            case PdmDpiX:
+            case PdmDpiY:
+            case PdmPhysicalDpiX:
+            case PdmPhysicalDpiY:
+                return 96;
+            case PdmDepth:
+                return 32;
+            case PdmDevicePixelRatio:
+                return 1;
+            case PdmDevicePixelRatioScaled:
+                return static_cast<int>(devicePixelRatioFScale());
+            default:
+                return QPaintDevice::metric(metric);
         }
     }
 
@@ -108,9 +121,8 @@ bool liesAbove(const Control& upper, const Control& lower)
 QRect shownRect(const Control& control, int dpi)
 {
     const Window& window = control.window();
-    QRect shown = toRect(pixelRect(control, dpi)) &
-                  QRect(0, 0, twipsToPixels(window.design().clientWidth, dpi),
-                        twipsToPixels(window.design().clientHeight, dpi));
+    QRect shown = toRect(pixelRect(control, dpi)) & QRect(0, 0, twipsToPixels(window.design().clientWidth, dpi),
+                                                          twipsToPixels(window.design().clientHeight, dpi));
     for (const Control* c = control.container(); c; c = c->container()) shown &= toRect(pixelRect(*c, dpi));
     return shown;
 }
@@ -219,18 +231,22 @@ public:
     bool listen()
     {
         start("events");
-        return waitFor([&] {
-            heard_ += process_.readAllStandardOutput();
-            return heard_.contains("ready\n");
-        }, 60000);
+        return waitFor(
+            [&] {
+                heard_ += process_.readAllStandardOutput();
+                return heard_.contains("ready\n");
+            },
+            60000);
     }
     // The events heard so far; true once one matches.
     bool hears(const std::function<bool(const QJsonObject&)>& match, int timeoutMs = 10000)
     {
-        return waitFor([&] {
-            const std::vector<QJsonObject> all = lines();
-            return std::any_of(all.begin(), all.end(), match);
-        }, timeoutMs);
+        return waitFor(
+            [&] {
+                const std::vector<QJsonObject> all = lines();
+                return std::any_of(all.begin(), all.end(), match);
+            },
+            timeoutMs);
     }
     std::vector<QJsonObject> lines()
     {
@@ -260,16 +276,26 @@ private:
 QString roleOfKind(ControlKind kind)
 {
     switch (kind) {
-    case ControlKind::PushButton: return "push button";
-    case ControlKind::CheckBox: return "check box";
-    case ControlKind::OptionButton: return "radio button";
-    case ControlKind::DropDownList: return "combo box";
-    case ControlKind::ListBox: return "list";
-    case ControlKind::EditBox: return "text";
-    case ControlKind::Label: return "label";
-    case ControlKind::Frame: return "panel";
-    case ControlKind::Image: return "image";
-    case ControlKind::WebView: return {};  // the toolkit's own reading of a document
+        case ControlKind::PushButton:
+            return "push button";
+        case ControlKind::CheckBox:
+            return "check box";
+        case ControlKind::OptionButton:
+            return "radio button";
+        case ControlKind::DropDownList:
+            return "combo box";
+        case ControlKind::ListBox:
+            return "list";
+        case ControlKind::EditBox:
+            return "text";
+        case ControlKind::Label:
+            return "label";
+        case ControlKind::Frame:
+            return "panel";
+        case ControlKind::Image:
+            return "image";
+        case ControlKind::WebView:
+            return {};  // the toolkit's own reading of a document
     }
     return {};
 }
@@ -338,7 +364,8 @@ protected:
             return o["depth"].toInt() == 0 && placeOf(o) == screenRect(widget(window));
         });
         ASSERT_NE(top, tree.end()) << "the window is not in the tree";
-        const auto end = std::find_if(top + 1, tree.end(), [](const QJsonObject& o) { return o["depth"].toInt() == 0; });
+        const auto end =
+            std::find_if(top + 1, tree.end(), [](const QJsonObject& o) { return o["depth"].toInt() == 0; });
         const Reading& own = readings.at("");
         EXPECT_EQ((*top)["role"].toString(), own.role);
         if (!own.name.isEmpty()) {
@@ -349,7 +376,7 @@ protected:
             if (!c->takesFocus() && reading == readings.end()) continue;
             SCOPED_TRACE(c->name());
             const QString role = reading != readings.end() && !reading->second.role.isEmpty() ? reading->second.role
-                                                                                            : roleOfKind(c->kind());
+                                                                                              : roleOfKind(c->kind());
             // The object of that role nearest to the control's place (a check box's object is
             // where a click ticks it, its box and caption, not its whole widget).
             const QRect place = screenRect(widget(*c));
@@ -417,8 +444,7 @@ protected:
         for (const Control* c : window.controls())
             if (std::find(shown.begin(), shown.end(), c) == shown.end())
                 std::printf("%s.%s: not shown by design (hidden, or outside the client area), not checked\n",
-                            window.name().c_str(),
-                            c->name().c_str());
+                            window.name().c_str(), c->name().c_str());
         events.clear();
         checkTabOrder(window);
         EXPECT_TRUE(events.clicks.empty()) << "Tab clicked something";
@@ -444,8 +470,7 @@ protected:
                     first = QString("(%1, %2): %3").arg(x).arg(y).arg(there ? there->name().c_str() : "no control");
             }
         }
-        EXPECT_EQ(foreign, 0) << foreign << " of its own pixels show something else, first at "
-                              << first.toStdString();
+        EXPECT_EQ(foreign, 0) << foreign << " of its own pixels show something else, first at " << first.toStdString();
         const std::optional<QPoint> own = ownPoint(window, control, dpi());
         ASSERT_TRUE(own.has_value()) << "the design leaves it no point of its own";
         EXPECT_EQ(controlOf(window, QApplication::widgetAt(screenPoint(window, *own))), &control)
@@ -495,89 +520,88 @@ protected:
             EXPECT_LE(metrics.height(), room.height()) << what << " \"" << text.toStdString() << "\" is cut below";
         };
         switch (control.kind()) {
-        case ControlKind::Label: {
-            auto* label = qobject_cast<QLabel*>(w);
-            ASSERT_NE(label, nullptr);
-            // One line by design: the designed height holds less than two lines.
-            if (label->height() >= 2 * metrics.lineSpacing()) break;
-            QRect room = label->contentsRect();
-            room.setWidth(std::min(room.width(), captionRoom(window, control)));
-            fits(label->text(), room, "caption");
-            EXPECT_EQ(label->text(), QString::fromStdString(control.caption()));
-            break;
-        }
-        case ControlKind::PushButton: {
-            auto* button = qobject_cast<QPushButton*>(w);
-            ASSERT_NE(button, nullptr);
-            QStyleOptionButton option;
-            option.initFrom(button);
-            option.text = button->text();
-            fits(button->text(), style->subElementRect(QStyle::SE_PushButtonContents, &option, button), "caption");
-            EXPECT_EQ(button->text(), QString::fromStdString(control.caption()));
-            break;
-        }
-        case ControlKind::CheckBox:
-        case ControlKind::OptionButton: {
-            auto* button = qobject_cast<QAbstractButton*>(w);
-            ASSERT_NE(button, nullptr);
-            const bool check = control.kind() == ControlKind::CheckBox;
-            QStyleOptionButton option;
-            option.initFrom(button);
-            option.text = button->text();
-            const QRect box =
-                style->subElementRect(check ? QStyle::SE_CheckBoxIndicator : QStyle::SE_RadioButtonIndicator,
-                                      &option, button);
-            EXPECT_TRUE(button->rect().contains(box))
-                << "the box itself is cut: " << box.width() << "x" << box.height() << " at " << box.x() << ","
-                << box.y() << " in " << button->width() << "x" << button->height();
-            if (button->text().isEmpty()) break;
-            const QRect text =
-                style->subElementRect(check ? QStyle::SE_CheckBoxContents : QStyle::SE_RadioButtonContents,
-                                      &option, button);
-            // Designed only as wide as its box: the caption is never seen, not even in part.
-            const int room = button->width() - text.left();
-            if (room < metrics.averageCharWidth()) {
-                EXPECT_GE(text.left(), button->width()) << "a piece of the unseen caption shows";
+            case ControlKind::Label: {
+                auto* label = qobject_cast<QLabel*>(w);
+                ASSERT_NE(label, nullptr);
+                // One line by design: the designed height holds less than two lines.
+                if (label->height() >= 2 * metrics.lineSpacing()) break;
+                QRect room = label->contentsRect();
+                room.setWidth(std::min(room.width(), captionRoom(window, control)));
+                fits(label->text(), room, "caption");
+                EXPECT_EQ(label->text(), QString::fromStdString(control.caption()));
                 break;
             }
-            fits(button->text(), text & button->rect(), "caption");
-            break;
-        }
-        case ControlKind::DropDownList: {
-            auto* list = qobject_cast<QComboBox*>(w);
-            ASSERT_NE(list, nullptr);
-            QStyleOptionComboBox option;
-            option.initFrom(list);
-            option.editable = list->isEditable();
-            option.frame = list->hasFrame();
-            const QRect field = style->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, list);
-            for (int i = 0; i < list->count(); ++i) fits(list->itemText(i), field, "item");
-            // The selected item as the style draws it: whole, inside its clip and the box.
-            TextRecorder drawn(list->size());
-            list->render(&drawn);
-            ASSERT_EQ(drawn.texts.size(), 1u) << "the selected text is not drawn in one piece";
-            const DrawnText& shown = drawn.texts.front();
-            EXPECT_EQ(shown.text, list->currentText());
-            EXPECT_TRUE(shown.clip.contains(shown.place) && QRectF(list->rect()).contains(shown.place))
-                << "\"" << shown.text.toStdString() << "\" is cut: drawn at " << shown.place.x() << ".."
-                << shown.place.right() << ", seen " << shown.clip.x() << ".." << shown.clip.right();
-            break;
-        }
-        case ControlKind::ListBox: {
-            auto* list = qobject_cast<QListWidget*>(w);
-            ASSERT_NE(list, nullptr);
-            const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, list) + 1;
-            QRect line = list->viewport()->rect().adjusted(margin, 0, -margin, 0);
-            for (int i = 0; i < list->count(); ++i) {
-                line.setHeight(list->visualItemRect(list->item(i)).height());
-                fits(list->item(i)->text(), line, "line");
-                EXPECT_TRUE(list->viewport()->rect().contains(list->visualItemRect(list->item(i))))
-                    << "line " << i << " is out of sight";
+            case ControlKind::PushButton: {
+                auto* button = qobject_cast<QPushButton*>(w);
+                ASSERT_NE(button, nullptr);
+                QStyleOptionButton option;
+                option.initFrom(button);
+                option.text = button->text();
+                fits(button->text(), style->subElementRect(QStyle::SE_PushButtonContents, &option, button), "caption");
+                EXPECT_EQ(button->text(), QString::fromStdString(control.caption()));
+                break;
             }
-            break;
-        }
-        default:
-            break;
+            case ControlKind::CheckBox:
+            case ControlKind::OptionButton: {
+                auto* button = qobject_cast<QAbstractButton*>(w);
+                ASSERT_NE(button, nullptr);
+                const bool check = control.kind() == ControlKind::CheckBox;
+                QStyleOptionButton option;
+                option.initFrom(button);
+                option.text = button->text();
+                const QRect box = style->subElementRect(
+                    check ? QStyle::SE_CheckBoxIndicator : QStyle::SE_RadioButtonIndicator, &option, button);
+                EXPECT_TRUE(button->rect().contains(box))
+                    << "the box itself is cut: " << box.width() << "x" << box.height() << " at " << box.x() << ","
+                    << box.y() << " in " << button->width() << "x" << button->height();
+                if (button->text().isEmpty()) break;
+                const QRect text = style->subElementRect(
+                    check ? QStyle::SE_CheckBoxContents : QStyle::SE_RadioButtonContents, &option, button);
+                // Designed only as wide as its box: the caption is never seen, not even in part.
+                const int room = button->width() - text.left();
+                if (room < metrics.averageCharWidth()) {
+                    EXPECT_GE(text.left(), button->width()) << "a piece of the unseen caption shows";
+                    break;
+                }
+                fits(button->text(), text & button->rect(), "caption");
+                break;
+            }
+            case ControlKind::DropDownList: {
+                auto* list = qobject_cast<QComboBox*>(w);
+                ASSERT_NE(list, nullptr);
+                QStyleOptionComboBox option;
+                option.initFrom(list);
+                option.editable = list->isEditable();
+                option.frame = list->hasFrame();
+                const QRect field =
+                    style->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, list);
+                for (int i = 0; i < list->count(); ++i) fits(list->itemText(i), field, "item");
+                // The selected item as the style draws it: whole, inside its clip and the box.
+                TextRecorder drawn(list->size());
+                list->render(&drawn);
+                ASSERT_EQ(drawn.texts.size(), 1u) << "the selected text is not drawn in one piece";
+                const DrawnText& shown = drawn.texts.front();
+                EXPECT_EQ(shown.text, list->currentText());
+                EXPECT_TRUE(shown.clip.contains(shown.place) && QRectF(list->rect()).contains(shown.place))
+                    << "\"" << shown.text.toStdString() << "\" is cut: drawn at " << shown.place.x() << ".."
+                    << shown.place.right() << ", seen " << shown.clip.x() << ".." << shown.clip.right();
+                break;
+            }
+            case ControlKind::ListBox: {
+                auto* list = qobject_cast<QListWidget*>(w);
+                ASSERT_NE(list, nullptr);
+                const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, list) + 1;
+                QRect line = list->viewport()->rect().adjusted(margin, 0, -margin, 0);
+                for (int i = 0; i < list->count(); ++i) {
+                    line.setHeight(list->visualItemRect(list->item(i)).height());
+                    fits(list->item(i)->text(), line, "line");
+                    EXPECT_TRUE(list->viewport()->rect().contains(list->visualItemRect(list->item(i))))
+                        << "line " << i << " is out of sight";
+                }
+                break;
+            }
+            default:
+                break;
         }
     }
 
@@ -591,78 +615,79 @@ protected:
         const auto focused = [&] { return QApplication::focusWidget() == w; };
         std::vector<const Control*> expectedClicks;
         switch (control.kind()) {
-        case ControlKind::PushButton:
-        case ControlKind::Label:
-        case ControlKind::Image: {
-            x_.click(at);
-            EXPECT_TRUE(waitFor([&] { return !events.clicks.empty(); }, 5000)) << "the click did not reach it";
-            expectedClicks = {&control};
-            break;
-        }
-        case ControlKind::CheckBox: {
-            auto& box = static_cast<CheckBox&>(control);
-            const int before = box.value();
-            x_.click(at);
-            EXPECT_TRUE(waitFor([&] { return !events.clicks.empty(); }, 5000)) << "the click did not reach it";
-            EXPECT_NE(box.value(), before) << "not toggled";
-            EXPECT_EQ(qobject_cast<QCheckBox*>(w)->isChecked(), box.value() == 1);
-            expectedClicks = {&control};
-            break;
-        }
-        case ControlKind::OptionButton: {
-            x_.click(at);
-            EXPECT_TRUE(waitFor([&] { return !events.clicks.empty(); }, 5000)) << "the click did not reach it";
-            EXPECT_TRUE(static_cast<OptionButton&>(control).value()) << "not selected";
-            EXPECT_TRUE(qobject_cast<QRadioButton*>(w)->isChecked());
-            expectedClicks = {&control};
-            break;
-        }
-        case ControlKind::DropDownList: {
-            auto& list = static_cast<ListControl&>(control);
-            auto* combo = qobject_cast<QComboBox*>(w);
-            ASSERT_NE(combo, nullptr);
-            ASSERT_GT(combo->count(), 1);
-            x_.click(at);
-            QAbstractItemView* view = combo->view();
-            ASSERT_TRUE(waitFor([&] { return view->isVisible(); }, 5000)) << "the click did not open the list";
-            // A user's pace: the list ignores a release that comes within a double-click time.
-            settle(QApplication::doubleClickInterval() + 100);
-            const int target = (list.listIndex() + 1) % combo->count();
-            const QRect item = view->visualRect(view->model()->index(target, combo->modelColumn()));
-            const QPoint middle(view->viewport()->width() / 2, item.center().y());
-            ASSERT_TRUE(view->viewport()->rect().contains(middle)) << "item " << target << " is not in sight";
-            x_.click(view->viewport()->mapToGlobal(middle));
-            EXPECT_TRUE(waitFor([&] { return list.listIndex() == target && !view->isVisible(); }, 5000))
-                << "picking item " << target << " did not select it (selected: " << list.listIndex() << ")";
-            break;
-        }
-        case ControlKind::ListBox: {
-            auto& list = static_cast<ListControl&>(control);
-            auto* view = qobject_cast<QListWidget*>(w);
-            ASSERT_NE(view, nullptr);
-            const int row = view->indexAt(view->viewport()->mapFromGlobal(at)).row();
-            ASSERT_GE(row, 0) << "no line under the designed centre";
-            x_.click(at);
-            EXPECT_TRUE(waitFor([&] { return list.listIndex() == row; }, 5000)) << "line " << row << " not selected";
-            break;
-        }
-        case ControlKind::EditBox: {
-            x_.click(at);
-            EXPECT_TRUE(waitFor(focused, 5000)) << "the click did not give it the focus";
-            // The typing goes to this box's key handler, once.
-            ASSERT_TRUE(x_.key("x"));
-            EXPECT_TRUE(waitFor([&] { return !events.keys.empty(); }, 5000)) << "a typed key did not reach it";
-            break;
-        }
-        case ControlKind::WebView: {
-            x_.click(at);
-            EXPECT_TRUE(waitFor(focused, 5000)) << "the click did not give it the focus";
-            break;
-        }
-        case ControlKind::Frame:
-            // A frame has no event: a click on it changes nothing.
-            x_.click(at);
-            break;
+            case ControlKind::PushButton:
+            case ControlKind::Label:
+            case ControlKind::Image: {
+                x_.click(at);
+                EXPECT_TRUE(waitFor([&] { return !events.clicks.empty(); }, 5000)) << "the click did not reach it";
+                expectedClicks = {&control};
+                break;
+            }
+            case ControlKind::CheckBox: {
+                auto& box = static_cast<CheckBox&>(control);
+                const int before = box.value();
+                x_.click(at);
+                EXPECT_TRUE(waitFor([&] { return !events.clicks.empty(); }, 5000)) << "the click did not reach it";
+                EXPECT_NE(box.value(), before) << "not toggled";
+                EXPECT_EQ(qobject_cast<QCheckBox*>(w)->isChecked(), box.value() == 1);
+                expectedClicks = {&control};
+                break;
+            }
+            case ControlKind::OptionButton: {
+                x_.click(at);
+                EXPECT_TRUE(waitFor([&] { return !events.clicks.empty(); }, 5000)) << "the click did not reach it";
+                EXPECT_TRUE(static_cast<OptionButton&>(control).value()) << "not selected";
+                EXPECT_TRUE(qobject_cast<QRadioButton*>(w)->isChecked());
+                expectedClicks = {&control};
+                break;
+            }
+            case ControlKind::DropDownList: {
+                auto& list = static_cast<ListControl&>(control);
+                auto* combo = qobject_cast<QComboBox*>(w);
+                ASSERT_NE(combo, nullptr);
+                ASSERT_GT(combo->count(), 1);
+                x_.click(at);
+                QAbstractItemView* view = combo->view();
+                ASSERT_TRUE(waitFor([&] { return view->isVisible(); }, 5000)) << "the click did not open the list";
+                // A user's pace: the list ignores a release that comes within a double-click time.
+                settle(QApplication::doubleClickInterval() + 100);
+                const int target = (list.listIndex() + 1) % combo->count();
+                const QRect item = view->visualRect(view->model()->index(target, combo->modelColumn()));
+                const QPoint middle(view->viewport()->width() / 2, item.center().y());
+                ASSERT_TRUE(view->viewport()->rect().contains(middle)) << "item " << target << " is not in sight";
+                x_.click(view->viewport()->mapToGlobal(middle));
+                EXPECT_TRUE(waitFor([&] { return list.listIndex() == target && !view->isVisible(); }, 5000))
+                    << "picking item " << target << " did not select it (selected: " << list.listIndex() << ")";
+                break;
+            }
+            case ControlKind::ListBox: {
+                auto& list = static_cast<ListControl&>(control);
+                auto* view = qobject_cast<QListWidget*>(w);
+                ASSERT_NE(view, nullptr);
+                const int row = view->indexAt(view->viewport()->mapFromGlobal(at)).row();
+                ASSERT_GE(row, 0) << "no line under the designed centre";
+                x_.click(at);
+                EXPECT_TRUE(waitFor([&] { return list.listIndex() == row; }, 5000))
+                    << "line " << row << " not selected";
+                break;
+            }
+            case ControlKind::EditBox: {
+                x_.click(at);
+                EXPECT_TRUE(waitFor(focused, 5000)) << "the click did not give it the focus";
+                // The typing goes to this box's key handler, once.
+                ASSERT_TRUE(x_.key("x"));
+                EXPECT_TRUE(waitFor([&] { return !events.keys.empty(); }, 5000)) << "a typed key did not reach it";
+                break;
+            }
+            case ControlKind::WebView: {
+                x_.click(at);
+                EXPECT_TRUE(waitFor(focused, 5000)) << "the click did not give it the focus";
+                break;
+            }
+            case ControlKind::Frame:
+                // A frame has no event: a click on it changes nothing.
+                x_.click(at);
+                break;
         }
         settle();
         EXPECT_EQ(events.clicks, expectedClicks) << clicksText(events.clicks);
@@ -713,8 +738,8 @@ protected:
         for (size_t i = 1; i <= order.size(); ++i) {
             ASSERT_TRUE(x_.key("Tab"));
             const Control* next = order[i % order.size()];
-            EXPECT_TRUE(focusOn(next)) << "Tab after " << order[i - 1]->name() << " went to " << focusName()
-                                       << ", not " << next->name();
+            EXPECT_TRUE(focusOn(next)) << "Tab after " << order[i - 1]->name() << " went to " << focusName() << ", not "
+                                       << next->name();
         }
         for (size_t i = order.size(); i > 0; --i) {
             ASSERT_TRUE(x_.key("Tab", {"Shift_L"}));
@@ -786,8 +811,9 @@ TEST_F(ScreenReading, TheWarningWindow)
     Form2* warning = desktop_->program().existingForm2();
     ASSERT_NE(warning, nullptr);
     ASSERT_TRUE(waitPlaced(*warning));
-    EXPECT_TRUE(reader.hears([](const QJsonObject& e) { return e["type"] == "window:activate" && e["role"] == "alert"; }))
-        << "the warning did not come as an alert";
+    EXPECT_TRUE(reader.hears([](const QJsonObject& e) {
+        return e["type"] == "window:activate" && e["role"] == "alert";
+    })) << "the warning did not come as an alert";
     EXPECT_TRUE(reader.hears([](const QJsonObject& e) {
         return e["type"] == "object:text-changed:insert" && e["role"] == "alert" &&
                e["data"] == "Shutdown After  29 Seconds";

@@ -22,7 +22,10 @@
 namespace tolvane::test {
 
 // Lets the widgets of unloaded windows go, as the event loop would.
-inline void flushDeletes() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
+inline void flushDeletes()
+{
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
 
 class DesktopTest : public ::testing::Test {
 protected:

@@ -58,7 +58,10 @@ void end(QProcess& process)
 }
 
 // Is a notification area there (someone owns the tray selection of screen 0)?
-bool trayOwned(const QString& display) { return selectionOwned(display.toStdString(), "_NET_SYSTEM_TRAY_S0"); }
+bool trayOwned(const QString& display)
+{
+    return selectionOwned(display.toStdString(), "_NET_SYSTEM_TRAY_S0");
+}
 
 class EndToEnd : public ::testing::Test {
 protected:
@@ -92,8 +95,8 @@ protected:
                                "--heighttype", "pixel", "--height", "32", "--SetDockType", "true"});
         ASSERT_TRUE(tray_.waitForStarted(10000));
         ASSERT_TRUE(waitFor([&] { return trayOwned(display_); }, 20000))
-            << "trayer took no tray on " << display_.toStdString() << ": "
-            << tray_.readAllStandardError().toStdString() << (xvfb_.running() ? "" : "\nXvfb has ended");
+            << "trayer took no tray on " << display_.toStdString() << ": " << tray_.readAllStandardError().toStdString()
+            << (xvfb_.running() ? "" : "\nXvfb has ended");
     }
 
     void TearDown() override
@@ -422,6 +425,9 @@ TEST_F(EndToEnd, CommandsFromATerminalActOnTheRunningProgram)
     EXPECT_EQ(status(), "Restart After 00:02    Warning Enabled\n") << "a refused command changed the schedule";
     EXPECT_EQ(run({"--at", "07:45", "standby"}, folder).status, 0);
     EXPECT_EQ(status(), "Stand By At 07:45    Warning Disabled\n");
+    // The time may follow its option after "=", as GNU tools take it.
+    EXPECT_EQ(run({"--after=01:30", "shutdown"}, folder).status, 0);
+    EXPECT_EQ(status(), "Shutdown After 01:30    Warning Disabled\n");
     // The status line's changes are signalled on the bus, for applets.
     QProcess monitor;
     monitor.start("dbus-monitor", {"--address", busAddress_, "member='PropertiesChanged'"});
@@ -463,9 +469,9 @@ TEST_F(EndToEnd, ARefusedActionIsToldOncePerPressWithLogindsReason)
                                           "', name='org.freedesktop.login1.BlockedByInhibitor')"})
                   .type(),
               QDBusMessage::ReplyMessage);
-    ASSERT_EQ(logind.mock("AddMethod", {"org.freedesktop.login1.Manager", "CanReboot", "", "s", "ret = 'challenge'"})
-                  .type(),
-              QDBusMessage::ReplyMessage);
+    ASSERT_EQ(
+        logind.mock("AddMethod", {"org.freedesktop.login1.Manager", "CanReboot", "", "s", "ret = 'challenge'"}).type(),
+        QDBusMessage::ReplyMessage);
     ASSERT_NO_FATAL_FAILURE(startTray());
     ASSERT_NO_FATAL_FAILURE(startSessionBus());
     QTemporaryDir windir;
@@ -497,8 +503,9 @@ TEST_F(EndToEnd, ARefusedActionIsToldOncePerPressWithLogindsReason)
     // program's box too; the schedule is set all the same.
     const Run set = run({"--after", "00:30", "restart"}, windir.path(), true, logind.address(), TOLVANE_PROGRAM);
     EXPECT_EQ(set.status, 0);
-    EXPECT_EQ(set.err, "tolvane: Restart is set, but the system will ask for a password when it is due (logind "
-                       "CanReboot: challenge): if nobody is at the computer to give it, the computer stays on.\n");
+    EXPECT_EQ(set.err,
+              "tolvane: Restart is set, but the system will ask for a password when it is due (logind "
+              "CanReboot: challenge): if nobody is at the computer to give it, the computer stays on.\n");
     EXPECT_FALSE(findWindow(messageBox).isEmpty()) << "no message box at SET";
     EXPECT_EQ(run({"--status"}, windir.path(), true, logind.address(), TOLVANE_PROGRAM).out,
               "Restart After 00:30    Warning Disabled\n");
@@ -531,10 +538,11 @@ TEST_F(EndToEnd, WakingInsideTheWarningOpensItsWholeWindowAgain)
     const QString warning = findWindow({"--name", "^Shutdown After  2[0-4] Seconds$"}, 50000);
     ASSERT_FALSE(warning.isEmpty()) << "the warning window did not count down";
     for (bool sleeping : {true, false})
-        ASSERT_EQ(logind.mock("EmitSignal", {"org.freedesktop.login1.Manager", "PrepareForSleep", "b",
-                                             QVariantList{sleeping}})
-                      .type(),
-                  QDBusMessage::ReplyMessage);
+        ASSERT_EQ(
+            logind
+                .mock("EmitSignal", {"org.freedesktop.login1.Manager", "PrepareForSleep", "b", QVariantList{sleeping}})
+                .type(),
+            QDBusMessage::ReplyMessage);
     const qint64 woke = clock_.elapsed();
     EXPECT_FALSE(findWindow({"--name", "^Shutdown After  2[7-9] Seconds$"}, 5000).isEmpty())
         << "the countdown did not start again on waking";
@@ -623,8 +631,9 @@ protected:
             GTEST_SKIP() << "python3-dbusmock is missing (scripts/install-deps installs it)";
         QFile ini(runtime_.filePath("weston.ini"));
         ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
-        ini.write("[core]\nidle-time=0\n[shell]\npanel-position=none\nbackground-color=0xff204060\n"
-                  "locking=false\nanimation=none\nstartup-animation=none\n");
+        ini.write(
+            "[core]\nidle-time=0\n[shell]\npanel-position=none\nbackground-color=0xff204060\n"
+            "locking=false\nanimation=none\nstartup-animation=none\n");
         ini.close();
         QProcessEnvironment env = env_;
         env.insert("XDG_RUNTIME_DIR", runtime_.path());
@@ -674,7 +683,8 @@ protected:
             for (int x = 0; x < kWidth; ++x)
                 if ((image.pixel(x, y) & 0xffffff) != kBackground) ++rows[y], ++columns[x];
         const auto many = [](int n) { return n > 40; };
-        const auto top = std::find_if(rows.begin(), rows.end(), many), left = std::find_if(columns.begin(), columns.end(), many);
+        const auto top = std::find_if(rows.begin(), rows.end(), many),
+                   left = std::find_if(columns.begin(), columns.end(), many);
         if (top == rows.end() || left == columns.end()) return {};
         const auto bottom = std::find_if(rows.rbegin(), rows.rend(), many);
         const auto right = std::find_if(columns.rbegin(), columns.rend(), many);
@@ -755,8 +765,8 @@ TEST_F(Weston, WithoutAnXServerTheProgramStartsTheWarningIsSeenAndTheWindowComes
     ASSERT_NO_FATAL_FAILURE(click(frame, form1, {73, 164}));
     const QRect hotkeys = waitForWindow(hk);
     ASSERT_FALSE(hotkeys.isEmpty()) << "the hotkey window is not alone on the screen";
-    ASSERT_EQ(xdotool({"mousemove", QString::number(hotkeys.right() - 17), QString::number(hotkeys.top() + 14),
-                       "click", "1"}),
+    ASSERT_EQ(xdotool({"mousemove", QString::number(hotkeys.right() - 17), QString::number(hotkeys.top() + 14), "click",
+                       "1"}),
               0);
     EXPECT_FALSE(waitForWindow(form1).isEmpty()) << "the main window did not come back";
     EXPECT_EQ(program_.state(), QProcess::Running);

@@ -109,8 +109,8 @@ TEST_F(Gui, TheAtRowTakesTheListsTheUserPicks)
 TEST_F(Gui, ListsHoldTheirItemsInOrderWithTheStartUpSelections)
 {
     auto* after = widget<QComboBox>(form1().Combo1);
-    EXPECT_EQ(itemsOf(after), QStringList({"Shutdown After", "Restart After", "Log off After", "Hibernate After",
-                                           "Stand By After"}));
+    EXPECT_EQ(itemsOf(after),
+              QStringList({"Shutdown After", "Restart After", "Log off After", "Hibernate After", "Stand By After"}));
     EXPECT_EQ(after->currentText(), "Shutdown After");
     auto* at = widget<QComboBox>(form1().Combo2);
     EXPECT_EQ(itemsOf(at).size(), 5);
@@ -181,10 +181,10 @@ TEST_F(Gui, TheTabOrderFollowsTheDesignAndSkipsLabelsAndFrames)
     };
     Form1& f = form1();
     const std::vector<QWidget*> expected = {
-        windows().widget(f.Option1),  windows().widget(f.Combo1),   windows().widget(f.Combo3),
-        windows().widget(f.Combo4),   windows().widget(f.Option2),  windows().widget(f.Combo2),
-        windows().widget(f.Combo6),   windows().widget(f.Combo5),   windows().widget(f.Command1),
-        windows().widget(f.Command2), windows().widget(f.Command3), windows().widget(f.Command4),
+        windows().widget(f.Option1),     windows().widget(f.Combo1),   windows().widget(f.Combo3),
+        windows().widget(f.Combo4),      windows().widget(f.Option2),  windows().widget(f.Combo2),
+        windows().widget(f.Combo6),      windows().widget(f.Combo5),   windows().widget(f.Command1),
+        windows().widget(f.Command2),    windows().widget(f.Command3), windows().widget(f.Command4),
         windows().widget(f.WebBrowser1), windows().widget(f.Check6)};
     EXPECT_EQ(chain(expected.front(), static_cast<int>(expected.size())), expected);
     EXPECT_EQ(widget<QLabel>(f.Label3)->focusPolicy(), Qt::NoFocus);

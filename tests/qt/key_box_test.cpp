@@ -85,8 +85,7 @@ protected:
         // Two right clicks within a double-click time are a double click, which asks for no menu.
         settle(QApplication::doubleClickInterval() + 50);
         clickDesigned(control, 3);
-        ASSERT_TRUE(waitFor([] { return QApplication::activePopupWidget() != nullptr; }, 5000))
-            << "no context menu";
+        ASSERT_TRUE(waitFor([] { return QApplication::activePopupWidget() != nullptr; }, 5000)) << "no context menu";
         auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
         ASSERT_NE(menu, nullptr);
         ASSERT_TRUE(waitFor([&] { return menu->windowHandle() && menu->windowHandle()->isExposed(); }));
@@ -207,7 +206,8 @@ TEST_F(KeyBoxes, DroppedTextIsRefused)
         from->selectAll();
         // On the selected letter.
         const int letter = from->fontMetrics().horizontalAdvance("K");
-        const QPoint start = from->mapToGlobal(QPoint(from->contentsRect().left() + 2 + letter / 2, from->height() / 2));
+        const QPoint start =
+            from->mapToGlobal(QPoint(from->contentsRect().left() + 2 + letter / 2, from->height() / 2));
         // The drag runs a loop of its own inside the event loop: the hand moves from another thread.
         std::atomic<bool> done = false;
         std::thread hand([&] {

@@ -17,7 +17,7 @@
 
 #include "hotkeys/values.h"
 #include "logind_bus.h"
-#include "platform/qt/x11_keyboard.h"
+#include "platform/qt/keys/x11_keyboard.h"
 #include "power/actions.h"
 #include "program_lines.h"
 #include "tests/settings_file.h"
@@ -39,8 +39,7 @@ constexpr int VK_CONTROL = kVkControl, VK_MENU = kVkMenu, VK_NUMPAD5 = kVkNumpad
 // without XInput 2.1.
 class KeyboardUnderTest : public X11Keyboard {
 public:
-    KeyboardUnderTest(const std::string& display, std::function<void(const std::string&)> notes,
-                      bool rawEvents = true)
+    KeyboardUnderTest(const std::string& display, std::function<void(const std::string&)> notes, bool rawEvents = true)
         : X11Keyboard(display, std::move(notes), rawEvents)
     {
     }

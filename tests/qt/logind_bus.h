@@ -12,7 +12,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/qt/logind_power.h"
+#include "platform/qt/session/logind_power.h"
 #include "private_bus.h"
 #include "wait.h"
 

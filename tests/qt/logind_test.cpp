@@ -17,9 +17,9 @@
 #include <memory>
 
 #include "logind_bus.h"
-#include "platform/qt/alert_dialogs.h"
-#include "platform/qt/logind_sleep.h"
-#include "platform/qt/session_lock.h"
+#include "platform/qt/session/logind_sleep.h"
+#include "platform/qt/session/session_lock.h"
+#include "platform/qt/ui/alert_dialogs.h"
 #include "wait.h"
 
 namespace tolvane::test {
@@ -68,7 +68,10 @@ protected:
         return seen;
     }
 
-    bool settle() { return waitFor([&] { return power().pending() == 0; }, 20000); }
+    bool settle()
+    {
+        return waitFor([&] { return power().pending() == 0; }, 20000);
+    }
 
     LogindBus logind_;
     QDBusConnection* bus_ = nullptr;
@@ -108,9 +111,16 @@ TEST_F(LogindMock, EachActionCallsItsMethodWithItsArguments)
     EXPECT_TRUE(power().SetSystemPowerState(false, false));
     EXPECT_TRUE(power().SetSystemPowerState(true, true));
     ASSERT_TRUE(settle());
-    const std::vector<std::string> expected = {
-        "CanPowerOff", "CanReboot", "CanHibernate", "CanSuspend", "GetSessionByPID " + std::to_string(getpid()),
-        "PowerOff True", "Reboot True", "TerminateSession \"c7\"", "Hibernate False", "Suspend True"};
+    const std::vector<std::string> expected = {"CanPowerOff",
+                                               "CanReboot",
+                                               "CanHibernate",
+                                               "CanSuspend",
+                                               "GetSessionByPID " + std::to_string(getpid()),
+                                               "PowerOff True",
+                                               "Reboot True",
+                                               "TerminateSession \"c7\"",
+                                               "Hibernate False",
+                                               "Suspend True"};
     EXPECT_EQ(calls({"CanPowerOff", "CanReboot", "CanHibernate", "CanSuspend", "GetSessionByPID", "PowerOff", "Reboot",
                      "TerminateSession", "Hibernate", "Suspend"}),
               expected);
@@ -275,7 +285,10 @@ TEST_F(LogindMock, AnAlertIsAlsoADesktopNotificationWhereAsked)
     ASSERT_TRUE(logind_.startMock(notifications, {"--template", "notification_daemon", "-l", notified}, service));
     struct Boxes : DialogApi {
         std::vector<std::string> shown;
-        void MessageBox(const std::string& title, const std::string& text) override { shown.push_back(title + ": " + text); }
+        void MessageBox(const std::string& title, const std::string& text) override
+        {
+            shown.push_back(title + ": " + text);
+        }
     } boxes;
     AlertDialogs plain(boxes, false, *bus_, nullptr), wayland(boxes, true, *bus_, nullptr);
     plain.alert("Tolvane 3.0", "Restart could not be carried out: no");

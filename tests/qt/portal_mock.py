@@ -33,7 +33,8 @@ Triggers are described as each desktop does: KDE "Ctrl+Alt+S" (keypad digits los
 KP_5 becomes 5), several joined by ", "; GNOME "Press <Control><Alt>s", "Press X or Y".
 
 Test controls, interface org.tolvane.PortalMock on the main object:
-  Press(s id), Release(s id)  emit Activated / Deactivated for the newest open session
+  Press(s id), Release(s id)  emit Activated / Deactivated for the newest open session, if the
+                              desktop's keys activate that row there
   Bound() -> as               "SESSION ID TRIGGER|DESCRIPTION" per shortcut given to BindShortcuts
   Sessions() -> as            "SESSION open" or "SESSION closed" per session created
   Calls() -> as               the calls made, in order: "Register ID", "CreateSession" (with
@@ -59,6 +60,8 @@ TEST_IFACE = 'org.tolvane.PortalMock'
 REGISTRY_IFACE = 'org.freedesktop.host.portal.Registry'
 REQUEST_IFACE = 'org.freedesktop.portal.Request'
 SESSION_IFACE = 'org.freedesktop.portal.Session'
+IMPL_IFACE = 'org.freedesktop.impl.portal.GlobalShortcuts'
+KDE_BACKEND = 'org.freedesktop.impl.portal.desktop.kde'
 
 # What each stack's front end does: a Registry (1.19 on), an app id required (1.21 on), the
 # CreateSession options and answer's shortcuts handed on (1.16.0 only).
@@ -95,6 +98,11 @@ def load(mock, parameters):
     mock.bound = []
     mock.calls = []
     mock.opened = []
+    mock.activated = set()  # sessions whose rows the desktop's keys activate
+    if _kde(mock):
+        # KDE's backend on the bus, to be asked its interface version: 1 up to Plasma 6.4.
+        mock.AddProperty(IMPL_IFACE, 'version', dbus.UInt32(2 if mock.stack == 'plasma67' else 1))
+        mock.backend_name = dbus.service.BusName(KDE_BACKEND, mock.bus_name.get_bus())
 
 
 def _kde(self):
@@ -181,6 +189,7 @@ def _file(self, session, shortcuts, keys_of_new):
         for shortcut_id in [s for s in self.stored if s not in given]:
             del self.stored[shortcut_id]
     self.actions[session] = given
+    self.activated.add(session)
 
 
 @dbus.service.method(REGISTRY_IFACE, in_signature='sa{sv}', out_signature='', sender_keyword='sender')
@@ -224,10 +233,13 @@ def CreateSession(self, options, sender):
             _file(self, session, options.get('shortcuts', []), lambda t: _desktop_keys(self, t))
             results['shortcuts'] = _listing(self, session)
         elif _kde(self):
-            # Plasma 6 starts a session with what it has filed for the program.
+            # Plasma 6 starts a session with what it has filed for the program; up to 6.4 its
+            # keys work from there, from 6.7.4 only once the session binds them.
             self.actions[session] = {s: self.descriptions.get(s, s) for s in self.stored}
         else:
             self.actions[session] = {}  # GNOME starts every session empty
+        if self.stack in ('kde5', 'plasma63'):
+            self.activated.add(session)
     return _request(self, sender, options, response, results)
 
 
@@ -284,8 +296,11 @@ def _newest_open(self):
 
 
 def _shortcut_signal(self, name, shortcut_id):
+    session = _newest_open(self)
+    if session not in self.activated or shortcut_id not in self.actions.get(session, {}) or not self.stored.get(shortcut_id):
+        return  # the desktop has no key for it in this session
     self.EmitSignal(MAIN_IFACE, name, 'osta{sv}',
-                    [dbus.ObjectPath(_newest_open(self)), shortcut_id, dbus.UInt64(int(time.time() * 1000)), {}])
+                    [dbus.ObjectPath(session), shortcut_id, dbus.UInt64(int(time.time() * 1000)), {}])
 
 
 @dbus.service.method(TEST_IFACE, in_signature='s', out_signature='')

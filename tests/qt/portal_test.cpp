@@ -268,8 +268,8 @@ TEST_F(Portal, ShortcutsRefusedInPlasmasDialogAreNotConfirmedThenListedWithoutKe
                                                        kKdeHint});
     EXPECT_EQ(opened(), QStringList{"Global Shortcuts Requested"});
 
-    // Plasma filed the rows with no keys: the next start binds nothing, opens nothing, and
-    // takes an empty trigger for what it is.
+    // Plasma filed the rows with no keys: the next start binds them again, which opens nothing,
+    // and takes an empty trigger for what it is.
     const qsizetype before = calls().size();
     startDesktop(true);
     ASSERT_TRUE(waitFor([&] { return boxes_.texts().size() == 2; }));
@@ -277,8 +277,8 @@ TEST_F(Portal, ShortcutsRefusedInPlasmasDialogAreNotConfirmedThenListedWithoutKe
                                      "The Ctrl+Alt hotkeys are off: the desktop did not take Ctrl+Alt+R (Restart), "
                                      "Ctrl+Alt+H (Hibernate)." +
                                      kKdeHint);
-    EXPECT_EQ(calls().mid(before),
-              (QStringList{"Register example.quenmoor.Tolvane.DryRun", "CreateSession", "ListShortcuts"}));
+    EXPECT_EQ(calls().mid(before), (QStringList{"Register example.quenmoor.Tolvane.DryRun", "CreateSession",
+                                                "ListShortcuts", "BindShortcuts restart,hibernate"}));
     EXPECT_EQ(opened().size(), 1);
     EXPECT_EQ(shortcuts().state(), PortalShortcuts::State::Bound) << "kept open: keys given in the settings work";
 }
@@ -369,6 +369,19 @@ TEST_F(Portal, PlasmaIsAskedToBindOnlyWhatItDoesNotListSoItsSettingsPageComesUpO
     ASSERT_TRUE(bound());
     EXPECT_EQ(calls().mid(before).last(), "BindShortcuts restart");
     EXPECT_TRUE(boxes_.texts().empty());
+}
+
+TEST_F(Portal, NewerPlasmaWorksTheKeysItListsOnlyOnceTheSessionBindsThemWhichAsksNothing)
+{
+    ASSERT_NO_FATAL_FAILURE(start(R"({"stack": "plasma67"})"));
+    ASSERT_TRUE(bound());
+    startDesktop(true);
+    ASSERT_TRUE(bound());
+    EXPECT_EQ(calls().last(), "BindShortcuts restart,hibernate");
+    EXPECT_EQ(opened(), QStringList{"Global Shortcuts Requested"});
+    press("restart");
+    EXPECT_TRUE(waitFor([&] { return count(kReboot) >= 1; }, 3000));
+    release("restart");
 }
 
 TEST_F(Portal, AnIdThePortalDoesNotTakeIsToldWithTheDesktopFileItNeeds)

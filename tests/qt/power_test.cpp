@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "logind_bus.h"
-#include "platform/qt/dryrun_power.h"
+#include "platform/qt/session/dryrun_power.h"
 #include "power/actions.h"
 #include "power/power_action.h"
 

@@ -12,10 +12,10 @@
 
 #include "desktop_fixture.h"
 #include "hotkeys/values.h"
-#include "platform/qt/desktop_services.h"
-#include "platform/qt/pictures.h"
+#include "platform/qt/keys/x11_keyboard.h"
 #include "platform/qt/portal_shortcuts.h"
-#include "platform/qt/x11_keyboard.h"
+#include "platform/qt/session/desktop_services.h"
+#include "platform/qt/ui/pictures.h"
 #include "tests/file_contents.h"
 
 namespace tolvane::test {

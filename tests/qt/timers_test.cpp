@@ -8,8 +8,8 @@
 #include "desktop_fixture.h"
 #include "platform/model/timer.h"
 #include "platform/model/window.h"
-#include "platform/qt/qt_timers.h"
-#include "platform/qt/qt_windows.h"
+#include "platform/qt/ui/qt_timers.h"
+#include "platform/qt/ui/qt_windows.h"
 
 namespace tolvane::test {
 namespace {
@@ -18,7 +18,8 @@ namespace {
 // marks the first.
 struct TimedWindow : Window {
     TimedWindow(WindowSystem& system, int interval, int otherInterval, TimerRest rest = TimerRest::Never)
-        : Window(system, {"W", "", 1500, 1500, "tolvane"}), timer(*this, "Timer3", interval, true, rest),
+        : Window(system, {"W", "", 1500, 1500, "tolvane"}),
+          timer(*this, "Timer3", interval, true, rest),
           other(*this, "Other", otherInterval, true)
     {
     }

@@ -11,7 +11,10 @@ namespace tolvane::test {
 
 namespace {
 
-Display* display(void* dpy) { return static_cast<Display*>(dpy); }
+Display* display(void* dpy)
+{
+    return static_cast<Display*>(dpy);
+}
 
 }  // namespace
 
@@ -176,8 +179,8 @@ std::vector<unsigned long> windowList(Display* d, const char* property)
     int format = 0;
     unsigned long items = 0, after = 0;
     unsigned char* data = nullptr;
-    if (XGetWindowProperty(d, DefaultRootWindow(d), XInternAtom(d, property, False), 0, 1024, False, XA_WINDOW,
-                           &type, &format, &items, &after, &data) == Success &&
+    if (XGetWindowProperty(d, DefaultRootWindow(d), XInternAtom(d, property, False), 0, 1024, False, XA_WINDOW, &type,
+                           &format, &items, &after, &data) == Success &&
         data) {
         const auto* ids = reinterpret_cast<const Window*>(data);
         windows.assign(ids, ids + items);

@@ -66,7 +66,8 @@ bool XSession::start(bool withTray, std::string* why)
         const std::string yes = "<animateIconify>yes</animateIconify>";
         if (const size_t at = config.find(yes); at != std::string::npos)
             config.replace(at, yes.size(), "<animateIconify>no</animateIconify>");
-        configFile_ = std::filesystem::temp_directory_path() / ("tolvane-openbox-" + std::to_string(::getpid()) + ".xml");
+        configFile_ =
+            std::filesystem::temp_directory_path() / ("tolvane-openbox-" + std::to_string(::getpid()) + ".xml");
         std::ofstream(configFile_) << config;
         openbox.insert(openbox.end(), {"--config-file", configFile_.string()});
     }
@@ -91,7 +92,8 @@ bool XSession::startAccessibility(const std::string& testDir, std::string* why)
         }
     }
     if (!sessionBus_.start(why) || !a11yBus_.start(why)) return false;
-    spawn({"/usr/libexec/at-spi2-registryd", "--use-gnome-session=false"}, {"AT_SPI_BUS_ADDRESS=" + a11yBus_.address()});
+    spawn({"/usr/libexec/at-spi2-registryd", "--use-gnome-session=false"},
+          {"AT_SPI_BUS_ADDRESS=" + a11yBus_.address()});
     spawn({"/usr/bin/python3", "-m", "dbusmock", "--template", testDir + "/a11y_bus_mock.py", "-p",
            "{\"address\": \"" + a11yBus_.address() + "\"}"},
           {"DBUS_SESSION_BUS_ADDRESS=" + sessionBus_.address()});

@@ -20,7 +20,10 @@
 #include "x_input.h"
 
 // Texts in failure messages as text.
-inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
+inline void PrintTo(const QString& text, std::ostream* out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
 
 namespace tolvane::test {
 

@@ -15,11 +15,20 @@ namespace {
 std::string problem;
 std::string a11yProblem;
 XSession* session = nullptr;
-}
+}  // namespace
 
-const std::string& xSessionProblem() { return problem; }
-const std::string& accessibilityProblem() { return a11yProblem; }
-XSession& xSession() { return *session; }
+const std::string& xSessionProblem()
+{
+    return problem;
+}
+const std::string& accessibilityProblem()
+{
+    return a11yProblem;
+}
+XSession& xSession()
+{
+    return *session;
+}
 
 }  // namespace tolvane::test
 

@@ -217,7 +217,8 @@ TEST_F(Buttons, ArrowKeysMoveAmongTheOptionButtonsAndChoose)
         SCOPED_TRACE(key);
         const bool toSecond = form1().Option1.value();
         ASSERT_TRUE(x_.key(key));
-        EXPECT_TRUE(on(toSecond ? form1().Option2 : form1().Option1)) << "did not move to the other option and choose it";
+        EXPECT_TRUE(on(toSecond ? form1().Option2 : form1().Option1))
+            << "did not move to the other option and choose it";
         EXPECT_NE(form1().Option1.value(), form1().Option2.value());
     }
     ASSERT_TRUE(x_.key("Tab"));

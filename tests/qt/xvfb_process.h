@@ -18,9 +18,9 @@ public:
     // name (":N"), or "" with the reason in *why.
     std::string start(const std::string& screen, std::string* why)
     {
-        if (!server_.start({"Xvfb", "-displayfd", "1", "-noreset", "-dpi", "96", "-screen", "0", screen, "-nolisten",
-                            "tcp"},
-                           {}, true)) {
+        if (!server_.start(
+                {"Xvfb", "-displayfd", "1", "-noreset", "-dpi", "96", "-screen", "0", screen, "-nolisten", "tcp"}, {},
+                true)) {
             *why = "Xvfb could not be started";
             return {};
         }

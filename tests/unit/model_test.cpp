@@ -1,5 +1,5 @@
-// The window-system model: the controls' behaviour the program's handlers rely on, and
-// the interval timers as the simulated loop runs them.
+// The window-system model: the controls' behaviour the program's handlers rely on, and the
+// rules both desktop backends share (tab order, layers, twips, the dialog font).
 #include <gtest/gtest.h>
 
 #include <string>
@@ -9,13 +9,12 @@
 #include "platform/model/accessibility.h"
 #include "platform/model/connection_string.h"
 #include "platform/model/control.h"
+#include "platform/model/control_order.h"
 #include "platform/model/dialog_font.h"
 #include "platform/model/option_group.h"
-#include "platform/model/timer.h"
 #include "platform/model/twips.h"
 #include "platform/model/window.h"
 #include "platform/model/window_system.h"
-#include "platform/sim/sim_loop.h"
 
 namespace tolvane {
 namespace {
@@ -123,6 +122,34 @@ TEST_F(ModelTest, ArrowKeysWalkTheOptionGroupInTabOrderRoundTheEnds)
     EXPECT_EQ(nextInGroup(alone, true), nullptr);
 }
 
+// --- The orders every backend keeps ------------------------------------------------------
+
+// Tab goes by the tab places, controls of one place in the order of their design; a control
+// without a place comes last, and one that never takes the focus is no stop of Tab.
+TEST_F(ModelTest, TheTabOrderFollowsThePlacesAndLeavesOutWhatTakesNoFocus)
+{
+    PushButton late(window, {"Late", {}, 5, ""});
+    PushButton none(window, {"None", {}, -1, ""});
+    Label label(window, {"Label", {}, 1, ""});
+    CheckBox tied(window, {"Tied", {}, 5, ""});
+    PushButton first(window, {"First", {}, 0, ""});
+    EXPECT_EQ(tabOrder(window), (std::vector<Control*>{&first, &label, &late, &tied, &none}));
+    EXPECT_EQ(focusOrder(window), (std::vector<Control*>{&first, &late, &tied}));
+}
+
+// Frames lie beneath labels, labels beneath every windowed control; within a layer the order
+// given is kept, from either end.
+TEST_F(ModelTest, TheDesignsLayersPutFramesBeneathLabelsBeneathWindowedControls)
+{
+    PushButton button(window, {"Button", {}, 0, ""});
+    Label label1(window, {"Label1", {}, 1, ""});
+    Frame frame(window, {"Frame", {}, 2, ""});
+    Image image(window, {"Image", {}, -1, ""}, "tolvane");
+    Label label2(window, {"Label2", {}, 3, ""});
+    EXPECT_EQ(bottomLayerFirst(window.controls()), (std::vector<Control*>{&frame, &label1, &label2, &button, &image}));
+    EXPECT_EQ(topLayerFirst(window.controls()), (std::vector<Control*>{&button, &image, &label1, &label2, &frame}));
+}
+
 // --- What a screen reader is told ------------------------------------------------------
 
 // A list of hours is named by the action its row's list shows, as the user picks it; the
@@ -186,8 +213,8 @@ TEST_F(ModelTest, KeyFilterPassesCapitalsDigitsAndBackspaceOnly)
     EXPECT_EQ(hkeyFilter('0'), '0');
     EXPECT_EQ(hkeyFilter('7'), '7');
     EXPECT_EQ(hkeyFilter(8), 8);
-    for (int code : {int{' '}, int{'!'}, int{'@'}, int{'['}, int{'`'}, int{'{'}, int{'/'}, int{':'}, 0xE9, 0xC9, 0, 9, 10,
-                     13, 27, 127, -1})
+    for (int code : {int{' '}, int{'!'}, int{'@'}, int{'['}, int{'`'}, int{'{'}, int{'/'}, int{':'}, 0xE9, 0xC9, 0, 9,
+                     10, 13, 27, 127, -1})
         EXPECT_EQ(hkeyFilter(code), 0) << "code " << code;
 }
 
@@ -235,7 +262,7 @@ TEST_F(ModelTest, ChangesAreToldOnlyWhenAValueReallyChanges)
     label.setCaption("Shutdown After 00:01");
     window.setVisible(true);
     ASSERT_EQ(log.changes, (std::vector<std::string>{"Combo1.Text", "Check6.Value", "Text1.Text", "Label3.Caption",
-                                                      "window.Visible"}));
+                                                     "window.Visible"}));
     log.changes.clear();
 
     list.setText("SHUTDOWN AFTER");  // the same item
@@ -250,151 +277,6 @@ TEST_F(ModelTest, ChangesAreToldOnlyWhenAValueReallyChanges)
     label.setCaption("Shutdown After 00:01");
     window.setVisible(true);
     EXPECT_TRUE(log.changes.empty()) << log.changes.front();
-}
-
-// --- Timers on the simulated loop -------------------------------------------------------
-
-class TimerTest : public ::testing::Test {
-protected:
-    TimerTest()
-    {
-        system.setTimerDriver(&loop);
-    }
-    ~TimerTest() override { system.setTimerDriver(nullptr); }
-
-    // A timer that writes "name@time" each time it fires.
-    void track(Timer& timer)
-    {
-        timer.onTimer = [this, &timer] { fired.push_back(timer.name() + "@" + std::to_string(loop.now())); };
-    }
-
-    SimLoop loop;
-    WindowSystem system;
-    Window window{system, {"W", "W", 3000, 3000, "tolvane"}};
-    std::vector<std::string> fired;
-};
-
-TEST_F(TimerTest, FiresEveryIntervalFromWhenItWasEnabled)
-{
-    Timer timer(window, "T", 100, false);
-    track(timer);
-    window.load();
-    loop.advance(250);
-    EXPECT_TRUE(fired.empty());
-
-    timer.setEnabled(true);
-    loop.advance(99);
-    EXPECT_TRUE(fired.empty());
-    loop.advance(1);
-    loop.advance(100);
-    EXPECT_EQ(fired, (std::vector<std::string>{"T@350", "T@450"}));
-
-    timer.setEnabled(false);
-    loop.advance(1000);
-    EXPECT_EQ(fired.size(), 2u);
-}
-
-TEST_F(TimerTest, EnablingARunningTimerChangesNothing)
-{
-    Timer timer(window, "T", 100, true);
-    track(timer);
-    window.load();
-    struct : ModelObserver {
-        int changes = 0;
-        void timerChanged(Timer&, Property, const PropertyValue&) override { ++changes; }
-    } told;
-    system.addObserver(told);
-    loop.advance(60);
-    timer.setEnabled(true);
-    loop.advance(40);
-    timer.setEnabled(true);
-    timer.setInterval(100);
-    loop.advance(100);
-    EXPECT_EQ(fired, (std::vector<std::string>{"T@100", "T@200"}));
-    EXPECT_EQ(told.changes, 0);
-    system.removeObserver(told);
-}
-
-TEST_F(TimerTest, ChangingTheIntervalRestartsTheCount)
-{
-    Timer timer(window, "T", 100, true);
-    track(timer);
-    window.load();
-    loop.advance(70);
-    timer.setInterval(200);
-    loop.advance(400);
-    EXPECT_EQ(fired, (std::vector<std::string>{"T@270", "T@470"}));
-
-    timer.setInterval(200);  // the same interval is no change
-    loop.advance(200);
-    EXPECT_EQ(fired.back(), "T@670");
-}
-
-TEST_F(TimerTest, NoDriftOverTenThousandTicks)
-{
-    Timer timer(window, "T", 100, true);
-    int count = 0;
-    int64_t last = 0;
-    bool onTheGrid = true;
-    timer.onTimer = [&] {
-        ++count;
-        last = loop.now();
-        onTheGrid = onTheGrid && loop.now() == 100LL * count;
-    };
-    window.load();
-    // Uneven steps, as the runner's "advance" lines come.
-    while (loop.now() < 1'000'000) loop.advance(std::min<int64_t>(37 + loop.now() % 113, 1'000'000 - loop.now()));
-    EXPECT_EQ(count, 10'000);
-    EXPECT_EQ(last, 1'000'000);
-    EXPECT_TRUE(onTheGrid);
-}
-
-TEST_F(TimerTest, AHandlerThatLetsEventsRunIsNotReenteredAndOthersRunInside)
-{
-    Timer outer(window, "A", 100, true);
-    Timer middle(window, "B", 100, true);
-    Timer inner(window, "C", 50, true);
-    std::vector<std::string> steps;
-    outer.onTimer = [&] {
-        steps.push_back("A begin @" + std::to_string(loop.now()));
-        loop.processPendingEvents();
-        steps.push_back("A end");
-    };
-    middle.onTimer = [&] {
-        steps.push_back("B begin");
-        outer.fire();  // a second delivery while A runs is dropped
-        loop.processPendingEvents();
-        steps.push_back("B end");
-    };
-    inner.onTimer = [&] { steps.push_back("C @" + std::to_string(loop.now())); };
-    window.load();
-    loop.advance(100);
-    EXPECT_EQ(steps, (std::vector<std::string>{"C @50", "A begin @100", "B begin", "C @100", "B end", "A end"}));
-    EXPECT_FALSE(outer.running());
-
-    steps.clear();
-    loop.advance(100);
-    EXPECT_EQ(steps, (std::vector<std::string>{"C @150", "A begin @200", "B begin", "C @200", "B end", "A end"}));
-}
-
-TEST_F(TimerTest, TimersDueAtOneInstantFireInCreationOrder)
-{
-    Timer first(window, "T1", 100, false);
-    Timer second(window, "T2", 150, false);
-    Timer third(window, "T3", 300, false);
-    for (Timer* t : {&first, &second, &third}) track(*t);
-    window.load();
-    // Enabled in the reverse order and at different moments, all due at 300.
-    third.setEnabled(true);
-    loop.advance(150);
-    second.setEnabled(true);
-    loop.advance(50);
-    first.setEnabled(true);
-    loop.advance(100);
-    EXPECT_EQ(fired, (std::vector<std::string>{"T1@300", "T2@300", "T3@300"}));
-    fired.clear();
-    loop.advance(300);  // and again once they have been running a while
-    EXPECT_EQ(fired, (std::vector<std::string>{"T1@400", "T2@450", "T1@500", "T1@600", "T2@600", "T3@600"}));
 }
 
 // Both desktop programs place controls through these, so they agree on every pixel.
@@ -472,15 +354,35 @@ TEST(ConnectionString, DataSourceIsTheFilePiece)
     EXPECT_EQ(dataSourceOf("Provider=x"), "");
 }
 
+TEST(ConnectionString, ARecordsetReadsTheTableItsSourceNamesLast)
+{
+    EXPECT_EQ(tableOf("select * from ky"), "ky");
+    EXPECT_EQ(tableOf("en"), "en");
+}
+
 TEST(Utf8, EveryCharacterCodeIsWrittenInItsOwnLength)
 {
     EXPECT_EQ(utf8('S'), "S");
-    EXPECT_EQ(utf8(0xE9), "\xC3\xA9");                // é
-    EXPECT_EQ(utf8(0x20AC), "\xE2\x82\xAC");         // €
-    EXPECT_EQ(utf8(0x1F600), "\xF0\x9F\x98\x80");   // beyond the 16-bit codes: four bytes
+    EXPECT_EQ(utf8(0xE9), "\xC3\xA9");             // é
+    EXPECT_EQ(utf8(0x20AC), "\xE2\x82\xAC");       // €
+    EXPECT_EQ(utf8(0x1F600), "\xF0\x9F\x98\x80");  // beyond the 16-bit codes: four bytes
     EXPECT_EQ(utf8(0x10FFFF), "\xF4\x8F\xBF\xBF");
     EXPECT_EQ(utf8(0x110000), "");
     EXPECT_EQ(characterCount(utf8(0x1F600) + "S"), 2u);
+}
+
+// Read back, each character takes the bytes it was written in; one cut short reads as far as
+// it goes.
+TEST(Utf8, EveryCharacterIsReadInItsOwnLength)
+{
+    for (int code : {int{'S'}, 0xE9, 0x20AC, 0x1F600, 0x10FFFF}) {
+        const Utf8Character read = utf8At("a" + utf8(code) + "b", 1);
+        EXPECT_EQ(read.code, static_cast<unsigned>(code));
+        EXPECT_EQ(read.size, utf8(code).size());
+    }
+    const Utf8Character cut = utf8At("\xE2\x82", 0);  // the euro sign without its last byte
+    EXPECT_EQ(cut.size, 2u);
+    EXPECT_EQ(cut.code, (0x2u << 6) | 0x2u);
 }
 
 }  // namespace

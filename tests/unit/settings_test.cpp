@@ -16,6 +16,7 @@
 #include "app/form1.h"
 #include "app/program.h"
 #include "hotkeys/hk.h"
+#include "hotkeys/values.h"
 #include "platform/sim/sim_platform.h"
 #include "tests/file_contents.h"
 #include "tests/settings_file.h"
@@ -78,7 +79,8 @@ public:
     // store: a settings store in place of the simulated platform's own (null: its own).
     explicit ProgramRun(const std::string& folder, StoreApi* store = nullptr)
         : sim(folder, kDefaultSettings, [this](const std::string& line) { lines.push_back(line); }),
-          platform(withStore(sim.platform(), store)), program(platform)
+          platform(withStore(sim.platform(), store)),
+          program(platform)
     {
         program.start();
     }
@@ -143,8 +145,19 @@ public:
 private:
     static Platform withStore(Platform& p, StoreApi* store)
     {
-        return {p.windows, p.events,   p.display, p.dialogs,     p.clock, p.privilege,       p.power,
-                p.keyboard, p.shell, p.launcher, p.web, p.environment, store ? *store : p.store};
+        return {p.windows,
+                p.events,
+                p.display,
+                p.dialogs,
+                p.clock,
+                p.privilege,
+                p.power,
+                p.keyboard,
+                p.shell,
+                p.launcher,
+                p.web,
+                p.environment,
+                store ? *store : p.store};
     }
 };
 
@@ -174,43 +187,53 @@ std::vector<CorpusFile> corpus()
          }},
         {"missing table", true,
          [](const std::string& p) {
-             execSql(p, "CREATE TABLE ky (a TEXT, b TEXT, c TEXT, d TEXT, e TEXT);"
-                        "INSERT INTO ky VALUES ('S', 'R', 'L', 'H', 'B');");
+             execSql(p,
+                     "CREATE TABLE ky (a TEXT, b TEXT, c TEXT, d TEXT, e TEXT);"
+                     "INSERT INTO ky VALUES ('S', 'R', 'L', 'H', 'B');");
          }},
         {"too few fields", true,
          [](const std::string& p) {
-             execSql(p, "CREATE TABLE ky (a TEXT, b TEXT, c TEXT, d TEXT, e TEXT);"
-                        "CREATE TABLE en (a INTEGER, b INTEGER, c INTEGER);"
-                        "INSERT INTO ky VALUES ('S', 'R', 'L', 'H', 'B');"
-                        "INSERT INTO en VALUES (0, 0, 0);");
+             execSql(p,
+                     "CREATE TABLE ky (a TEXT, b TEXT, c TEXT, d TEXT, e TEXT);"
+                     "CREATE TABLE en (a INTEGER, b INTEGER, c INTEGER);"
+                     "INSERT INTO ky VALUES ('S', 'R', 'L', 'H', 'B');"
+                     "INSERT INTO en VALUES (0, 0, 0);");
          }},
-        {"empty table", true, [](const std::string& p) { execSql(p, std::string(kTables) + "INSERT INTO ky VALUES ('S', 'R', 'L', 'H', 'B');"); }},
+        {"empty table", true,
+         [](const std::string& p) {
+             execSql(p, std::string(kTables) + "INSERT INTO ky VALUES ('S', 'R', 'L', 'H', 'B');");
+         }},
         {"Null in a field", true,
          [](const std::string& p) {
-             execSql(p, std::string(kTables) + "INSERT INTO ky VALUES ('S', 'R', NULL, 'H', 'B');"
-                                               "INSERT INTO en VALUES (0, 0, 0, 0, 0);");
+             execSql(p, std::string(kTables) +
+                            "INSERT INTO ky VALUES ('S', 'R', NULL, 'H', 'B');"
+                            "INSERT INTO en VALUES (0, 0, 0, 0, 0);");
          }},
         {"text flag", true,
          [](const std::string& p) {
-             execSql(p, std::string(kTables) + "INSERT INTO ky VALUES ('S', 'R', 'L', 'H', 'B');"
-                                               "INSERT INTO en VALUES (0, 0, 'yes', 0, 0);");
+             execSql(p, std::string(kTables) +
+                            "INSERT INTO ky VALUES ('S', 'R', 'L', 'H', 'B');"
+                            "INSERT INTO en VALUES (0, 0, 'yes', 0, 0);");
          }},
         {"extra fields", false,
          [](const std::string& p) {
-             execSql(p, "CREATE TABLE ky (a TEXT, b TEXT, c TEXT, d TEXT, e TEXT, f TEXT, g TEXT);"
-                        "CREATE TABLE en (a INTEGER, b INTEGER, c INTEGER, d INTEGER, e INTEGER, f INTEGER);"
-                        "INSERT INTO ky VALUES ('S', 'R', 'L', 'H', 'B', 'X', NULL);"
-                        "INSERT INTO en VALUES (0, 0, 0, 0, 0, 1);");
+             execSql(p,
+                     "CREATE TABLE ky (a TEXT, b TEXT, c TEXT, d TEXT, e TEXT, f TEXT, g TEXT);"
+                     "CREATE TABLE en (a INTEGER, b INTEGER, c INTEGER, d INTEGER, e INTEGER, f INTEGER);"
+                     "INSERT INTO ky VALUES ('S', 'R', 'L', 'H', 'B', 'X', NULL);"
+                     "INSERT INTO en VALUES (0, 0, 0, 0, 0, 1);");
          }},
         {"extra records", false,
          [](const std::string& p) {
-             execSql(p, kValid + "INSERT INTO ky VALUES ('1', '2', '3', '4', '5');"
-                                 "INSERT INTO en VALUES (1, 1, 1, 1, 1);");
+             execSql(p, kValid +
+                            "INSERT INTO ky VALUES ('1', '2', '3', '4', '5');"
+                            "INSERT INTO en VALUES (1, 1, 1, 1, 1);");
          }},
         {"multi-character key", false,
          [](const std::string& p) {
-             execSql(p, std::string(kTables) + "INSERT INTO ky VALUES ('SHUT', 'R', 'L', 'H', 'B');"
-                                               "INSERT INTO en VALUES (0, 0, 0, 0, 0);");
+             execSql(p, std::string(kTables) +
+                            "INSERT INTO ky VALUES ('SHUT', 'R', 'L', 'H', 'B');"
+                            "INSERT INTO en VALUES (0, 0, 0, 0, 0);");
          }},
     };
 }
@@ -275,12 +298,13 @@ TEST(SettingsCorpus, TheScenarioRunnerTakesABrokenFileInItsStride)
 TEST(SettingsCorpus, WellFormedFilesAreReadByTheirFirstRecordFieldsAndCharacter)
 {
     TempDir dir;
-    execSql(dir.file(), "CREATE TABLE ky (a TEXT, b TEXT, c TEXT, d TEXT, e TEXT, f TEXT);"
-                        "CREATE TABLE en (a INTEGER, b INTEGER, c INTEGER, d INTEGER, e INTEGER, f INTEGER);"
-                        "INSERT INTO ky VALUES ('SX', 'R', 'L', 'H', 'B', 'Q');"
-                        "INSERT INTO en VALUES (1, 0, 0, 0, 0, 1);"
-                        "INSERT INTO ky VALUES ('Q', 'W', 'E', 'T', 'Y', 'U');"
-                        "INSERT INTO en VALUES (1, 1, 1, 1, 1, 1);");
+    execSql(dir.file(),
+            "CREATE TABLE ky (a TEXT, b TEXT, c TEXT, d TEXT, e TEXT, f TEXT);"
+            "CREATE TABLE en (a INTEGER, b INTEGER, c INTEGER, d INTEGER, e INTEGER, f INTEGER);"
+            "INSERT INTO ky VALUES ('SX', 'R', 'L', 'H', 'B', 'Q');"
+            "INSERT INTO en VALUES (1, 0, 0, 0, 0, 1);"
+            "INSERT INTO ky VALUES ('Q', 'W', 'E', 'T', 'Y', 'U');"
+            "INSERT INTO en VALUES (1, 1, 1, 1, 1, 1);");
     ProgramRun run(dir.path());
     EXPECT_EQ(run.program.hk().combo1.items(),
               (std::vector<std::string>{"Shutdown on Ctrl+Alt+SX Enabled", "Restart on Ctrl+Alt+R Disabled",
@@ -314,7 +338,7 @@ TEST(SettingsCorpus, AFileLockedAtStartIsToldOnceAndLeftAlone)
     sqlite3_close(other);
 
     EXPECT_EQ(run.count("MessageBox(\"Tolvane 3.0\", \"", dir.file()), 1u);
-    EXPECT_EQ(run.program.form1().hkeychar, (std::array<std::string, 5>{}));
+    EXPECT_EQ(run.program.form1().hotkeySettings.hkeychar, (std::array<std::string, 5>{}));
     run.holdEveryKey();
     EXPECT_FALSE(run.powerRequested());
     run.lines.clear();
@@ -329,12 +353,13 @@ TEST(SettingsCorpus, AFileLockedAtStartIsToldOnceAndLeftAlone)
 TEST(SettingsSave, BothRecordsAreWrittenInOneTransaction)
 {
     TempDir dir;
-    execSql(dir.file(), "CREATE TABLE ky (a TEXT, b TEXT, c TEXT, d TEXT, e TEXT, f TEXT);"
-                        "CREATE TABLE en (a INTEGER, b INTEGER, c INTEGER, d INTEGER, e INTEGER, f INTEGER);"
-                        "INSERT INTO ky VALUES ('S', 'R', 'L', 'H', 'B', 'extra');"
-                        "INSERT INTO en VALUES (0, 0, 0, 0, 0, 7);"
-                        "INSERT INTO ky VALUES ('1', '2', '3', '4', '5', 'second');"
-                        "INSERT INTO en VALUES (1, 1, 1, 1, 1, 8);");
+    execSql(dir.file(),
+            "CREATE TABLE ky (a TEXT, b TEXT, c TEXT, d TEXT, e TEXT, f TEXT);"
+            "CREATE TABLE en (a INTEGER, b INTEGER, c INTEGER, d INTEGER, e INTEGER, f INTEGER);"
+            "INSERT INTO ky VALUES ('S', 'R', 'L', 'H', 'B', 'extra');"
+            "INSERT INTO en VALUES (0, 0, 0, 0, 0, 7);"
+            "INSERT INTO ky VALUES ('1', '2', '3', '4', '5', 'second');"
+            "INSERT INTO en VALUES (1, 1, 1, 1, 1, 8);");
     ProgramRun run(dir.path());
     run.lines.clear();
     run.save("QWERT", {1, 0, 1, 0, 1});
@@ -354,8 +379,8 @@ TEST(SettingsSave, BothRecordsAreWrittenInOneTransaction)
     EXPECT_LT(commit, run.find("MessageBox(\"Tolvane 3.0\", \"Settings Saved\")"));
 
     const Form1& form = run.program.form1();
-    EXPECT_EQ(form.hkeychar, (std::array<std::string, 5>{"Q", "W", "E", "R", "T"}));
-    EXPECT_EQ(form.hkeyflag, (std::array<std::string, 5>{"1", "0", "1", "0", "1"}));
+    EXPECT_EQ(form.hotkeySettings.hkeychar, (std::array<std::string, 5>{"Q", "W", "E", "R", "T"}));
+    EXPECT_EQ(form.hotkeySettings.hkeyflag, (std::array<std::string, 5>{"1", "0", "1", "0", "1"}));
     EXPECT_EQ(run.program.hk().combo1.items().at(1), "Restart on Ctrl+Alt+W Disabled");
 }
 
@@ -368,8 +393,8 @@ TEST(SettingsSave, TheKeyStateIsToldWhatTheMonitorActsOnAtEveryRead)
     ProgramRun run(dir.path());
     const WatchedKeys& told = run.sim.watchedKeys();
     EXPECT_EQ(told.modifiers, (std::vector<int>{17, 18}));
-    EXPECT_EQ(told.rows, (std::vector<WatchedKeys::Row>{{'S', false}, {'R', false}, {'L', false}, {'H', false},
-                                                        {'B', false}}));
+    EXPECT_EQ(told.rows,
+              (std::vector<WatchedKeys::Row>{{'S', false}, {'R', false}, {'L', false}, {'H', false}, {'B', false}}));
     EXPECT_FALSE(told.saved);
 
     run.save("Q1ERT", {1, 0, 0, 0, 1});
@@ -386,7 +411,8 @@ TEST(SettingsSave, TheKeyStateIsToldWhatTheMonitorActsOnAtEveryRead)
 TEST(SettingsSave, AFailureHalfwayLeavesNeitherRecordWritten)
 {
     TempDir dir;
-    execSql(dir.file(), kValid + "CREATE TRIGGER refuse BEFORE UPDATE ON ky BEGIN SELECT RAISE(ABORT, 'refused'); END;");
+    execSql(dir.file(),
+            kValid + "CREATE TRIGGER refuse BEFORE UPDATE ON ky BEGIN SELECT RAISE(ABORT, 'refused'); END;");
     const std::string before = readBytes(dir.file());
     ProgramRun run(dir.path());
     run.lines.clear();
@@ -397,7 +423,7 @@ TEST(SettingsSave, AFailureHalfwayLeavesNeitherRecordWritten)
     EXPECT_EQ(run.count("Settings Saved"), 0u);
     EXPECT_EQ(query(dir.file(), "SELECT * FROM en"), std::vector<std::string>{"0,0,0,0,0"});
     EXPECT_EQ(readBytes(dir.file()), before);
-    EXPECT_EQ(run.program.form1().hkeyflag, (std::array<std::string, 5>{"0", "0", "0", "0", "0"}));
+    EXPECT_EQ(run.program.form1().hotkeySettings.hkeyflag, (std::array<std::string, 5>{"0", "0", "0", "0", "0"}));
 }
 
 TEST(SettingsSave, ALockedFileIsNotSavedAndNothingChanges)
@@ -406,8 +432,8 @@ TEST(SettingsSave, ALockedFileIsNotSavedAndNothingChanges)
     execSql(dir.file(), kValid);
     ProgramRun run(dir.path());
     const std::vector<std::string> listBefore = run.program.hk().combo1.items();
-    const auto charsBefore = run.program.form1().hkeychar;
-    const auto flagsBefore = run.program.form1().hkeyflag;
+    const auto charsBefore = run.program.form1().hotkeySettings.hkeychar;
+    const auto flagsBefore = run.program.form1().hotkeySettings.hkeyflag;
     const std::string bytesBefore = readBytes(dir.file());
 
     sqlite3* other = nullptr;
@@ -422,8 +448,8 @@ TEST(SettingsSave, ALockedFileIsNotSavedAndNothingChanges)
     EXPECT_EQ(run.count("Settings Saved"), 0u);
     EXPECT_EQ(readBytes(dir.file()), bytesBefore);
     EXPECT_EQ(run.program.hk().combo1.items(), listBefore);
-    EXPECT_EQ(run.program.form1().hkeychar, charsBefore);
-    EXPECT_EQ(run.program.form1().hkeyflag, flagsBefore);
+    EXPECT_EQ(run.program.form1().hotkeySettings.hkeychar, charsBefore);
+    EXPECT_EQ(run.program.form1().hotkeySettings.hkeyflag, flagsBefore);
     // The boxes keep what the user typed.
     EXPECT_EQ(run.program.hk().Text1.text(), "Q");
 
@@ -506,7 +532,8 @@ private:
 TEST(SettingsSave, AFailedSaveIsDroppedFromTheRecordsetsBeforeTheRollback)
 {
     TempDir dir;
-    execSql(dir.file(), kValid + "CREATE TRIGGER refuse BEFORE UPDATE ON ky BEGIN SELECT RAISE(ABORT, 'refused'); END;");
+    execSql(dir.file(),
+            kValid + "CREATE TRIGGER refuse BEFORE UPDATE ON ky BEGIN SELECT RAISE(ABORT, 'refused'); END;");
     SimPlatform plain(dir.path(), kDefaultSettings, [](const std::string&) {});
     EditBufferStore store(plain.platform().store);
     ProgramRun run(dir.path(), &store);
@@ -520,7 +547,7 @@ TEST(SettingsSave, AFailedSaveIsDroppedFromTheRecordsetsBeforeTheRollback)
     EXPECT_EQ(hk.Text1.text(), "S");
     EXPECT_EQ(hk.Check1.value(), 0);
     EXPECT_EQ(hk.combo1.items().front(), "Shutdown on Ctrl+Alt+S Disabled");
-    EXPECT_EQ(run.program.form1().hkeychar, (std::array<std::string, 5>{"S", "R", "L", "H", "B"}));
+    EXPECT_EQ(run.program.form1().hotkeySettings.hkeychar, (std::array<std::string, 5>{"S", "R", "L", "H", "B"}));
     run.holdEveryKey();
     EXPECT_FALSE(run.powerRequested()) << run.sim.powerCalls().front();
 }
@@ -528,7 +555,8 @@ TEST(SettingsSave, AFailedSaveIsDroppedFromTheRecordsetsBeforeTheRollback)
 TEST(SettingsSave, TheRecordsetsAreCancelledBeforeTheRollbackIsAsked)
 {
     TempDir dir;
-    execSql(dir.file(), kValid + "CREATE TRIGGER refuse BEFORE UPDATE ON ky BEGIN SELECT RAISE(ABORT, 'refused'); END;");
+    execSql(dir.file(),
+            kValid + "CREATE TRIGGER refuse BEFORE UPDATE ON ky BEGIN SELECT RAISE(ABORT, 'refused'); END;");
     ProgramRun run(dir.path());
     run.lines.clear();
     run.save("QWERT", {1, 1, 1, 1, 1});
@@ -568,16 +596,18 @@ TEST(SettingsSave, ASavedFileThatCannotBeReadBackIsToldAsSaved)
 TEST(SettingsFlags, AFlagWhoseNumberIsOneIsEnabledEverywhereAndNothingElseIs)
 {
     const std::vector<std::pair<std::string, bool>> flags = {
-        {"'1'", true}, {"'01'", true}, {"'+1'", true}, {"' 1'", true}, {"'1 '", true},
+        {"'1'", true}, {"'01'", true}, {"'+1'", true}, {"' 1'", true},  {"'1 '", true},
         {"1", true},   {"0", false},   {"2", false},   {"'-1'", false}, {"'10'", false}};
     for (const auto& [flag, enabled] : flags) {
         SCOPED_TRACE(flag);
         TempDir dir;
         // Texts in the flag fields keep their spelling: the table holds no numbers.
-        execSql(dir.file(), "CREATE TABLE ky (a TEXT, b TEXT, c TEXT, d TEXT, e TEXT);"
-                            "CREATE TABLE en (a TEXT, b TEXT, c TEXT, d TEXT, e TEXT);"
-                            "INSERT INTO ky VALUES ('S', 'R', 'L', 'H', 'B');"
-                            "INSERT INTO en VALUES (" + flag + ", 0, 0, 0, 0);");
+        execSql(dir.file(),
+                "CREATE TABLE ky (a TEXT, b TEXT, c TEXT, d TEXT, e TEXT);"
+                "CREATE TABLE en (a TEXT, b TEXT, c TEXT, d TEXT, e TEXT);"
+                "INSERT INTO ky VALUES ('S', 'R', 'L', 'H', 'B');"
+                "INSERT INTO en VALUES (" +
+                    flag + ", 0, 0, 0, 0);");
         ProgramRun run(dir.path());
         ASSERT_EQ(run.count("MessageBox("), 0u);
         EXPECT_EQ(run.program.hk().Check1.value(), enabled ? 1 : 0);
@@ -585,9 +615,21 @@ TEST(SettingsFlags, AFlagWhoseNumberIsOneIsEnabledEverywhereAndNothingElseIs)
                   std::string("Shutdown on Ctrl+Alt+S ") + (enabled ? "Enabled" : "Disabled"));
         for (int key : {17, 18, static_cast<int>('S')}) run.sim.keyDown(key);
         run.sim.advance(100);
-        EXPECT_EQ(run.sim.powerCalls(), enabled ? std::vector<std::string>{"ExitWindowsEx(5, 0)"}
-                                                : std::vector<std::string>{});
+        EXPECT_EQ(run.sim.powerCalls(),
+                  enabled ? std::vector<std::string>{"ExitWindowsEx(5, 0)"} : std::vector<std::string>{});
     }
+}
+
+// A stored key is polled as its first character's code in the ANSI code page (Latin-1); a
+// character the code page lacks is no key, and neither is one cut short.
+TEST(SettingsKeys, AKeyIsItsFirstCharactersAnsiCode)
+{
+    EXPECT_EQ(keyCode("S"), 'S');
+    EXPECT_EQ(keyCode("\xC3\xA9"), 0xE9);  // é
+    EXPECT_EQ(keyCode("\xC3\xA9S"), 0xE9);
+    EXPECT_EQ(keyCode("\xE2\x82\xAC"), std::nullopt);  // €
+    EXPECT_EQ(keyCode("\xC3"), std::nullopt);
+    EXPECT_EQ(keyCode(""), std::nullopt);
 }
 
 // --- Where the file comes from ---------------------------------------------------------
@@ -600,14 +642,15 @@ TEST(SettingsFile, AnAbsentFileGetsTheDeliveredDefault)
     EXPECT_EQ(run.count("MessageBox("), 0u);
     ASSERT_TRUE(fs::exists(dir.file()));
     EXPECT_EQ(readBytes(dir.file()), readBytes(kDefaultSettings));
-    EXPECT_EQ(run.program.form1().hkeychar, (std::array<std::string, 5>{"S", "R", "L", "H", "B"}));
+    EXPECT_EQ(run.program.form1().hotkeySettings.hkeychar, (std::array<std::string, 5>{"S", "R", "L", "H", "B"}));
 }
 
 TEST(SettingsFile, AnExistingFileIsNeverReplaced)
 {
     TempDir dir;
-    execSql(dir.file(), std::string(kTables) + "INSERT INTO ky VALUES ('Q', 'W', 'E', 'T', 'Y');"
-                                               "INSERT INTO en VALUES (0, 1, 0, 1, 0);");
+    execSql(dir.file(), std::string(kTables) +
+                            "INSERT INTO ky VALUES ('Q', 'W', 'E', 'T', 'Y');"
+                            "INSERT INTO en VALUES (0, 1, 0, 1, 0);");
     const std::string before = readBytes(dir.file());
     ASSERT_NE(before, readBytes(kDefaultSettings));
     {
@@ -625,8 +668,9 @@ TEST(SettingsFile, AFileReplacedWhileRunningIsReadAndWrittenAsItself)
     TempDir dir;
     execSql(dir.file(), kValid);
     ProgramRun run(dir.path());
-    execSql(dir.file() + ".new", std::string(kTables) + "INSERT INTO ky VALUES ('Q', 'W', 'E', 'T', 'Y');"
-                                                        "INSERT INTO en VALUES (0, 1, 0, 1, 0);");
+    execSql(dir.file() + ".new", std::string(kTables) +
+                                     "INSERT INTO ky VALUES ('Q', 'W', 'E', 'T', 'Y');"
+                                     "INSERT INTO en VALUES (0, 1, 0, 1, 0);");
     fs::rename(dir.file() + ".new", dir.file());
     run.reopenHotkeyWindow();
     EXPECT_EQ(run.program.hk().Text1.text(), "Q");

@@ -61,7 +61,10 @@ uint32_t le32(const NotifyIconRecord& r, size_t offset)
            static_cast<uint32_t>(r[offset + 2]) << 16 | static_cast<uint32_t>(r[offset + 3]) << 24;
 }
 
-std::string tipBytes(const NotifyIconRecord& r) { return std::string(r.begin() + 24, r.end()); }
+std::string tipBytes(const NotifyIconRecord& r)
+{
+    return std::string(r.begin() + 24, r.end());
+}
 
 class TrayTest : public ::testing::Test {
 protected:
@@ -82,13 +85,13 @@ TEST_F(TrayTest, AddRecordHasEveryFieldAtItsOffsetLittleEndian)
 
     ASSERT_EQ(shell.requests.size(), 1u);
     const NotifyIconRecord& r = last().record;
-    EXPECT_EQ(last().message, NIM_ADD);
-    const uint8_t head[24] = {88, 0, 0, 0,                    // cbSize
-                              0x0D, 0x0C, 0x0B, 0x0A,         // hWnd
-                              0, 0, 0, 0,                     // uID, checked below
-                              7, 0, 0, 0,                     // uFlags: message, icon, tip
-                              0x00, 0x02, 0, 0,               // uCallbackMessage 512
-                              0x44, 0x33, 0x22, 0x11};        // hIcon
+    EXPECT_EQ(last().message, kNimAdd);
+    const uint8_t head[24] = {88,   0,    0,    0,      // cbSize
+                              0x0D, 0x0C, 0x0B, 0x0A,   // hWnd
+                              0,    0,    0,    0,      // uID, checked below
+                              7,    0,    0,    0,      // uFlags: message, icon, tip
+                              0x00, 0x02, 0,    0,      // uCallbackMessage 512
+                              0x44, 0x33, 0x22, 0x11};  // hIcon
     for (size_t i = 0; i < 24; ++i) {
         if (i >= 8 && i < 12) continue;
         EXPECT_EQ(r[i], head[i]) << "byte " << i;
@@ -103,7 +106,7 @@ TEST_F(TrayTest, ToolTipIsTrimmedOfSpacesOnlyAndSentAtOnce)
     tray->setToolTip("  Open  ");
     EXPECT_EQ(tray->toolTip(), "Open");
     ASSERT_EQ(shell.requests.size(), 1u);  // sent although no icon is shown
-    EXPECT_EQ(last().message, NIM_MODIFY);
+    EXPECT_EQ(last().message, kNimModify);
     EXPECT_EQ(le32(last().record, 12), 4u);
     EXPECT_EQ(tipBytes(last().record), std::string("Open") + '\0' + std::string(59, ' '));
 
@@ -135,13 +138,13 @@ TEST_F(TrayTest, VisibleTwiceAddsOnceAndHiddenTwiceDeletesOnce)
     tray->setIcon(5u);
     tray->setVisible(true);
     tray->setVisible(true);
-    EXPECT_EQ(shell.count(NIM_ADD), 1u);
+    EXPECT_EQ(shell.count(kNimAdd), 1u);
     EXPECT_TRUE(tray->visible());
     const uint32_t id = le32(last().record, 8);
 
     tray->setVisible(false);
     tray->setVisible(false);
-    EXPECT_EQ(shell.count(NIM_DELETE), 1u);
+    EXPECT_EQ(shell.count(kNimDelete), 1u);
     EXPECT_EQ(le32(last().record, 8), id);  // the delete names the icon that was added
     EXPECT_FALSE(tray->visible());
 }
@@ -153,7 +156,7 @@ TEST_F(TrayTest, AddWithoutAPictureHasNoIconFlag)
     tray->setVisible(false);
     tray->setToolTip("Open");
     tray->setVisible(true);
-    EXPECT_EQ(last().message, NIM_ADD);
+    EXPECT_EQ(last().message, kNimAdd);
     EXPECT_EQ(le32(last().record, 12), 5u);  // NIF_MESSAGE + NIF_TIP
 }
 
@@ -162,7 +165,7 @@ TEST_F(TrayTest, NoPictureWhileShownRemovesTheIcon)
     tray->setIcon(9u);
     tray->setVisible(true);
     tray->setIcon(std::nullopt);
-    EXPECT_EQ(last().message, NIM_DELETE);
+    EXPECT_EQ(last().message, kNimDelete);
     EXPECT_FALSE(tray->visible());
     EXPECT_FALSE(tray->icon().has_value());
 }
@@ -171,7 +174,7 @@ TEST_F(TrayTest, PictureWhileShownIsAModifyAndWhileHiddenSendsNothing)
 {
     tray->setVisible(true);
     tray->setIcon(0x77u);
-    EXPECT_EQ(last().message, NIM_MODIFY);
+    EXPECT_EQ(last().message, kNimModify);
     EXPECT_EQ(le32(last().record, 12), 2u);
     EXPECT_EQ(le32(last().record, 20), 0x77u);
 
@@ -180,7 +183,7 @@ TEST_F(TrayTest, PictureWhileShownIsAModifyAndWhileHiddenSendsNothing)
     tray->setIcon(0x99u);
     EXPECT_EQ(shell.requests.size(), before);
     tray->setVisible(true);
-    EXPECT_EQ(last().message, NIM_ADD);
+    EXPECT_EQ(last().message, kNimAdd);
     EXPECT_EQ(le32(last().record, 12), 3u);
     EXPECT_EQ(le32(last().record, 20), 0x99u);
 }
@@ -198,7 +201,7 @@ TEST_F(TrayTest, DestructionDeletesTheIconAndItsWindow)
     tray->setVisible(true);
     const uint32_t id = le32(last().record, 8);
     tray.reset();
-    EXPECT_EQ(shell.requests.back().message, NIM_DELETE);
+    EXPECT_EQ(shell.requests.back().message, kNimDelete);
     EXPECT_EQ(le32(shell.requests.back().record, 8), id);
     EXPECT_EQ(shell.destroyed, std::vector<uint32_t>{FakeShell::kWindow});
 }
@@ -260,10 +263,18 @@ TEST_F(TrayTest, MouseMessagesDecodeToTheFourEvents)
         display.twips = twips;
         Raised raised;
         wire(*tray, raised);
-        const std::vector<std::pair<uint32_t, std::string>> table = {
-            {512, "MouseMove"}, {513, "MouseDown 1"}, {514, "MouseUp 1"}, {515, "DblClick"},
-            {516, "MouseDown 2"}, {517, "MouseUp 2"}, {518, "DblClick"}, {519, ""}, {520, ""}, {521, ""},
-            {511, ""}, {0, ""}};
+        const std::vector<std::pair<uint32_t, std::string>> table = {{512, "MouseMove"},
+                                                                     {513, "MouseDown 1"},
+                                                                     {514, "MouseUp 1"},
+                                                                     {515, "DblClick"},
+                                                                     {516, "MouseDown 2"},
+                                                                     {517, "MouseUp 2"},
+                                                                     {518, "DblClick"},
+                                                                     {519, ""},
+                                                                     {520, ""},
+                                                                     {521, ""},
+                                                                     {511, ""},
+                                                                     {0, ""}};
         for (const auto& [message, event] : table) {
             raised.events.clear();
             shell.handler(512, message);

@@ -569,8 +569,8 @@ TEST_F(AdoTest, TheProgramOverWinesAdoTellsOnceRunsWithoutHotkeysAndNeverWrites)
                                      "\\tolvdata.v cannot be used: field 0 of table en cannot be read (Value failed: "
                                      "there is no current record, error 0x800A0BCD). Tolvane runs without hotkeys and "
                                      "leaves the file as it is.");
-    EXPECT_EQ(program.form1().hkeyflag, (std::array<std::string, 5>{}));
-    EXPECT_EQ(program.form1().hkeychar, (std::array<std::string, 5>{}));
+    EXPECT_EQ(program.form1().hotkeySettings.hkeyflag, (std::array<std::string, 5>{}));
+    EXPECT_EQ(program.form1().hotkeySettings.hkeychar, (std::array<std::string, 5>{}));
 
     // SET with valid keys is refused, and nothing reaches the file.
     const char* keys[] = {"A", "B", "C", "D", "E"};
@@ -578,7 +578,7 @@ TEST_F(AdoTest, TheProgramOverWinesAdoTellsOnceRunsWithoutHotkeysAndNeverWrites)
         program.hk().keys()[row]->setText(keys[row]);
         program.hk().checks()[row]->setValue(1);
     }
-    program.form1().savehkey();
+    program.form1().hotkeySettings.savehkey();
     ASSERT_EQ(fakes.messages.size(), 2u);
     EXPECT_EQ(fakes.messages[1].rfind("Tolvane 3.0: The hotkey settings were not saved, because", 0), 0u)
         << fakes.messages[1];

@@ -79,7 +79,10 @@ protected:
         test::clickAt(test::centreOf(hwnd(c)));
         return pumpUntil(done, 3000);
     }
-    void settle(int ms) { pumpUntil([] { return false; }, ms); }
+    void settle(int ms)
+    {
+        pumpUntil([] { return false; }, ms);
+    }
     std::string className(const Control& c) const
     {
         char name[64] = {};
@@ -314,7 +317,7 @@ TEST_F(Backend, TimersKeepTheirPaceWithoutCumulativeDrift)
     form.timer.setEnabled(true);
     ASSERT_TRUE(pumpUntil([&] { return ticks.size() >= 20; }, 10000));
     const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(ticks.back() - start).count();
-    EXPECT_GE(elapsed, 20 * 50 - 20);  // no tick comes early
+    EXPECT_GE(elapsed, 20 * 50 - 20);                        // no tick comes early
     EXPECT_LT(elapsed, 20 * 50 + 300) << "the ticks drift";  // 30 ms a tick would make +600
     // Stopped from its own handler: no further tick.
     EXPECT_FALSE(pumpUntil([&] { return ticks.size() > 20; }, 300));
@@ -348,6 +351,7 @@ TEST_F(Backend, ChangingTheIntervalRestartsTheCount)
     form.timer.setEnabled(true);
     const auto start = std::chrono::steady_clock::now();
     ASSERT_TRUE(pumpUntil([&] { return ticks >= 1; }, 3000));
-    const auto first = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+    const auto first =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
     EXPECT_GE(first, 380);
 }

@@ -93,10 +93,16 @@ public:
 class ProgramUnderTest {
 public:
     ProgramUnderTest()
-        : instance_(GetModuleHandleA(nullptr)), log_(workFile("conformance-power.log")), power_(log_),
-          store_(prepareStore()), ui(windows, instance_), display_(ui, instance_), clock_(instance_), shell_(instance_),
-          platform_{windows, ui, display_, dialogs_, clock_, power_, power_, keyboard_, shell_, launcher_, ui,
-                    environment_, store_},
+        : instance_(GetModuleHandleA(nullptr)),
+          log_(workFile("conformance-power.log")),
+          power_(log_),
+          store_(prepareStore()),
+          ui(windows, instance_),
+          display_(ui, instance_),
+          clock_(instance_),
+          shell_(instance_),
+          platform_{windows,   ui,     display_,  dialogs_, clock_,       power_, power_,
+                    keyboard_, shell_, launcher_, ui,       environment_, store_},
           program(platform_)
     {
         program.start();
@@ -132,9 +138,15 @@ public:
 };
 
 // The design's layering: frames beneath labels, labels beneath the windowed controls.
-DesignLayer layer(const Control& c) { return designLayer(c.kind()); }
+DesignLayer layer(const Control& c)
+{
+    return designLayer(c.kind());
+}
 
-RECT rectOf(const PixelRect& p) { return RECT{p.left, p.top, p.left + p.width, p.top + p.height}; }
+RECT rectOf(const PixelRect& p)
+{
+    return RECT{p.left, p.top, p.left + p.width, p.top + p.height};
+}
 
 bool intersects(const RECT& a, const RECT& b)
 {
@@ -142,7 +154,10 @@ bool intersects(const RECT& a, const RECT& b)
     return IntersectRect(&both, &a, &b) != FALSE;
 }
 
-bool contains(const RECT& r, POINT p) { return PtInRect(&r, p) != FALSE; }
+bool contains(const RECT& r, POINT p)
+{
+    return PtInRect(&r, p) != FALSE;
+}
 
 class Conformance : public ::testing::TestWithParam<const char*> {
 protected:
@@ -173,7 +188,10 @@ protected:
         return test::waitUntil(done, limitMs, test::messageLoop([this] { app->pump(); }));
     }
     // Lets the events of an input run to their end (nothing more is waited for).
-    void settle(int ms) { wait([] { return false; }, ms); }
+    void settle(int ms)
+    {
+        wait([] { return false; }, ms);
+    }
 
     // The native control, found by its name once (the window keeps its controls).
     HWND handle(const Control& c) const
@@ -290,100 +308,101 @@ void Conformance::expectModelEvent(Control& c, POINT screen)
 {
     HWND h = handle(c);
     switch (c.kind()) {
-    case ControlKind::PushButton:
-    case ControlKind::Label: {
-        int clicks = 0;
-        auto handler = c.onClick;
-        c.onClick = [&] { ++clicks; };  // seen, and the program's own reaction kept out
-        clickAt(screen);
-        EXPECT_TRUE(wait([&] { return clicks > 0; }, 3000)) << c.name() << ": the click is not seen";
-        settle(100);
-        EXPECT_EQ(clicks, 1) << c.name();
-        c.onClick = handler;
-        break;
-    }
-    case ControlKind::CheckBox: {
-        auto& box = static_cast<CheckBox&>(c);
-        const int before = box.value();
-        clickAt(screen);
-        EXPECT_TRUE(wait([&] { return box.value() != before; }, 3000)) << c.name() << ": not toggled";
-        settle(100);
-        EXPECT_EQ(box.value(), before == 0 ? 1 : 0) << c.name() << ": toggled once";
-        EXPECT_EQ(SendMessageA(h, BM_GETCHECK, 0, 0) == BST_CHECKED, box.value() == 1) << c.name();
-        box.setValue(before);
-        break;
-    }
-    case ControlKind::OptionButton: {
-        auto& option = static_cast<OptionButton&>(c);
-        const bool before = option.value();
-        option.setValue(false);
-        clickAt(screen);
-        EXPECT_TRUE(wait([&] { return option.value(); }, 3000)) << c.name() << ": not selected by the click";
-        EXPECT_EQ(SendMessageA(h, BM_GETCHECK, 0, 0), BST_CHECKED) << c.name();
-        option.setValue(before);
-        break;
-    }
-    case ControlKind::DropDownList: {
-        auto& list = static_cast<ListControl&>(c);
-        clickAt(screen);
-        ASSERT_TRUE(wait([&] { return SendMessageA(h, CB_GETDROPPEDSTATE, 0, 0) != FALSE; }, 3000))
-            << c.name() << ": the click does not open the list";
-        COMBOBOXINFO info{};
-        info.cbSize = sizeof info;
-        ASSERT_TRUE(GetComboBoxInfo(h, &info));
-        const int count = static_cast<int>(SendMessageA(info.hwndList, LB_GETCOUNT, 0, 0));
-        const int first = static_cast<int>(SendMessageA(info.hwndList, LB_GETTOPINDEX, 0, 0));
-        const int target = first + 1 != list.listIndex() ? first + 1 : first + 2;
-        ASSERT_LT(target, count) << c.name();
-        RECT item{};
-        SendMessageA(info.hwndList, LB_GETITEMRECT, static_cast<WPARAM>(target), reinterpret_cast<LPARAM>(&item));
-        POINT p{(item.left + item.right) / 2, (item.top + item.bottom) / 2};
-        ClientToScreen(info.hwndList, &p);
-        clickAt(p);
-        EXPECT_TRUE(wait([&] { return list.listIndex() == target; }, 3000))
-            << c.name() << ": the item picked is not the model's selection";
-        EXPECT_EQ(list.text(), list.items()[static_cast<size_t>(target)]);
-        break;
-    }
-    case ControlKind::ListBox: {
-        auto& list = static_cast<ListControl&>(c);
-        POINT client = screen;
-        ScreenToClient(h, &client);
-        const LRESULT at = SendMessageA(h, LB_ITEMFROMPOINT, 0, MAKELPARAM(client.x, client.y));
-        ASSERT_EQ(HIWORD(at), 0) << c.name() << ": no line under its centre";
-        clickAt(screen);
-        EXPECT_TRUE(wait([&] { return list.listIndex() == LOWORD(at); }, 3000))
-            << c.name() << ": the line clicked is not the model's selection";
-        break;
-    }
-    case ControlKind::EditBox: {
-        auto& box = static_cast<EditBox&>(c);
-        std::vector<int> codes;
-        auto filter = box.onKeyPress;
-        box.onKeyPress = [&](int code) {
-            codes.push_back(code);
-            return filter ? filter(code) : code;
-        };
-        clickAt(screen);
-        EXPECT_TRUE(wait([&] { return GetFocus() == h; }, 3000)) << c.name() << ": the click does not focus it";
-        pressKey(VK_END);
-        pressKey(VK_BACK);
-        EXPECT_TRUE(wait([&] { return !codes.empty(); }, 3000)) << c.name() << ": the key does not reach the model";
-        EXPECT_EQ(codes, std::vector<int>{8}) << c.name();
-        EXPECT_TRUE(wait([&] { return box.text().empty(); }, 3000)) << c.name() << ": Backspace left " << box.text();
-        box.onKeyPress = filter;
-        break;
-    }
-    case ControlKind::Frame:
-    case ControlKind::Image:
-    case ControlKind::WebView: {
-        // Frames, pictures and the web panel have no event: a click changes nothing.
-        app->changes.seen.clear();
-        clickAt(screen);
-        settle(300);
-        EXPECT_EQ(app->changes.seen, std::vector<std::string>{}) << c.name();
-        break;
-    }
+        case ControlKind::PushButton:
+        case ControlKind::Label: {
+            int clicks = 0;
+            auto handler = c.onClick;
+            c.onClick = [&] { ++clicks; };  // seen, and the program's own reaction kept out
+            clickAt(screen);
+            EXPECT_TRUE(wait([&] { return clicks > 0; }, 3000)) << c.name() << ": the click is not seen";
+            settle(100);
+            EXPECT_EQ(clicks, 1) << c.name();
+            c.onClick = handler;
+            break;
+        }
+        case ControlKind::CheckBox: {
+            auto& box = static_cast<CheckBox&>(c);
+            const int before = box.value();
+            clickAt(screen);
+            EXPECT_TRUE(wait([&] { return box.value() != before; }, 3000)) << c.name() << ": not toggled";
+            settle(100);
+            EXPECT_EQ(box.value(), before == 0 ? 1 : 0) << c.name() << ": toggled once";
+            EXPECT_EQ(SendMessageA(h, BM_GETCHECK, 0, 0) == BST_CHECKED, box.value() == 1) << c.name();
+            box.setValue(before);
+            break;
+        }
+        case ControlKind::OptionButton: {
+            auto& option = static_cast<OptionButton&>(c);
+            const bool before = option.value();
+            option.setValue(false);
+            clickAt(screen);
+            EXPECT_TRUE(wait([&] { return option.value(); }, 3000)) << c.name() << ": not selected by the click";
+            EXPECT_EQ(SendMessageA(h, BM_GETCHECK, 0, 0), BST_CHECKED) << c.name();
+            option.setValue(before);
+            break;
+        }
+        case ControlKind::DropDownList: {
+            auto& list = static_cast<ListControl&>(c);
+            clickAt(screen);
+            ASSERT_TRUE(wait([&] { return SendMessageA(h, CB_GETDROPPEDSTATE, 0, 0) != FALSE; }, 3000))
+                << c.name() << ": the click does not open the list";
+            COMBOBOXINFO info{};
+            info.cbSize = sizeof info;
+            ASSERT_TRUE(GetComboBoxInfo(h, &info));
+            const int count = static_cast<int>(SendMessageA(info.hwndList, LB_GETCOUNT, 0, 0));
+            const int first = static_cast<int>(SendMessageA(info.hwndList, LB_GETTOPINDEX, 0, 0));
+            const int target = first + 1 != list.listIndex() ? first + 1 : first + 2;
+            ASSERT_LT(target, count) << c.name();
+            RECT item{};
+            SendMessageA(info.hwndList, LB_GETITEMRECT, static_cast<WPARAM>(target), reinterpret_cast<LPARAM>(&item));
+            POINT p{(item.left + item.right) / 2, (item.top + item.bottom) / 2};
+            ClientToScreen(info.hwndList, &p);
+            clickAt(p);
+            EXPECT_TRUE(wait([&] { return list.listIndex() == target; }, 3000))
+                << c.name() << ": the item picked is not the model's selection";
+            EXPECT_EQ(list.text(), list.items()[static_cast<size_t>(target)]);
+            break;
+        }
+        case ControlKind::ListBox: {
+            auto& list = static_cast<ListControl&>(c);
+            POINT client = screen;
+            ScreenToClient(h, &client);
+            const LRESULT at = SendMessageA(h, LB_ITEMFROMPOINT, 0, MAKELPARAM(client.x, client.y));
+            ASSERT_EQ(HIWORD(at), 0) << c.name() << ": no line under its centre";
+            clickAt(screen);
+            EXPECT_TRUE(wait([&] { return list.listIndex() == LOWORD(at); }, 3000))
+                << c.name() << ": the line clicked is not the model's selection";
+            break;
+        }
+        case ControlKind::EditBox: {
+            auto& box = static_cast<EditBox&>(c);
+            std::vector<int> codes;
+            auto filter = box.onKeyPress;
+            box.onKeyPress = [&](int code) {
+                codes.push_back(code);
+                return filter ? filter(code) : code;
+            };
+            clickAt(screen);
+            EXPECT_TRUE(wait([&] { return GetFocus() == h; }, 3000)) << c.name() << ": the click does not focus it";
+            pressKey(VK_END);
+            pressKey(VK_BACK);
+            EXPECT_TRUE(wait([&] { return !codes.empty(); }, 3000)) << c.name() << ": the key does not reach the model";
+            EXPECT_EQ(codes, std::vector<int>{8}) << c.name();
+            EXPECT_TRUE(wait([&] { return box.text().empty(); }, 3000))
+                << c.name() << ": Backspace left " << box.text();
+            box.onKeyPress = filter;
+            break;
+        }
+        case ControlKind::Frame:
+        case ControlKind::Image:
+        case ControlKind::WebView: {
+            // Frames, pictures and the web panel have no event: a click changes nothing.
+            app->changes.seen.clear();
+            clickAt(screen);
+            settle(300);
+            EXPECT_EQ(app->changes.seen, std::vector<std::string>{}) << c.name();
+            break;
+        }
     }
 }
 
@@ -440,8 +459,8 @@ TEST_P(Conformance, EachControlIsShownWhereDesignedAndNothingLiesOverItAgainstTh
         for (HWND s : above(h)) {
             Control* other = controlAt(s);
             if (!other || !intersects(visibleRect(s), want)) continue;
-            EXPECT_GE(layer(*other), layer(*c)) << other->name() << " lies over " << c->name()
-                                                << " though the design puts it beneath";
+            EXPECT_GE(layer(*other), layer(*c))
+                << other->name() << " lies over " << c->name() << " though the design puts it beneath";
         }
     }
 }
@@ -563,7 +582,8 @@ MsaaReading readMsaa(HWND h)
     MsaaReading out;
     IAccessible* acc = nullptr;
     if (FAILED(AccessibleObjectFromWindow(h, static_cast<DWORD>(OBJID_CLIENT), __uuidof(IAccessible),
-                                          reinterpret_cast<void**>(&acc))) || !acc)
+                                          reinterpret_cast<void**>(&acc))) ||
+        !acc)
         return out;
     VARIANT self;
     VariantInit(&self);
@@ -585,16 +605,26 @@ MsaaReading readMsaa(HWND h)
 long msaaRoleOfKind(ControlKind kind)
 {
     switch (kind) {
-    case ControlKind::PushButton: return ROLE_SYSTEM_PUSHBUTTON;
-    case ControlKind::CheckBox: return ROLE_SYSTEM_CHECKBUTTON;
-    case ControlKind::OptionButton: return ROLE_SYSTEM_RADIOBUTTON;
-    case ControlKind::DropDownList: return ROLE_SYSTEM_COMBOBOX;
-    case ControlKind::ListBox: return ROLE_SYSTEM_LIST;
-    case ControlKind::EditBox: return ROLE_SYSTEM_TEXT;
-    case ControlKind::Label: return ROLE_SYSTEM_STATICTEXT;
-    case ControlKind::Frame: return ROLE_SYSTEM_GROUPING;
-    case ControlKind::Image: return ROLE_SYSTEM_GRAPHIC;
-    case ControlKind::WebView: return 0;  // the hosted browser's
+        case ControlKind::PushButton:
+            return ROLE_SYSTEM_PUSHBUTTON;
+        case ControlKind::CheckBox:
+            return ROLE_SYSTEM_CHECKBUTTON;
+        case ControlKind::OptionButton:
+            return ROLE_SYSTEM_RADIOBUTTON;
+        case ControlKind::DropDownList:
+            return ROLE_SYSTEM_COMBOBOX;
+        case ControlKind::ListBox:
+            return ROLE_SYSTEM_LIST;
+        case ControlKind::EditBox:
+            return ROLE_SYSTEM_TEXT;
+        case ControlKind::Label:
+            return ROLE_SYSTEM_STATICTEXT;
+        case ControlKind::Frame:
+            return ROLE_SYSTEM_GROUPING;
+        case ControlKind::Image:
+            return ROLE_SYSTEM_GRAPHIC;
+        case ControlKind::WebView:
+            return 0;  // the hosted browser's
     }
     return 0;
 }
@@ -644,8 +674,8 @@ TEST_P(Conformance, AScreenReaderReadsEachInputControlsRoleAndDesignedName)
         if (!c->takesFocus() && reading == readings.end()) continue;
         SCOPED_TRACE(c->name());
         const MsaaReading got = readMsaa(handle(*c));
-        const long role = reading != readings.end() && reading->second.role ? reading->second.role
-                                                                           : msaaRoleOfKind(c->kind());
+        const long role =
+            reading != readings.end() && reading->second.role ? reading->second.role : msaaRoleOfKind(c->kind());
         if (role) {
             EXPECT_EQ(got.role, role);
         }
@@ -739,9 +769,11 @@ TEST(ScreenReaderAndKeys, TheStatusLineAnnouncesItsChangeAndArrowKeysChooseTheOt
     clickAt(centre(form.Command1));
     ASSERT_TRUE(wait([&] { return form.Command1.caption() == "RESET"; }, 3000)) << "SET was not pressed";
     const auto heard = [&](DWORD event) {
-        return wait([&] {
-            return std::find(heardEvents.begin(), heardEvents.end(), std::pair{event, label3}) != heardEvents.end();
-        }, 3000);
+        return wait(
+            [&] {
+                return std::find(heardEvents.begin(), heardEvents.end(), std::pair{event, label3}) != heardEvents.end();
+            },
+            3000);
     };
     EXPECT_TRUE(heard(EVENT_OBJECT_NAMECHANGE)) << "no name change for the status line";
     EXPECT_TRUE(heard(EVENT_OBJECT_LIVEREGIONCHANGED)) << "no live-region change for the status line";
@@ -753,8 +785,8 @@ TEST(ScreenReaderAndKeys, TheStatusLineAnnouncesItsChangeAndArrowKeysChooseTheOt
     for (int key : {VK_DOWN, VK_UP, VK_RIGHT, VK_LEFT, VK_UP}) {
         const bool toSecond = form.Option1.value();
         pressKey(static_cast<WORD>(key));
-        EXPECT_TRUE(wait([&] { return GetFocus() == (toSecond ? option2 : option1) && form.Option2.value() == toSecond; },
-                         3000))
+        EXPECT_TRUE(wait(
+            [&] { return GetFocus() == (toSecond ? option2 : option1) && form.Option2.value() == toSecond; }, 3000))
             << "key " << key << " did not move to the other option and choose it";
         EXPECT_EQ(SendMessageA(option2, BM_GETCHECK, 0, 0) == BST_CHECKED, form.Option2.value());
     }

@@ -143,8 +143,8 @@ std::vector<char> screenPixels(const RECT& r)
     SelectObject(memory, old);
     BITMAPINFOHEADER info = pictureHeader(w, h);
     std::vector<char> pixels(static_cast<size_t>((w * 3 + 3) & ~3) * h);
-    const bool read = GetDIBits(memory, picture, 0, h, pixels.data(), reinterpret_cast<BITMAPINFO*>(&info),
-                                DIB_RGB_COLORS) == h;
+    const bool read =
+        GetDIBits(memory, picture, 0, h, pixels.data(), reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS) == h;
     DeleteObject(picture);
     DeleteDC(memory);
     ReleaseDC(nullptr, screen);
@@ -415,8 +415,9 @@ int scenario(const std::string& exe)
     }
     check(waitUntil([&] { return readFile(log).find("Shell_NotifyIcon(NIM_ADD") != std::string::npos; }, 60000),
           "start-up ends with the tray icon added");
-    std::printf("start-up to the tray icon: %lld ms\n",
-                static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - launched).count()));
+    std::printf(
+        "start-up to the tray icon: %lld ms\n",
+        static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - launched).count()));
     HWND form1 = FindWindowA("TolvaneWindow", kForm1Title);
     HWND tray = FindWindowA("TolvaneTray", nullptr);
     check(form1 != nullptr, "the main window exists");
@@ -479,7 +480,8 @@ int scenario(const std::string& exe)
         const long long at = since();
         check(at >= 29000 && at <= 33000, "30 seconds after SET (at " + std::to_string(at) + " ms)");
         const std::string title = textOf(warning);
-        check(title == "Shutdown After  29 Seconds" || title == "Shutdown After  28 Seconds", "warning title: " + title);
+        check(title == "Shutdown After  29 Seconds" || title == "Shutdown After  28 Seconds",
+              "warning title: " + title);
         check((GetWindowLongA(warning, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0, "the warning window is topmost");
     }
     check(waitUntil([&] { return countOf(readFile(log), "ExitWindowsEx(5, 0)") > before; }, 90000),
@@ -558,8 +560,8 @@ int wakeAndRefusal(const std::string& exe)
     if (!form1 || !tray) return 1;
     SendMessageA(tray, 512, 0, 513);  // a press on the icon, as the shell tells it
     check(waitUntil([&] { return IsWindowVisible(form1) != FALSE; }, 5000), "the tray icon shows the main window");
-    HWND label9 = childNamed(form1, "Label9"), check6 = childNamed(form1, "Check6"), label3 = childNamed(form1, "Label3"),
-         command1 = childNamed(form1, "Command1");
+    HWND label9 = childNamed(form1, "Label9"), check6 = childNamed(form1, "Check6"),
+         label3 = childNamed(form1, "Label3"), command1 = childNamed(form1, "Command1");
     check(label9 && check6 && label3 && command1, "the controls are found by name");
     if (!(label9 && check6 && label3 && command1)) return 1;
     click(label9);
@@ -584,9 +586,7 @@ int wakeAndRefusal(const std::string& exe)
     PostMessageA(HWND_BROADCAST, WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 0);
     PostMessageA(HWND_BROADCAST, WM_POWERBROADCAST, PBT_APMRESUMESUSPEND, 0);
     const auto woke = Clock::now();
-    auto sinceWake = [&] {
-        return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - woke).count();
-    };
+    auto sinceWake = [&] { return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - woke).count(); };
     const bool again = waitUntil([&] { return warningSeconds(warning) >= 28; }, 5000);
     check(again, "on waking the warning starts its 30 seconds again: " + textOf(warning));
     check(countOf(readFile(log), "ExitWindowsEx") == 0, "and nothing is carried out yet");
@@ -596,8 +596,8 @@ int wakeAndRefusal(const std::string& exe)
     const long long due = sinceWake();
     // The minute would have been 25 seconds after waking. Wine adds up to 2 s when the warning
     // window closes first (its X11 driver waits for the unmapped window).
-    check(due >= 29000 && due <= 36000, "30 seconds after waking, not at the minute (at " + std::to_string(due) +
-                                            " ms)");
+    check(due >= 29000 && due <= 36000,
+          "30 seconds after waking, not at the minute (at " + std::to_string(due) + " ms)");
     HWND box = nullptr;
     check(waitUntil([&] { return (box = FindWindowA("#32770", "Tolvane 3.0")) != nullptr; }, 10000),
           "a message box titled \"Tolvane 3.0\" tells of the refusal");
@@ -768,8 +768,9 @@ int screenshots(const std::string& exe, const std::string& folder)
         return fail("the main window did not come up");
     if (!saveShot(form1, folder + "\\form1.bmp")) return fail("no picture of the main window");
 
-    HWND label9 = childNamed(form1, "Label9"), check6 = childNamed(form1, "Check6"), label3 = childNamed(form1, "Label3"),
-         set = childNamed(form1, "Command1"), hotKeys = childNamed(form1, "Command2");
+    HWND label9 = childNamed(form1, "Label9"), check6 = childNamed(form1, "Check6"),
+         label3 = childNamed(form1, "Label3"), set = childNamed(form1, "Command1"),
+         hotKeys = childNamed(form1, "Command2");
     if (!(label9 && check6 && label3 && set && hotKeys)) return fail("the main window's controls are not found");
     click(label9);
     if (!waitUntil([&] { return SendMessageA(check6, BM_GETCHECK, 0, 0) == BST_CHECKED; }, 5000))
@@ -804,11 +805,13 @@ int screenshots(const std::string& exe, const std::string& folder)
 int main(int argc, char** argv)
 {
     if (argc == 4 && std::string(argv[1]) == "startup") return timeStartups(windowsPath(argv[2]), std::atoi(argv[3]));
-    if (argc == 4 && std::string(argv[1]) == "screenshots") return screenshots(windowsPath(argv[2]), windowsPath(argv[3]));
+    if (argc == 4 && std::string(argv[1]) == "screenshots")
+        return screenshots(windowsPath(argv[2]), windowsPath(argv[3]));
     if (argc != 3) {
-        std::fprintf(stderr,
-                     "usage: tolvane-e2e-driver scenario|nojet|wake PROGRAM | startup PROGRAM RUNS | screenshots PROGRAM "
-                     "FOLDER\n");
+        std::fprintf(
+            stderr,
+            "usage: tolvane-e2e-driver scenario|nojet|wake PROGRAM | startup PROGRAM RUNS | screenshots PROGRAM "
+            "FOLDER\n");
         return 2;
     }
     const std::string mode = argv[1];

@@ -40,7 +40,7 @@ struct Sample {
     const char* utf8;
     unsigned char ansi;
     wchar_t wide;
-    wchar_t typed;     // no key of its own on the keyboard: typed as a character
+    wchar_t typed;  // no key of its own on the keyboard: typed as a character
     unsigned char typedAnsi;
     wchar_t replaced;  // what the key filter makes of it
     const char* replacedUtf8;
@@ -48,15 +48,15 @@ struct Sample {
 
 const Sample* sampleForThisCodePage()
 {
-    static const Sample western{"\xC3\xA9", 0xE9, L'\u00E9', L'\u20AC', 0x80, L'\u00C9', "\xC3\x89"};  // é, €, É
+    static const Sample western{"\xC3\xA9", 0xE9, L'\u00E9', L'\u20AC', 0x80, L'\u00C9', "\xC3\x89"};   // é, €, É
     static const Sample cyrillic{"\xD0\x96", 0xC6, L'\u0416', L'\u0416', 0xC6, L'\u042F', "\xD0\xAF"};  // Ж, Ж, Я
     switch (GetACP()) {
-    case 1252:
-        return &western;
-    case 1251:
-        return &cyrillic;
-    default:
-        return nullptr;
+        case 1252:
+            return &western;
+        case 1251:
+            return &cyrillic;
+        default:
+            return nullptr;
     }
 }
 
@@ -123,7 +123,9 @@ TEST_F(AnsiEdge, TheConversionsThemselves)
     EXPECT_EQ(win32::unicodeOfAnsiChar(sample->ansi), sample->wide);
     EXPECT_EQ(win32::ansiCharOfUnicode(sample->wide), sample->ansi);
     EXPECT_EQ(win32::ansiCharOfUnicode(0x4E2D), 0u);  // no such character in the code page
-    EXPECT_EQ(win32::ansiFromUtf8("a\xE4\xB8\xAD" "b"), "a?b");
+    EXPECT_EQ(win32::ansiFromUtf8("a\xE4\xB8\xAD"
+                                  "b"),
+              "a?b");
     // COM's UTF-16 (the settings store's BSTRs) from and to the program's UTF-8.
     EXPECT_EQ(win32::widen(sample->utf8), std::wstring(1, sample->wide));
     EXPECT_EQ(win32::narrow(std::wstring(1, sample->wide).c_str()), sample->utf8);

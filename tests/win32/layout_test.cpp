@@ -34,7 +34,7 @@ TEST(NotifyRecordLayout, TheLogicsBytesReadBackThroughTheRealStructure)
     record.cbSize = 88;
     record.hWnd = 0x00010ABCu;
     record.uID = 46239;
-    record.uFlags = NIF_MESSAGE + NIF_ICON + NIF_TIP;
+    record.uFlags = kNifMessage + kNifIcon + kNifTip;
     record.uCallbackMessage = 512;
     record.hIcon = 0x12345678u;
     record.szTip = tipField("Open");
@@ -48,7 +48,7 @@ TEST(NotifyRecordLayout, TheLogicsBytesReadBackThroughTheRealStructure)
     EXPECT_EQ(data.uCallbackMessage, 512u);
     EXPECT_EQ(reinterpret_cast<uintptr_t>(data.hIcon), 0x12345678u);
     EXPECT_STREQ(data.szTip, "Open");
-    EXPECT_EQ(data.szTip[5], ' ');   // the NUL, then spaces to the end of the field
+    EXPECT_EQ(data.szTip[5], ' ');  // the NUL, then spaces to the end of the field
     EXPECT_EQ(data.szTip[63], ' ');
     // Nothing past the 88 bytes of the first version is touched.
     EXPECT_EQ(reinterpret_cast<const unsigned char*>(&data)[88], 0xCC);

@@ -59,7 +59,10 @@ inline void pressKeys(const std::vector<WORD>& keys)
     for (auto it = keys.rbegin(); it != keys.rend(); ++it) keyEvent(*it, false);
 }
 
-inline void pressKey(WORD vk) { pressKeys({vk}); }
+inline void pressKey(WORD vk)
+{
+    pressKeys({vk});
+}
 
 // One character typed as a keyboard does it for a character that has no key of its own
 // on the layout (VK_PACKET): the system turns it into the focused window's WM_CHAR.

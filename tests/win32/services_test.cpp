@@ -121,10 +121,9 @@ TEST(PowerRefusal, APrivilegeThatCouldNotBeEnabledIsToldWithTheRefusal)
     power.ExitWindowsEx(4, 0);  // ending the session needs no privilege: nothing said of it
     power.SetSystemPowerState(true, true);
     const std::string refusal = win32::systemMessage(ERROR_PRIVILEGE_NOT_HELD);
-    const std::string note = " The shutdown privilege could not be enabled when the program started: " +
-                             power.privilegeFailure();
-    const std::vector<std::pair<int16_t, std::string>> expected{
-        {1, refusal + note}, {3, refusal}, {5, refusal + note}};
+    const std::string note =
+        " The shutdown privilege could not be enabled when the program started: " + power.privilegeFailure();
+    const std::vector<std::pair<int16_t, std::string>> expected{{1, refusal + note}, {3, refusal}, {5, refusal + note}};
     EXPECT_EQ(told, expected);
     std::remove(path.c_str());
 }

@@ -47,11 +47,23 @@ std::string folder(int csidl)
     return SUCCEEDED(SHGetFolderPathA(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path)) ? path : "";
 }
 
-std::string installedProgram() { return folder(CSIDL_PROGRAM_FILES) + "\\Tolvane\\tolv.exe"; }
-std::string startMenuShortcut() { return folder(CSIDL_COMMON_PROGRAMS) + "\\Tolvane.lnk"; }
-std::string startupShortcut() { return folder(CSIDL_STARTUP) + "\\Tolvane.lnk"; }
+std::string installedProgram()
+{
+    return folder(CSIDL_PROGRAM_FILES) + "\\Tolvane\\tolv.exe";
+}
+std::string startMenuShortcut()
+{
+    return folder(CSIDL_COMMON_PROGRAMS) + "\\Tolvane.lnk";
+}
+std::string startupShortcut()
+{
+    return folder(CSIDL_STARTUP) + "\\Tolvane.lnk";
+}
 
-bool exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+bool exists(const std::string& path)
+{
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
 
 // The program a shortcut starts, read through the shell's own link object.
 std::string linkTarget(const std::string& link)

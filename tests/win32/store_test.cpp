@@ -20,7 +20,10 @@ using test::writeFile;
 
 namespace {
 
-bool exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+bool exists(const std::string& path)
+{
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
 
 std::string connectionFor(const std::string& file)
 {
@@ -35,7 +38,10 @@ protected:
 
 class TextStoreTest : public ::testing::Test {
 protected:
-    TextStoreTest() : path(tempPath("tolv-store-test.txt")) { writeFile(path, "ky\tS\tR\tL\tH\tB\r\nen\t1\t0\t0\t0\t0\r\n"); }
+    TextStoreTest() : path(tempPath("tolv-store-test.txt"))
+    {
+        writeFile(path, "ky\tS\tR\tL\tH\tB\r\nen\t1\t0\t0\t0\t0\r\n");
+    }
     ~TextStoreTest() override { std::remove(path.c_str()); }
 
     struct Opened {

@@ -1,6 +1,7 @@
 // The small parsers of the scenario language.
 #include <cctype>
 
+#include "platform/model/text_encoding.h"
 #include "platform/model/win_codes.h"
 #include "platform/sim/sim_loop.h"
 #include "tools/sim/scenario.h"
@@ -101,11 +102,9 @@ std::vector<int> textCodes(const std::string& text)
             ++i;
         } else if (c >= 0xC0 && i + 1 < text.size()) {
             // A UTF-8 sequence is one character.
-            int code = 0;
-            int extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : 1;
-            code = c & (0x3F >> extra);
-            while (extra-- > 0 && i + 1 < text.size()) code = (code << 6) | (static_cast<unsigned char>(text[++i]) & 0x3F);
-            codes.push_back(code);
+            const Utf8Character character = utf8At(text, i);
+            codes.push_back(static_cast<int>(character.code));
+            i += character.size - 1;
         } else {
             codes.push_back(c);
         }

@@ -27,35 +27,35 @@ void ScenarioRunner::print(const std::string& word)
     }
     Control* control = window->findControl(c);
     switch (control->kind()) {
-    case ControlKind::CheckBox:
-        out.write(word + ".Value = " + std::to_string(static_cast<CheckBox*>(control)->value()));
-        break;
-    case ControlKind::OptionButton:
-        out.write(word + ".Value = " + formatValue(static_cast<OptionButton*>(control)->value()));
-        break;
-    case ControlKind::DropDownList:
-        out.write(word + ".Text = " + quote(static_cast<ListControl*>(control)->text()));
-        break;
-    case ControlKind::ListBox: {
-        auto* list = static_cast<ListControl*>(control);
-        std::string items;
-        for (const std::string& item : list->items()) items += (items.empty() ? "" : ", ") + quote(item);
-        out.write(word + ".List = [" + items + "]");
-        out.write(word + ".Text = " + quote(list->text()));
-        break;
-    }
-    case ControlKind::EditBox:
-        out.write(word + ".Text = " + quote(static_cast<EditBox*>(control)->text()));
-        break;
-    case ControlKind::Image:
-    case ControlKind::WebView:
-        out.write(word + ".Visible = " + formatValue(control->visible()));
-        break;
-    case ControlKind::Label:
-    case ControlKind::Frame:
-    case ControlKind::PushButton:
-        out.write(word + ".Caption = " + quote(control->caption()));
-        break;
+        case ControlKind::CheckBox:
+            out.write(word + ".Value = " + std::to_string(static_cast<CheckBox*>(control)->value()));
+            break;
+        case ControlKind::OptionButton:
+            out.write(word + ".Value = " + formatValue(static_cast<OptionButton*>(control)->value()));
+            break;
+        case ControlKind::DropDownList:
+            out.write(word + ".Text = " + quote(static_cast<ListControl*>(control)->text()));
+            break;
+        case ControlKind::ListBox: {
+            auto* list = static_cast<ListControl*>(control);
+            std::string items;
+            for (const std::string& item : list->items()) items += (items.empty() ? "" : ", ") + quote(item);
+            out.write(word + ".List = [" + items + "]");
+            out.write(word + ".Text = " + quote(list->text()));
+            break;
+        }
+        case ControlKind::EditBox:
+            out.write(word + ".Text = " + quote(static_cast<EditBox*>(control)->text()));
+            break;
+        case ControlKind::Image:
+        case ControlKind::WebView:
+            out.write(word + ".Visible = " + formatValue(control->visible()));
+            break;
+        case ControlKind::Label:
+        case ControlKind::Frame:
+        case ControlKind::PushButton:
+            out.write(word + ".Caption = " + quote(control->caption()));
+            break;
     }
 }
 

@@ -83,9 +83,15 @@ int ScenarioRunner::run(std::istream& scenario)
     return 0;
 }
 
-SimControls& ScenarioRunner::controls() { return *sim_; }
+SimControls& ScenarioRunner::controls()
+{
+    return *sim_;
+}
 
-void ScenarioRunner::note(const std::string& sentence) { sim_->transcript().write("! " + sentence); }
+void ScenarioRunner::note(const std::string& sentence)
+{
+    sim_->transcript().write("! " + sentence);
+}
 
 std::pair<std::string, std::string> ScenarioRunner::target(const std::string& word, bool controlNeeded)
 {
@@ -177,8 +183,9 @@ void ScenarioRunner::execute(const ScenarioLine& line)
     auto span = [&] {
         need(2);
         auto ms = parseDuration(words[1]);
-        if (!ms) throw Failure{"malformed duration " + words[1] + " (at most " +
-                               std::to_string(SimLoop::kMaxTimeHours) + "h in all)"};
+        if (!ms)
+            throw Failure{"malformed duration " + words[1] + " (at most " + std::to_string(SimLoop::kMaxTimeHours) +
+                          "h in all)"};
         if (!sim_->loop().canAdvance(*ms))
             throw Failure{"the simulated time would pass " + std::to_string(SimLoop::kMaxTimeHours) +
                           "h since the run began, the most the runner holds"};
@@ -216,19 +223,19 @@ void ScenarioRunner::execute(const ScenarioLine& line)
         Control* control = window->findControl(c);
         if (!control) throw Failure{words[1] + " cannot be clicked"};
         switch (control->kind()) {
-        case ControlKind::PushButton:
-        case ControlKind::Label:
-        case ControlKind::CheckBox:
-        case ControlKind::OptionButton:
-            control->userClick();
-            break;
-        case ControlKind::Frame:
-        case ControlKind::DropDownList:
-        case ControlKind::ListBox:
-        case ControlKind::EditBox:
-        case ControlKind::Image:
-        case ControlKind::WebView:
-            throw Failure{words[1] + " is not a button, label, check box or option button"};
+            case ControlKind::PushButton:
+            case ControlKind::Label:
+            case ControlKind::CheckBox:
+            case ControlKind::OptionButton:
+                control->userClick();
+                break;
+            case ControlKind::Frame:
+            case ControlKind::DropDownList:
+            case ControlKind::ListBox:
+            case ControlKind::EditBox:
+            case ControlKind::Image:
+            case ControlKind::WebView:
+                throw Failure{words[1] + " is not a button, label, check box or option button"};
         }
     } else if (command == "select") {
         if (line.after(2).empty()) throw Failure{"select needs a list and an item"};
