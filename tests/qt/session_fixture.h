@@ -332,7 +332,7 @@ protected:
     {
         const std::string shutdown = "dry-run shutdown PowerOff(true)";
         const size_t before = count(shutdown);
-        waitFor([] { return false; }, ms);
+        letTimePass(ms);
         return count(shutdown) - before;
     }
 
