@@ -217,6 +217,53 @@ protected:
         if (out) *out = QString::fromUtf8(p.readAllStandardOutput()).trimmed();
         return p.exitCode();
     }
+    // What the screen shows in an area.
+    QImage screen(const QRect& area) const
+    {
+        QImage image(area.size(), QImage::Format_RGB32);
+        image.fill(Qt::black);
+        Display* dpy = XOpenDisplay(display_.toLocal8Bit().constData());
+        if (!dpy) return image;
+        if (XImage* x = XGetImage(dpy, DefaultRootWindow(dpy), area.x(), area.y(), static_cast<unsigned>(area.width()),
+                                  static_cast<unsigned>(area.height()), AllPlanes, ZPixmap)) {
+            for (int y = 0; y < area.height(); ++y)
+                for (int col = 0; col < area.width(); ++col)
+                    image.setPixel(col, y, static_cast<QRgb>(XGetPixel(x, col, y)));
+            XDestroyImage(x);
+        }
+        XCloseDisplay(dpy);
+        return image;
+    }
+    // The main window once the screen shows it drawn, ready for a click: found by the search,
+    // most of its place no longer the black of the empty screen, and the same in two looks
+    // one after the other; or "".
+    QString drawnMainWindow(int timeoutMs = 20000)
+    {
+        const QString id = findWindow(kMainWindow, timeoutMs);
+        if (id.isEmpty()) return id;
+        QImage last;
+        const auto drawn = [&] {
+            QString place;
+            xdotool({"getwindowgeometry", "--shell", id}, &place);
+            const QRect area(value(place, "X"), value(place, "Y"), value(place, "WIDTH"), value(place, "HEIGHT"));
+            const QImage now = screen(area);
+            qsizetype black = 0;
+            for (int y = 0; y < now.height(); ++y)
+                for (int x = 0; x < now.width(); ++x) black += (now.pixel(x, y) & 0xffffff) == 0;
+            const bool same = now == last;
+            last = now;
+            return !area.isEmpty() && same && black * 2 < qsizetype{area.width()} * area.height();
+        };
+        return waitFor(drawn, timeoutMs) ? id : QString();
+    }
+    // A NAME=value line's value in xdotool's --shell output, or 0.
+    static int value(const QString& lines, const QString& name)
+    {
+        for (const QString& line : lines.split('\n'))
+            if (line.startsWith(name + "=")) return line.mid(name.size() + 1).toInt();
+        return 0;
+    }
+
     // The first visible window that the search finds now, or "".
     QString visibleWindow(const QStringList& search)
     {
@@ -262,7 +309,7 @@ TEST_F(EndToEnd, TrayIconThenWarnedSetCarriesOutTheScheduleAndAHotkeyActsAtOnce)
     const QString icon = findWindow(kTrayIcon);
     ASSERT_FALSE(icon.isEmpty()) << "no tray icon in the notification area";
     ASSERT_EQ(xdotool({"mousemove", "--window", icon, "8", "8", "click", "1"}), 0);
-    const QString main = findWindow(kMainWindow);
+    const QString main = drawnMainWindow();
     ASSERT_FALSE(main.isEmpty()) << "the main window did not come up from the tray";
 
     // The warning wanted (a click on Label9 ticks Check6), then SET (Command1: 3585, 1770,
@@ -339,13 +386,18 @@ TEST_F(EndToEnd, ASecondStartShowsTheRunningProgramsWindowAndLeavesOneProgram)
               std::string::npos)
         << noBus.err;
 
-    // One program watches the keys: a 300 ms Ctrl+Alt+S is one to four polls' requests.
+    // One program watches the keys: a 300 ms Ctrl+Alt+S is one to four polls' requests (more
+    // only when a loaded machine kept the keys down longer, so the bound follows how long
+    // they were down at most); two programs would give twice as many.
+    const qint64 down = clock_.elapsed();
     ASSERT_EQ(xdotool({"keydown", "ctrl", "alt", "s"}), 0);
     letTimePass(300);
     ASSERT_EQ(xdotool({"keyup", "s", "alt", "ctrl"}), 0);
+    const qint64 held = clock_.elapsed() - down;
+    EXPECT_TRUE(waitFor([&] { return count("dry-run shutdown PowerOff(true)") >= 1; }, 5000));
     letTimePass(500);
-    EXPECT_GE(count("dry-run shutdown PowerOff(true)"), 1u);
-    EXPECT_LE(count("dry-run shutdown PowerOff(true)"), 4u);
+    const size_t most = static_cast<size_t>(std::max<qint64>(4, held / 100 + 1));
+    EXPECT_LE(count("dry-run shutdown PowerOff(true)"), most) << "the keys were down for " << held << " ms at most";
     EXPECT_EQ(program_.state(), QProcess::Running);
 }
 
@@ -476,7 +528,7 @@ TEST_F(EndToEnd, WakingInsideTheWarningOpensItsWholeWindowAgain)
     const QString icon = findWindow(kTrayIcon);
     ASSERT_FALSE(icon.isEmpty());
     ASSERT_EQ(xdotool({"mousemove", "--window", icon, "8", "8", "click", "1"}), 0);
-    const QString main = findWindow(kMainWindow);
+    const QString main = drawnMainWindow();
     ASSERT_FALSE(main.isEmpty());
     // The warning (Label9), then SET: "Shutdown After 00:01".
     ASSERT_EQ(xdotool({"mousemove", "--window", main, "60", "130", "click", "1"}), 0);
@@ -519,7 +571,7 @@ TEST_F(EndToEnd, ATrayThatComesLateTakesTheIconAndOneThatGoesLeavesTheWindowInRe
     const QString icon = findWindow(kTrayIcon);
     ASSERT_FALSE(icon.isEmpty()) << "no icon in the notification area that came after the program";
     ASSERT_EQ(xdotool({"mousemove", "--window", icon, "8", "8", "click", "1"}), 0);
-    const QString main = findWindow(kMainWindow);
+    const QString main = drawnMainWindow();
     ASSERT_FALSE(main.isEmpty()) << "a press on the icon did not bring the main window";
 
     // "Send To Tray" (Command3: 1920, 2280, 1455 x 375 twips) puts it back behind an icon.
@@ -620,19 +672,7 @@ protected:
     }
 
     // What weston shows, from the Xvfb's screen.
-    QImage screen()
-    {
-        QImage image(kWidth, kHeight, QImage::Format_RGB32);
-        Display* dpy = XOpenDisplay(display_.toLocal8Bit().constData());
-        if (!dpy) return image;
-        if (XImage* x = XGetImage(dpy, DefaultRootWindow(dpy), 0, 0, kWidth, kHeight, AllPlanes, ZPixmap)) {
-            for (int y = 0; y < kHeight; ++y)
-                for (int col = 0; col < kWidth; ++col) image.setPixel(col, y, static_cast<QRgb>(XGetPixel(x, col, y)));
-            XDestroyImage(x);
-        }
-        XCloseDisplay(dpy);
-        return image;
-    }
+    QImage screen() const { return EndToEnd::screen({0, 0, kWidth, kHeight}); }
     // The windows on weston's screen, frames included: every row and column with more than 40
     // pixels that are not the background (weston's pointer is narrower).
     QRect windowsShown()
