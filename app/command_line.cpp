@@ -162,8 +162,8 @@ would; --after, --at and --show start PROGRAM first when none runs.
   --cancel                       cancel the scheduled action, as RESET does
   --status                       print the status line
   --show                         show the main window
-  --help                         print this help
-  --version                      print the version
+  -h, --help                     print this help
+  -v, --version                  print the version
 
 ACTION is ACTIONS.
 --warn opens the warning window 30 seconds before the action.

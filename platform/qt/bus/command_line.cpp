@@ -67,11 +67,26 @@ struct SplitCommandLine {
 // Qt's parser takes "-name" as "--name", as Qt's own options are typed (-platform xcb), and a
 // value after "=" or as the next word. What it refuses, an unknown option or a value given to an
 // option that takes none, is handed on as it was typed, first, for the logic to name. Qt's own
-// option without its value is left to Qt.
+// option without its value is left to Qt. The program's own long options keep their two dashes:
+// "-status" is refused as an unknown option, as it always was.
 SplitCommandLine split(int argc, char** argv)
 {
+    SplitCommandLine line;
     QStringList arguments;
-    for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+    bool optionsEnded = false;
+    for (int i = 0; i < argc; ++i) {
+        const QString word = QString::fromLocal8Bit(argv[i]);
+        const QString name = word.mid(1).section('=', 0, 0);
+        optionsEnded = optionsEnded || word == "--";
+        const bool oneDashLong = i > 0 && !optionsEnded && word.startsWith('-') && !word.startsWith("--") &&
+                                 name.size() > 1 &&
+                                 std::any_of(commandLineOptions().begin(), commandLineOptions().end(),
+                                             [&name](const CommandLineOption& o) { return name == o.name; });
+        if (oneDashLong)
+            line.words.options.push_back({word.toStdString(), std::nullopt});
+        else
+            arguments << word;
+    }
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     QStringList flags(std::begin(kQtFlags), std::end(kQtFlags));
@@ -85,7 +100,6 @@ SplitCommandLine split(int argc, char** argv)
     for (const char* flag : kQtFlags) parser.addOption({flag, QString()});
     const bool parsed = parser.parse(arguments);
 
-    SplitCommandLine line;
     if (!parsed) {
         for (const QString& word : arguments.mid(1)) {
             if (word == "--") break;
