@@ -33,12 +33,10 @@
 #include <windows.h>
 #include <oleacc.h>
 
-
 namespace tolvane::conformance {
 
 using tolvane::test::clickAt;
 using tolvane::test::pressKey;
-
 
 inline std::string workFile(const char* name)
 {

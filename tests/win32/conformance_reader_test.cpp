@@ -5,7 +5,6 @@
 using namespace tolvane;
 using namespace tolvane::conformance;
 
-
 // What MSAA gives a screen reader for a window's or control's client area.
 struct MsaaReading {
     long role = 0;
@@ -188,4 +187,3 @@ TEST(ScreenReaderAndKeys, TheStatusLineAnnouncesItsChangeAndArrowKeysChooseTheOt
         EXPECT_EQ(SendMessageA(option2, BM_GETCHECK, 0, 0) == BST_CHECKED, form.Option2.value());
     }
 }
-

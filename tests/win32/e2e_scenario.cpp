@@ -11,7 +11,6 @@
 
 namespace tolvane::e2e {
 
-
 // "Hot Keys": a new key typed through the key filter, a row enabled, SET, the message,
 // the store written, the new hotkey acting at once; closing gives the main window back.
 void hotkeyWindow(HWND form1, const std::string& log, const std::string& store)

@@ -52,7 +52,6 @@ HWND windowTitled(const std::function<bool(const std::string&)>& match)
     return search.found;
 }
 
-
 // A real click in the middle of a control as it is on the screen, once a user can click it
 // there: the control is shown and nothing lies over it at that point.
 void click(HWND control)
@@ -243,7 +242,6 @@ int pressHotkey(WORD key, int ms, const std::string& log, const std::string& lin
     }
     return requests;
 }
-
 
 std::string workFolder()
 {
