@@ -249,25 +249,12 @@ protected:
     // the way with a real click (to add the shortcuts, or to cancel); the titles of the dialogs.
     QStringList startAnswering(bool add)
     {
-        startDesktop(true);
-        QStringList seen;
-        QElapsedTimer looked;
-        waitFor(
-            [&] {
-                if (looked.isValid() && looked.elapsed() < 500) return false;
-                looked.start();
-                for (const QString& title : dialogs())
-                    if (!seen.contains(title)) {
-                        seen << title;
-                        letTimePass(1000);  // the dialog is drawn
-                        answerDialog(title, add);
-                    }
-                const auto state = desktop_->hotkeys().portal()->state();
-                return state == PortalShortcuts::State::Bound || state == PortalShortcuts::State::Failed;
-            },
-            60000);
-        letTimePass(1000);  // what the desktop opens after its answer
-        return seen;
+        return SessionTest::startAnswering(
+            true, [this] { return dialogs(); },
+            [this, add](const QString& title) {
+                letTimePass(1000);  // the dialog is drawn
+                answerDialog(title, add);
+            });
     }
     void print(const char* start, const QStringList& shown)
     {

@@ -170,24 +170,8 @@ protected:
     // way with `key`; the titles of the dialogs that came up.
     QStringList startAnswering(bool wayland, const char* key)
     {
-        startDesktop(wayland);
-        QStringList seen;
-        QElapsedTimer looked;
-        waitFor(
-            [&] {
-                if (looked.isValid() && looked.elapsed() < 500) return false;
-                looked.start();
-                for (const QString& title : dialogs())
-                    if (!seen.contains(title)) {
-                        seen << title;
-                        answerDialog(title, key);
-                    }
-                const auto state = desktop_->hotkeys().portal()->state();
-                return state == PortalShortcuts::State::Bound || state == PortalShortcuts::State::Failed;
-            },
-            60000);
-        letTimePass(1000);  // what the desktop opens after its answer
-        return seen;
+        return SessionTest::startAnswering(
+            wayland, [this] { return dialogs(); }, [this, key](const QString& title) { answerDialog(title, key); });
     }
     // The keys as ctrlAltS presses them.
     std::function<void(int)> xtestKeys()

@@ -13,7 +13,7 @@
 #include "desktop_fixture.h"
 #include "hotkeys/values.h"
 #include "platform/qt/keys/x11_keyboard.h"
-#include "platform/qt/portal_shortcuts.h"
+#include "platform/qt/keys/portal_shortcuts.h"
 #include "platform/qt/session/desktop_services.h"
 #include "platform/qt/ui/pictures.h"
 #include "tests/file_contents.h"

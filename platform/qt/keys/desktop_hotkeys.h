@@ -24,7 +24,7 @@
 #include <string>
 
 #include "platform/qt/keys/x11_keyboard.h"
-#include "platform/qt/portal_shortcuts.h"
+#include "platform/qt/keys/portal_shortcuts.h"
 #include "platform/services.h"
 
 class QObject;

@@ -87,7 +87,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/qt/key_source.h"
+#include "platform/qt/keys/key_source.h"
 
 class QDBusMessage;
 class QDBusServiceWatcher;
