@@ -34,7 +34,6 @@ using namespace tolvane;
 namespace ado = tolvane::win32::ado;
 using tolvane::test::windowsPath;
 
-
 // The Jet connection string the logic builds, for the file in `folder`.
 inline std::string jetString(const std::string& folder)
 {

@@ -171,7 +171,6 @@ TEST(AdoValues, TextsCrossAsUtf8InsideAndUtf16InAdo)
 
 }  // namespace
 
-
 int main(int argc, char** argv)
 {
     ::testing::InitGoogleTest(&argc, argv);
