@@ -27,7 +27,6 @@
 
 namespace tolvane::settings_tests {
 
-
 namespace fs = std::filesystem;
 using test::execSql;
 using test::writeFile;
@@ -72,8 +71,8 @@ const char* const kTables =
     "CREATE TABLE en (a INTEGER, b INTEGER, c INTEGER, d INTEGER, e INTEGER);";
 // Well-formed settings with every hotkey disabled.
 inline const std::string kValid = std::string(kTables) +
-                           "INSERT INTO ky VALUES ('S', 'R', 'L', 'H', 'B');"
-                           "INSERT INTO en VALUES (0, 0, 0, 0, 0);";
+                                  "INSERT INTO ky VALUES ('S', 'R', 'L', 'H', 'B');"
+                                  "INSERT INTO en VALUES (0, 0, 0, 0, 0);";
 
 // The program started on the simulated platform over a folder, its transcript kept as lines.
 class ProgramRun {
