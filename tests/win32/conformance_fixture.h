@@ -292,4 +292,32 @@ protected:
     mutable std::map<const Control*, HWND> handles;
 };
 
+// The main window shown and in front, with a wait that keeps the program's messages flowing
+// and the screen point of a control's centre.
+struct ShownMainWindow {
+    ShownMainWindow() : form(app.program.form1())
+    {
+        form.setVisible(true);
+        top = static_cast<HWND>(app.ui.windowHandle(form));
+        SetForegroundWindow(top);
+        dpi = app.ui.dotsPerInch();
+    }
+    bool wait(const std::function<bool()>& done, int ms)
+    {
+        return test::waitUntil(done, ms, test::messageLoop([this] { app.pump(); }));
+    }
+    POINT centre(const Control& c) const
+    {
+        const PixelRect r = pixelRect(c, dpi);
+        POINT p{r.left + r.width / 2, r.top + r.height / 2};
+        ClientToScreen(top, &p);
+        return p;
+    }
+
+    ProgramUnderTest app;
+    Form1& form;
+    HWND top = nullptr;
+    int dpi = 96;
+};
+
 }  // namespace tolvane::conformance

@@ -140,21 +140,9 @@ void CALLBACK hearEvent(HWINEVENTHOOK, DWORD event, HWND hwnd, LONG object, LONG
 // and the arrow keys move between the option buttons and choose, as the dialog keys do.
 TEST(ScreenReaderAndKeys, TheStatusLineAnnouncesItsChangeAndArrowKeysChooseTheOtherOption)
 {
-    ProgramUnderTest app;
-    Form1& form = app.program.form1();
-    form.setVisible(true);
-    HWND top = static_cast<HWND>(app.ui.windowHandle(form));
-    SetForegroundWindow(top);
-    auto wait = [&](const std::function<bool()>& done, int ms) {
-        return test::waitUntil(done, ms, test::messageLoop([&] { app.pump(); }));
-    };
-    const int dpi = app.ui.dotsPerInch();
-    auto centre = [&](const Control& c) {
-        const PixelRect r = pixelRect(c, dpi);
-        POINT p{r.left + r.width / 2, r.top + r.height / 2};
-        ClientToScreen(top, &p);
-        return p;
-    };
+    ShownMainWindow shown;
+    Form1& form = shown.form;
+    HWND top = shown.top;
     HWND label3 = test::childNamed(top, "Label3");
     HWND option1 = test::childNamed(top, "Option1"), option2 = test::childNamed(top, "Option2");
     ASSERT_TRUE(label3 && option1 && option2);
@@ -162,10 +150,10 @@ TEST(ScreenReaderAndKeys, TheStatusLineAnnouncesItsChangeAndArrowKeysChooseTheOt
     HWINEVENTHOOK hook = SetWinEventHook(EVENT_OBJECT_NAMECHANGE, EVENT_OBJECT_LIVEREGIONCHANGED, nullptr, hearEvent,
                                          GetCurrentProcessId(), 0, WINEVENT_OUTOFCONTEXT);
     ASSERT_NE(hook, nullptr) << "no WinEvent hook";
-    clickAt(centre(form.Command1));
-    ASSERT_TRUE(wait([&] { return form.Command1.caption() == "RESET"; }, 3000)) << "SET was not pressed";
+    clickAt(shown.centre(form.Command1));
+    ASSERT_TRUE(shown.wait([&] { return form.Command1.caption() == "RESET"; }, 3000)) << "SET was not pressed";
     const auto heard = [&](DWORD event) {
-        return wait(
+        return shown.wait(
             [&] {
                 return std::find(heardEvents.begin(), heardEvents.end(), std::pair{event, label3}) != heardEvents.end();
             },
@@ -174,14 +162,14 @@ TEST(ScreenReaderAndKeys, TheStatusLineAnnouncesItsChangeAndArrowKeysChooseTheOt
     EXPECT_TRUE(heard(EVENT_OBJECT_NAMECHANGE)) << "no name change for the status line";
     EXPECT_TRUE(heard(EVENT_OBJECT_LIVEREGIONCHANGED)) << "no live-region change for the status line";
     UnhookWinEvent(hook);
-    clickAt(centre(form.Command1));  // RESET
+    clickAt(shown.centre(form.Command1));  // RESET
 
-    clickAt(centre(form.Option1));
-    ASSERT_TRUE(wait([&] { return GetFocus() == option1; }, 3000));
+    clickAt(shown.centre(form.Option1));
+    ASSERT_TRUE(shown.wait([&] { return GetFocus() == option1; }, 3000));
     for (int key : {VK_DOWN, VK_UP, VK_RIGHT, VK_LEFT, VK_UP}) {
         const bool toSecond = form.Option1.value();
         pressKey(static_cast<WORD>(key));
-        EXPECT_TRUE(wait(
+        EXPECT_TRUE(shown.wait(
             [&] { return GetFocus() == (toSecond ? option2 : option1) && form.Option2.value() == toSecond; }, 3000))
             << "key " << key << " did not move to the other option and choose it";
         EXPECT_EQ(SendMessageA(option2, BM_GETCHECK, 0, 0) == BST_CHECKED, form.Option2.value());

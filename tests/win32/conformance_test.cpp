@@ -184,36 +184,24 @@ TEST_P(Conformance, RealTabPressesWalkTheDesignedTabOrder)
 // the right end of the label and takes its own clicks.
 TEST(WarningOption, Label9TogglesCheck6OnceAndCheck6ShowsAtItsRightEnd)
 {
-    ProgramUnderTest app;
-    Form1& form = app.program.form1();
-    form.setVisible(true);
-    HWND top = static_cast<HWND>(app.ui.windowHandle(form));
-    SetForegroundWindow(top);
-    auto wait = [&](const std::function<bool()>& done, int ms) {
-        return test::waitUntil(done, ms, test::messageLoop([&] { app.pump(); }));
-    };
-    const int dpi = app.ui.dotsPerInch();
-    auto centre = [&](const Control& c) {
-        const PixelRect r = pixelRect(c, dpi);
-        POINT p{r.left + r.width / 2, r.top + r.height / 2};
-        ClientToScreen(top, &p);
-        return p;
-    };
+    ShownMainWindow shown;
+    Form1& form = shown.form;
+    HWND top = shown.top;
     HWND check6 = test::childNamed(top, form.Check6.name());
     ASSERT_NE(check6, nullptr);
-    EXPECT_EQ(WindowFromPoint(centre(form.Check6)), check6) << "Check6 is hidden";
+    EXPECT_EQ(WindowFromPoint(shown.centre(form.Check6)), check6) << "Check6 is hidden";
 
     ASSERT_EQ(form.Check6.value(), 0);
-    clickAt(centre(form.Label9));
-    EXPECT_TRUE(wait([&] { return form.Check6.value() == 1; }, 3000));
-    wait([] { return false; }, static_cast<int>(GetDoubleClickTime()) + 100);  // two clicks, not a double click
+    clickAt(shown.centre(form.Label9));
+    EXPECT_TRUE(shown.wait([&] { return form.Check6.value() == 1; }, 3000));
+    shown.wait([] { return false; }, static_cast<int>(GetDoubleClickTime()) + 100);  // two clicks, not a double click
     EXPECT_EQ(form.Check6.value(), 1) << "one click toggles once";
     EXPECT_EQ(SendMessageA(check6, BM_GETCHECK, 0, 0), BST_CHECKED);
-    clickAt(centre(form.Label9));
-    EXPECT_TRUE(wait([&] { return form.Check6.value() == 0; }, 3000));
-    wait([] { return false; }, static_cast<int>(GetDoubleClickTime()) + 100);
+    clickAt(shown.centre(form.Label9));
+    EXPECT_TRUE(shown.wait([&] { return form.Check6.value() == 0; }, 3000));
+    shown.wait([] { return false; }, static_cast<int>(GetDoubleClickTime()) + 100);
     EXPECT_EQ(form.Check6.value(), 0);
-    clickAt(centre(form.Check6));
-    EXPECT_TRUE(wait([&] { return form.Check6.value() == 1; }, 3000)) << "a click on the box itself";
+    clickAt(shown.centre(form.Check6));
+    EXPECT_TRUE(shown.wait([&] { return form.Check6.value() == 1; }, 3000)) << "a click on the box itself";
     EXPECT_EQ(SendMessageA(check6, BM_GETCHECK, 0, 0), BST_CHECKED);
 }
